@@ -1,0 +1,72 @@
+#include "modalanswer.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
+    : answer(std::move(answer))
+    , remaining(timeoutMs)
+{
+    QTimer::singleShot(0, this, &ModalAnswer::poll);
+}
+
+void ModalAnswer::poll()
+{
+    QWidget *modal = QApplication::activeModalWidget();
+    if (!modal) {
+        remaining -= 20;
+        if (remaining > 0)
+            QTimer::singleShot(20, this, &ModalAnswer::poll);
+        return;
+    }
+    seenTitle = modal->windowTitle();
+    seenClass = modal->metaObject()->className();
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+        seenText = box->text();
+        seenInformative = box->informativeText();
+        seenDetailed = box->detailedText();
+    }
+    done = true;
+    answer(modal);
+}
+
+ModalAnswer::Answer ModalAnswer::clickButton(const QString &text)
+{
+    return [text](QWidget *modal) {
+        const auto buttons = modal->findChildren<QAbstractButton *>();
+        for (QAbstractButton *button : buttons) {
+            if (button->text().remove('&') == text) {
+                button->click();
+                return;
+            }
+        }
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    };
+}
+
+ModalAnswer::Answer ModalAnswer::accept()
+{
+    return [](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+            if (QAbstractButton *button = box->defaultButton() ? box->defaultButton()
+                                                                 : box->buttons().value(0)) {
+                button->click();
+                return;
+            }
+        }
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->accept();
+    };
+}
+
+ModalAnswer::Answer ModalAnswer::reject()
+{
+    return [](QWidget *modal) {
+        if (auto *dialog = qobject_cast<QDialog *>(modal))
+            dialog->reject();
+    };
+}

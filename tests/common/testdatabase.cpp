@@ -1,0 +1,230 @@
+#include "testdatabase.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSet>
+#include <QSettings>
+#include <QCoreApplication>
+
+#include "sqlscript.h"
+
+namespace {
+QString env(const char *name, const QString &fallback)
+{
+    const QString value = qEnvironmentVariable(name);
+    return value.isEmpty() ? fallback : value;
+}
+
+QSqlDatabase connectTo(const QString &connection, const QString &database)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase("QMYSQL", connection);
+    db.setHostName(TestDatabase::host());
+    db.setPort(TestDatabase::port());
+    db.setUserName(TestDatabase::user());
+    db.setPassword(TestDatabase::password());
+    db.setDatabaseName(database);
+    return db;
+}
+} // namespace
+
+QString TestDatabase::host() { return env("STAVIMOR_TEST_DB_HOST", "127.0.0.1"); }
+int TestDatabase::port() { return env("STAVIMOR_TEST_DB_PORT", "3306").toInt(); }
+QString TestDatabase::user() { return env("STAVIMOR_TEST_DB_USER", "root"); }
+QString TestDatabase::password() { return env("STAVIMOR_TEST_DB_PASSWORD", QString()); }
+
+bool TestDatabase::create(QString *error)
+{
+    dbName = QString("stavimor_test_%1_%2")
+                 .arg(QCoreApplication::applicationPid())
+                 .arg(QRandomGenerator::global()->bounded(1000000));
+    adminConnection = "testdb-admin-" + dbName;
+    {
+        QSqlDatabase server = connectTo("testdb-server", QString());
+        if (!server.open()) {
+            if (error)
+                *error = "test server unreachable: " + server.lastError().text();
+            return false;
+        }
+        QSqlQuery query(server);
+        if (!query.exec("CREATE DATABASE `" + dbName + "` CHARACTER SET utf8mb4")) {
+            if (error)
+                *error = query.lastError().text();
+            return false;
+        }
+        server.close();
+    }
+    QSqlDatabase::removeDatabase("testdb-server");
+
+    QSqlDatabase db = connectTo(adminConnection, dbName);
+    if (!db.open()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
+    }
+    QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
+    if (!schema.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = "cannot read " + schema.fileName();
+        return false;
+    }
+    if (!execScript(QString::fromUtf8(schema.readAll()), error))
+        return false;
+    return openDefault(error);
+}
+
+void TestDatabase::drop()
+{
+    if (dbName.isEmpty())
+        return;
+    {
+        QSqlDatabase def = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+        if (def.isValid())
+            def.close();
+    }
+    QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
+    exec("DROP DATABASE `" + dbName + "`");
+    {
+        QSqlDatabase db = QSqlDatabase::database(adminConnection, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(adminConnection);
+    dbName.clear();
+}
+
+bool TestDatabase::openDefault(QString *error) const
+{
+    QSqlDatabase db = connectTo(QSqlDatabase::defaultConnection, dbName);
+    if (!db.open()) {
+        if (error)
+            *error = db.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+void TestDatabase::writeConnectionSettings() const
+{
+    QSettings settings;
+    settings.beginGroup("database");
+    settings.setValue("driver", "QMYSQL");
+    settings.setValue("host", host());
+    settings.setValue("port", port());
+    settings.setValue("databasename", dbName);
+    settings.setValue("login", user());
+    settings.setValue("password", password());
+    settings.endGroup();
+}
+
+QSqlDatabase TestDatabase::admin() const
+{
+    QSqlDatabase db = QSqlDatabase::database(adminConnection);
+    if (!db.isOpen())
+        db.open();
+    return db;
+}
+
+bool TestDatabase::exec(const QString &sql, QString *error) const
+{
+    QSqlQuery query(admin());
+    if (!query.exec(sql)) {
+        if (error)
+            *error = query.lastError().text() + " in: " + sql;
+        return false;
+    }
+    return true;
+}
+
+bool TestDatabase::execScript(const QString &script, QString *error) const
+{
+    for (const QString &statement : SqlScript::split(script)) {
+        if (!exec(statement, error))
+            return false;
+    }
+    return true;
+}
+
+QVariant TestDatabase::scalar(const QString &sql) const
+{
+    QSqlQuery query(admin());
+    if (!query.exec(sql) || !query.next())
+        return QVariant();
+    return query.value(0);
+}
+
+int TestDatabase::count(const QString &table, const QString &where) const
+{
+    return scalar("SELECT COUNT(*) FROM " + table + (where.isEmpty() ? QString() : " WHERE " + where))
+        .toInt();
+}
+
+void TestDatabase::markStatements()
+{
+    exec("SET GLOBAL log_output='TABLE'");
+    exec("SET GLOBAL general_log=1");
+    mark = scalar("SELECT NOW(6)").toDateTime();
+}
+
+QStringList TestDatabase::statements() const
+{
+    // The log is written as the server goes; connections to this database are told apart
+    // by their Connect line, which names the database.
+    QSqlQuery query(admin());
+    query.prepare("SELECT thread_id, command_type, CONVERT(argument USING utf8mb4) "
+                  "FROM mysql.general_log WHERE event_time >= ? ORDER BY event_time");
+    query.addBindValue(mark);
+    QStringList result;
+    if (!query.exec())
+        return result;
+    QSet<qlonglong> threads;
+    const QString own = QString::number(scalar("SELECT CONNECTION_ID()").toLongLong());
+    while (query.next()) {
+        const qlonglong thread = query.value(0).toLongLong();
+        const QString command = query.value(1).toString();
+        const QString argument = query.value(2).toString();
+        if (command == "Connect" && argument.contains(" on " + dbName + " "))
+            threads.insert(thread);
+        else if (command == "Init DB" && argument == dbName)
+            threads.insert(thread);
+        else if (command == "Query" && threads.contains(thread) && QString::number(thread) != own)
+            result << argument;
+    }
+    return result;
+}
+
+int TestDatabase::addUser(const QString &username, const QString &password, const QString &email)
+{
+    const QString digest =
+        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex();
+    QSqlQuery query(admin());
+    query.prepare("INSERT INTO users (username, password, first_name, second_name, email) "
+                  "VALUES (?, ?, ?, ?, ?)");
+    query.addBindValue(username);
+    query.addBindValue(digest);
+    query.addBindValue(username + " first");
+    query.addBindValue(username + " second");
+    query.addBindValue(email.isEmpty() ? username + "@example.org" : email);
+    if (!query.exec())
+        return -1;
+    return query.lastInsertId().toInt();
+}
+
+int TestDatabase::addGroup(const QString &name)
+{
+    QSqlQuery query(admin());
+    query.prepare("INSERT INTO groups (name) VALUES (?)");
+    query.addBindValue(name);
+    if (!query.exec())
+        return -1;
+    return query.lastInsertId().toInt();
+}
+
+void TestDatabase::addMembership(int groupId, int userId)
+{
+    exec(QString("INSERT INTO groups_users (group_id, user_id) VALUES (%1, %2)")
+             .arg(groupId)
+             .arg(userId));
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QDateTime>
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+
+// A database of its own on the throwaway test server: created with a unique name,
+// loaded with db/schema.sql and dropped again, so test executables can run in parallel.
+// The server is found through STAVIMOR_TEST_DB_HOST, _PORT, _USER and _PASSWORD,
+// which scripts/test.sh exports after starting it.
+class TestDatabase
+{
+public:
+    static QString host();
+    static int port();
+    static QString user();
+    static QString password();
+
+    // Creates the database, loads the schema and opens it as the default connection.
+    bool create(QString *error = nullptr);
+    // Drops the database and removes every connection this fixture made.
+    void drop();
+
+    QString name() const { return dbName; }
+
+    // Registers and opens the default connection on this database again
+    // (the program closes or replaces it at logout and in its connection tests).
+    bool openDefault(QString *error = nullptr) const;
+    // Writes the "database" settings group so that the program's own opening reaches this database.
+    void writeConnectionSettings() const;
+
+    // Runs statements on a private administrative connection to this database.
+    bool exec(const QString &sql, QString *error = nullptr) const;
+    bool execScript(const QString &script, QString *error = nullptr) const;
+    QVariant scalar(const QString &sql) const;
+    int count(const QString &table, const QString &where = QString()) const;
+
+    // Statements the server received on connections to this database since markStatements(),
+    // in order, as recorded by its general query log.
+    void markStatements();
+    QStringList statements() const;
+
+    // Adds a user with the MD5 of password as stored digest; returns its id.
+    int addUser(const QString &username, const QString &password, const QString &email = QString());
+    int addGroup(const QString &name);
+    void addMembership(int groupId, int userId);
+
+private:
+    QSqlDatabase admin() const;
+
+    QString dbName;
+    QString adminConnection;
+    QDateTime mark;
+};

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QTemporaryDir>
+
+// Points the per-user settings store into a temporary folder for the life of the object,
+// under the application identity the program sets at start-up.
+class TestSettings
+{
+public:
+    TestSettings();
+    // Forgets every stored setting.
+    void clear();
+    QString path() const { return dir.path(); }
+
+private:
+    QTemporaryDir dir;
+};
