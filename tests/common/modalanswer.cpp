@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 ModalAnswer::ModalAnswer(Answer answer, int timeoutMs)
@@ -52,8 +53,10 @@ ModalAnswer::Answer ModalAnswer::accept()
 {
     return [](QWidget *modal) {
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
-            if (QAbstractButton *button = box->defaultButton() ? box->defaultButton()
-                                                                 : box->buttons().value(0)) {
+            QAbstractButton *button = box->defaultButton();
+            if (!button)
+                button = box->buttons().value(0);
+            if (button) {
                 button->click();
                 return;
             }

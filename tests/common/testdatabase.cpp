@@ -1,14 +1,14 @@
 #include "testdatabase.h"
 
+#include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
+#include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
-#include <QSet>
-#include <QSettings>
-#include <QCoreApplication>
 
 #include "sqlscript.h"
 
@@ -31,10 +31,22 @@ QSqlDatabase connectTo(const QString &connection, const QString &database)
 }
 } // namespace
 
-QString TestDatabase::host() { return env("STAVIMOR_TEST_DB_HOST", "127.0.0.1"); }
-int TestDatabase::port() { return env("STAVIMOR_TEST_DB_PORT", "3306").toInt(); }
-QString TestDatabase::user() { return env("STAVIMOR_TEST_DB_USER", "root"); }
-QString TestDatabase::password() { return env("STAVIMOR_TEST_DB_PASSWORD", QString()); }
+QString TestDatabase::host()
+{
+    return env("STAVIMOR_TEST_DB_HOST", "127.0.0.1");
+}
+int TestDatabase::port()
+{
+    return env("STAVIMOR_TEST_DB_PORT", "3306").toInt();
+}
+QString TestDatabase::user()
+{
+    return env("STAVIMOR_TEST_DB_USER", "root");
+}
+QString TestDatabase::password()
+{
+    return env("STAVIMOR_TEST_DB_PASSWORD", QString());
+}
 
 bool TestDatabase::create(QString *error)
 {
@@ -157,7 +169,8 @@ QVariant TestDatabase::scalar(const QString &sql) const
 
 int TestDatabase::count(const QString &table, const QString &where) const
 {
-    return scalar("SELECT COUNT(*) FROM " + table + (where.isEmpty() ? QString() : " WHERE " + where))
+    return scalar("SELECT COUNT(*) FROM " + table +
+                  (where.isEmpty() ? QString() : " WHERE " + where))
         .toInt();
 }
 
@@ -166,6 +179,17 @@ void TestDatabase::markStatements()
     exec("SET GLOBAL log_output='TABLE'");
     exec("SET GLOBAL general_log=1");
     mark = scalar("SELECT NOW(6)").toDateTime();
+    // Connections opened before the mark have no Connect line after it: take them from the
+    // process list.
+    knownThreads.clear();
+    QSqlQuery query(admin());
+    query.prepare("SELECT ID FROM information_schema.PROCESSLIST WHERE DB = ? AND ID <> "
+                  "CONNECTION_ID()");
+    query.addBindValue(dbName);
+    if (query.exec()) {
+        while (query.next())
+            knownThreads.insert(query.value(0).toLongLong());
+    }
 }
 
 QStringList TestDatabase::statements() const
@@ -179,7 +203,7 @@ QStringList TestDatabase::statements() const
     QStringList result;
     if (!query.exec())
         return result;
-    QSet<qlonglong> threads;
+    QSet<qlonglong> threads = knownThreads;
     const QString own = QString::number(scalar("SELECT CONNECTION_ID()").toLongLong());
     while (query.next()) {
         const qlonglong thread = query.value(0).toLongLong();
@@ -189,7 +213,8 @@ QStringList TestDatabase::statements() const
             threads.insert(thread);
         else if (command == "Init DB" && argument == dbName)
             threads.insert(thread);
-        else if (command == "Query" && threads.contains(thread) && QString::number(thread) != own)
+        else if ((command == "Query" || command == "Execute") && threads.contains(thread) &&
+                 QString::number(thread) != own)
             result << argument;
     }
     return result;

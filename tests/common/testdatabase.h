@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -37,7 +38,7 @@ public:
     int count(const QString &table, const QString &where = QString()) const;
 
     // Statements the server received on connections to this database since markStatements(),
-    // in order, as recorded by its general query log.
+    // in order, as recorded by its general query log (prepared statements as executed).
     void markStatements();
     QStringList statements() const;
 
@@ -52,4 +53,5 @@ private:
     QString dbName;
     QString adminConnection;
     QDateTime mark;
+    QSet<qlonglong> knownThreads;
 };

@@ -1,0 +1,43 @@
+#include "usermanager.h"
+
+#include <QSqlQuery>
+
+#include "db/sqlhelper.h"
+
+QSqlRecord UserManager::login(const QString &username, const QString &passwordHash)
+{
+    // Escaped, so a quote in the name cannot turn the lookup into a condition that finds someone.
+    QSqlQuery query;
+    query.exec("select * from users where username='" + SqlHelper::escape(username) +
+               "' AND password='" + SqlHelper::escape(passwordHash) + "'");
+    if (query.next() && !query.value("id").isNull())
+        return query.record();
+    return QSqlRecord();
+}
+
+QList<QSqlRecord> UserManager::groups(const QVariant &userId)
+{
+    QList<QSqlRecord> result;
+    bool isNumber = false;
+    const qlonglong id = userId.toString().toLongLong(&isNumber);
+    if (!isNumber)
+        return result;
+    QSqlQuery query;
+    query.exec("select g.* from groups g, groups_users gu WHERE gu.group_id=g.id AND gu.user_id=" +
+               QString::number(id));
+    while (query.next())
+        result << query.record();
+    return result;
+}
+
+QSqlRecord UserManager::user(const QVariant &id)
+{
+    return SqlHelper::record("users", id);
+}
+
+void UserManager::setCurrentUser(const QSqlRecord &user)
+{
+    currentUser = user;
+    userGroups.clear();
+    userGroups = groups(user.value("id"));
+}

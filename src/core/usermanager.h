@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QSqlRecord>
+#include <QVariant>
+
+// The logged-in user's row of `users` and the rows of the groups the user belongs to.
+class UserManager : public QObject
+{
+    Q_OBJECT
+public:
+    UserManager() = default;
+
+    static QSqlRecord login(const QString &username, const QString &passwordHash);
+    static QList<QSqlRecord> groups(const QVariant &userId);
+    static QSqlRecord user(const QVariant &id);
+
+    void setCurrentUser(const QSqlRecord &user);
+
+    QSqlRecord currentUser;
+    QList<QSqlRecord> userGroups;
+};

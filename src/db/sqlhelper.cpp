@@ -1,0 +1,208 @@
+#include "sqlhelper.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QDebug>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlQueryModel>
+#include <QTime>
+
+namespace {
+QString plainText(const QVariant &value)
+{
+    switch (value.metaType().id()) {
+    case QMetaType::QDateTime:
+        return value.toDateTime().toString("yyyy-MM-dd hh:mm:ss");
+    case QMetaType::QDate:
+        return value.toDate().toString(Qt::ISODate);
+    case QMetaType::QTime:
+        return value.toTime().toString("hh:mm:ss");
+    case QMetaType::Bool:
+        return value.toBool() ? "1" : "0";
+    default:
+        return value.toString();
+    }
+}
+
+// The id condition of a delete is written without quotes, so only a whole number may stand
+// there; anything else names no row.
+bool bareId(const QVariant &id, QString *text)
+{
+    bool ok = false;
+    const qlonglong number = plainText(id).trimmed().toLongLong(&ok);
+    *text = QString::number(number);
+    return ok;
+}
+} // namespace
+
+SqlHelper::SqlHelper(const QString &table, QObject *parent)
+    : QObject(parent)
+    , table(table)
+{}
+
+QString SqlHelper::escape(const QVariant &value)
+{
+    const QString text = plainText(value);
+    QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+    if (db.isValid() && db.driver()) {
+        QSqlField field(QString(), QMetaType(QMetaType::QString));
+        field.setValue(text);
+        const QString quoted = db.driver()->formatValue(field);
+        if (quoted.size() >= 2 && quoted.startsWith('\'') && quoted.endsWith('\''))
+            return quoted.mid(1, quoted.size() - 2);
+    }
+    // No driver to ask: the same doubling of quotes and backslashes the MySQL driver does.
+    return QString(text).replace("\\", "\\\\").replace("'", "''");
+}
+
+QString SqlHelper::identifier(const QString &name)
+{
+    static const QRegularExpression plain("^[A-Za-z_][A-Za-z0-9_$]*$");
+    if (plain.match(name).hasMatch())
+        return name;
+    return "`" + QString(name).replace("`", "``") + "`";
+}
+
+QString SqlHelper::literal(const QVariant &value)
+{
+    if (value.isNull())
+        return "NULL";
+    return "'" + escape(value) + "'";
+}
+
+bool SqlHelper::tableExists(const QString &table)
+{
+    return QSqlDatabase::database().tables(QSql::Tables).contains(table, Qt::CaseSensitive);
+}
+
+int SqlHelper::lastId(const QString &table)
+{
+    QSqlQuery query;
+    if (!query.exec("SELECT MAX(id) AS lastId FROM " + identifier(table)) || !query.next())
+        return 0;
+    return query.value(0).toInt();
+}
+
+QSqlRecord SqlHelper::emptyRecord(const QString &table)
+{
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    query.exec("select * from " + identifier(table));
+    QSqlRecord record = query.record();
+    record.clearValues();
+    return record;
+}
+
+QSqlRecord SqlHelper::record(const QString &table, const QVariant &id)
+{
+    QSqlQuery query;
+    query.exec("select * from " + identifier(table) + " WHERE id='" + escape(id) + "'");
+    if (query.next())
+        return query.record();
+    QSqlRecord record = query.record();
+    record.clearValues();
+    return record;
+}
+
+QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
+{
+    QList<QSqlRecord> records;
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec("select * from " + identifier(table) + " WHERE " + where))
+        return records;
+    while (query.next())
+        records << query.record();
+    return records;
+}
+
+bool SqlHelper::insert(const QString &table, QSqlRecord &record)
+{
+    if (record.contains("id"))
+        record.setValue("id", lastId(table) + 1);
+
+    QString columns;
+    QString values;
+    for (int i = 0; i < record.count(); ++i) {
+        columns += identifier(record.fieldName(i)) + ",";
+        // NULL stays NULL: a strict server refuses '' for numbers and dates.
+        const QVariant value = record.value(i);
+        values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
+    }
+    columns.chop(1);
+    values.chop(1);
+
+    const QString statement =
+        "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES (" + values + ")";
+    qDebug().noquote() << statement;
+    QSqlQuery query;
+    const bool ok = query.exec(statement);
+    qDebug().noquote() << query.lastError().text();
+    return ok;
+}
+
+bool SqlHelper::update(const QString &table, const QSqlRecord &record)
+{
+    QStringList assignments;
+    for (int i = 0; i < record.count(); ++i) {
+        const QString name = record.fieldName(i);
+        const QString placeholder = identifier(name) == name ? name : QString("f%1").arg(i);
+        assignments << identifier(name) + "=:" + placeholder;
+    }
+    QSqlQuery query;
+    query.prepare("UPDATE " + identifier(table) + " SET " + assignments.join(",") + " WHERE id='" +
+                  escape(record.value("id")) + "'");
+    for (int i = 0; i < record.count(); ++i)
+        query.bindValue(i, record.value(i));
+    if (!query.exec()) {
+        qDebug().noquote() << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool SqlHelper::save(const QString &table, const QSqlRecord &record)
+{
+    QSqlQueryModel model;
+    model.setQuery("SELECT * from " + identifier(table) + " where id='" +
+                   escape(record.value("id")) + "'");
+    QSqlRecord copy = record;
+    if (model.rowCount() == 0) {
+        qDebug().noquote() << "insert " + table;
+        return insert(table, copy);
+    }
+    qDebug().noquote() << "update " + table;
+    return update(table, copy);
+}
+
+bool SqlHelper::remove(const QString &table, const QString &where)
+{
+    const QString statement = "delete from " + identifier(table) + " WHERE " + where;
+    qDebug().noquote() << statement;
+    QSqlQuery query;
+    if (!query.exec(statement)) {
+        qDebug().noquote() << query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+bool SqlHelper::remove(const QString &table, const QVariant &id)
+{
+    QString idText;
+    if (!bareId(id, &idText)) {
+        qDebug().noquote() << "not an id: " + plainText(id);
+        return false;
+    }
+    QSqlQuery query;
+    if (!query.exec("delete from " + identifier(table) + " WHERE id =" + idText)) {
+        qDebug().noquote() << query.lastError().text();
+        return false;
+    }
+    return true;
+}

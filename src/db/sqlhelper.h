@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QSqlRecord>
+#include <QString>
+#include <QVariant>
+
+// Single-row statements on the default connection. Values are escaped by the driver before
+// they go between quotes, and names that are not plain identifiers are quoted, so a quote in a
+// value or a name never breaks or widens a statement; ordinary values give the plain texts.
+class SqlHelper : public QObject
+{
+    Q_OBJECT
+public:
+    SqlHelper(const QString &table, QObject *parent = nullptr);
+
+    static bool tableExists(const QString &table);
+    static int lastId(const QString &table);
+    static QSqlRecord emptyRecord(const QString &table);
+    static QSqlRecord record(const QString &table, const QVariant &id);
+    static QList<QSqlRecord> select(const QString &table, const QString &where);
+    static bool insert(const QString &table, QSqlRecord &record);
+    static bool update(const QString &table, const QSqlRecord &record);
+    static bool save(const QString &table, const QSqlRecord &record);
+    static bool remove(const QString &table, const QString &where);
+    static bool remove(const QString &table, const QVariant &id);
+
+    bool tableExists() const { return tableExists(table); }
+    int lastId() const { return lastId(table); }
+    QSqlRecord emptyRecord() const { return emptyRecord(table); }
+    QSqlRecord record(const QVariant &id) const { return record(table, id); }
+    QList<QSqlRecord> select(const QString &where) const { return select(table, where); }
+    bool insert(QSqlRecord &record) const { return insert(table, record); }
+    bool update(const QSqlRecord &record) const { return update(table, record); }
+    bool save(const QSqlRecord &record) const { return save(table, record); }
+    bool remove(const QString &where) const { return remove(table, where); }
+    bool remove(const QVariant &id) const { return remove(table, id); }
+
+    // The value as text, escaped for use between single quotes (the quotes are not added).
+    static QString escape(const QVariant &value);
+    // A table or column name as it may stand in a statement: plain names unchanged,
+    // anything else quoted with backticks.
+    static QString identifier(const QString &name);
+    // The value as a whole SQL literal: NULL, or the escaped text between single quotes.
+    static QString literal(const QVariant &value);
+
+private:
+    QString table;
+};

@@ -1,0 +1,168 @@
+#include <QCryptographicHash>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "messagecapture.h"
+#include "testdatabase.h"
+
+// The core object and the user manager against the real users, groups and infos tables.
+class CoreTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void instanceIsCreatedOnce();
+    void login_data();
+    void login();
+    void loginStatementText();
+    void groupsOfUser();
+    void setCurrentUserReplacesGroups();
+    void infosLookups();
+
+private:
+    static QString md5(const QString &text)
+    {
+        return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
+    }
+    TestDatabase db;
+    int alice = 0;
+    int obrien = 0;
+    int loner = 0;
+    int staff = 0;
+    int review = 0;
+};
+
+void CoreTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "secret");
+    obrien = db.addUser("O'Brien", "p'w\\d");
+    loner = db.addUser("loner", "");
+    staff = db.addGroup("staff");
+    review = db.addGroup("review");
+    db.addMembership(staff, alice);
+    db.addMembership(review, alice);
+    db.addMembership(staff, obrien);
+    QVERIFY(alice > 0 && obrien > 0 && loner > 0 && staff > 0 && review > 0);
+}
+
+void CoreTest::cleanupTestCase()
+{
+    delete Stavimor::instance();
+    db.drop();
+}
+
+void CoreTest::instanceIsCreatedOnce()
+{
+    delete Stavimor::instance();
+    MessageCapture capture;
+    Stavimor *first = Stavimor::instance();
+    Stavimor *second = Stavimor::instance();
+    QCOMPARE(first, second);
+    QVERIFY(first->userManager);
+    QCOMPARE(capture.count("core instance created..."), 1);
+}
+
+void CoreTest::login_data()
+{
+    QTest::addColumn<QString>("username");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("expected"); // the user name found, empty for no one
+
+    QTest::newRow("right password") << "alice"
+                                    << "secret"
+                                    << "alice";
+    QTest::newRow("wrong password") << "alice"
+                                    << "Secret"
+                                    << "";
+    QTest::newRow("unknown user") << "bob"
+                                  << "secret"
+                                  << "";
+    QTest::newRow("empty password hashed too") << "loner"
+                                               << ""
+                                               << "loner";
+    QTest::newRow("empty password is not any password") << "alice"
+                                                        << ""
+                                                        << "";
+    QTest::newRow("quote and backslash in name and password") << "O'Brien"
+                                                              << "p'w\\d"
+                                                              << "O'Brien";
+    QTest::newRow("injection in name") << "' OR '1'='1"
+                                       << "anything"
+                                       << "";
+    QTest::newRow("injection with comment") << "alice' -- "
+                                            << "anything"
+                                            << "";
+}
+
+void CoreTest::login()
+{
+    QFETCH(QString, username);
+    QFETCH(QString, password);
+    QFETCH(QString, expected);
+    const QSqlRecord found = UserManager::login(username, md5(password));
+    QCOMPARE(found.value("username").toString(), expected);
+    QCOMPARE(found.isEmpty(), expected.isEmpty());
+}
+
+void CoreTest::loginStatementText()
+{
+    db.markStatements();
+    UserManager::login("alice", md5("secret"));
+    UserManager::groups(alice);
+    const QStringList received = db.statements();
+    QVERIFY2(received.contains("select * from users where username='alice' AND password='" +
+                               md5("secret") + "'"),
+             qPrintable(received.join("\n")));
+    QVERIFY2(received.contains("select g.* from groups g, groups_users gu WHERE "
+                               "gu.group_id=g.id AND gu.user_id=" +
+                               QString::number(alice)),
+             qPrintable(received.join("\n")));
+}
+
+void CoreTest::groupsOfUser()
+{
+    QStringList names;
+    for (const QSqlRecord &group : UserManager::groups(alice))
+        names << group.value("name").toString();
+    names.sort();
+    QCOMPARE(names, QStringList({"review", "staff"}));
+    QVERIFY(UserManager::groups(loner).isEmpty());
+    QVERIFY(UserManager::groups(QVariant("1 OR 1=1")).isEmpty());
+    QCOMPARE(UserManager::user(obrien).value("username").toString(), QString("O'Brien"));
+}
+
+void CoreTest::setCurrentUserReplacesGroups()
+{
+    UserManager *manager = Stavimor::instance()->userManager;
+    manager->setCurrentUser(UserManager::login("alice", md5("secret")));
+    QCOMPARE(manager->currentUser.value("id").toInt(), alice);
+    QCOMPARE(manager->userGroups.size(), 2);
+    manager->setCurrentUser(UserManager::login("loner", md5("")));
+    QCOMPARE(manager->currentUser.value("username").toString(), QString("loner"));
+    QVERIFY(manager->userGroups.isEmpty());
+}
+
+void CoreTest::infosLookups()
+{
+    QString error;
+    QVERIFY2(db.exec("DELETE FROM infos", &error), qPrintable(error));
+    QVERIFY(Stavimor::appUpdateUrl().isEmpty());
+    QVERIFY(Stavimor::moduleUpdateUrl().isEmpty());
+    QVERIFY(Stavimor::version().isEmpty());
+
+    QVERIFY2(db.exec("INSERT INTO infos VALUES ('http://127.0.0.1:1/modules.xml', "
+                     "'http://127.0.0.1:1/update.xml', 'beta 0.6')",
+                     &error),
+             qPrintable(error));
+    QCOMPARE(Stavimor::moduleUpdateUrl(), QUrl("http://127.0.0.1:1/modules.xml"));
+    QCOMPARE(Stavimor::appUpdateUrl(), QUrl("http://127.0.0.1:1/update.xml"));
+    QCOMPARE(Stavimor::version(), QString("beta 0.6"));
+}
+
+QTEST_MAIN(CoreTest)
+#include "tst_core.moc"

@@ -1,0 +1,276 @@
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QtTest>
+
+#include "db/sqlhelper.h"
+#include "messagecapture.h"
+#include "testdatabase.h"
+
+// Single-row statements against the real server: the texts it receives, and what they do
+// with ordinary and hostile values.
+class SqlHelperTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void statementTexts_data();
+    void statementTexts();
+    void insertAssignsNextId();
+    void insertWritesNullAsNull();
+    void saveChoosesInsertOrUpdate();
+    void recordOfMissingIdHasNullColumns();
+    void emptyRecordOfEmptyTable();
+    void tableExistsIsCaseSensitive();
+    void hostileValuesKeepTheirMeaning_data();
+    void hostileValuesKeepTheirMeaning();
+    void removeByIdTakesOnlyANumber();
+    void failuresAreReportedNotRun();
+    void boundHelperForwardsToTable();
+
+private:
+    QSqlRecord row(const QVariant &id, const QVariant &name) const;
+    TestDatabase db;
+};
+
+void SqlHelperTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+}
+
+void SqlHelperTest::init()
+{
+    QString error;
+    QVERIFY2(db.exec("DROP TABLE IF EXISTS t", &error), qPrintable(error));
+    QVERIFY2(db.exec("CREATE TABLE t (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, "
+                     "name VARCHAR(64) NULL, amount INT NULL, day DATE NULL)",
+                     &error),
+             qPrintable(error));
+}
+
+void SqlHelperTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+QSqlRecord SqlHelperTest::row(const QVariant &id, const QVariant &name) const
+{
+    QSqlRecord record;
+    record.append(QSqlField("id", QMetaType(QMetaType::Int)));
+    record.append(QSqlField("name", QMetaType(QMetaType::QString)));
+    record.setValue("id", id);
+    record.setValue("name", name);
+    return record;
+}
+
+void SqlHelperTest::statementTexts_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("lastId") << "lastId"
+                            << "SELECT MAX(id) AS lastId FROM t";
+    QTest::newRow("emptyRecord") << "emptyRecord"
+                                 << "select * from t";
+    QTest::newRow("record") << "record"
+                            << "select * from t WHERE id='5'";
+    QTest::newRow("select") << "select"
+                            << "select * from t WHERE name='x'";
+    QTest::newRow("insert") << "insert"
+                            << "INSERT INTO t  (id,name) VALUES ('7' ,'x' )";
+    QTest::newRow("save, existing id") << "saveExisting"
+                                       << "SELECT * from t where id='3'";
+    QTest::newRow("update, as executed") << "saveExisting"
+                                         << "UPDATE t SET id=3,name='y' WHERE id='3'";
+    QTest::newRow("save, null id") << "saveNull"
+                                   << "SELECT * from t where id=''";
+    QTest::newRow("remove by condition") << "removeWhere"
+                                         << "delete from t WHERE name='x'";
+    QTest::newRow("remove by id") << "removeId"
+                                  << "delete from t WHERE id =5";
+}
+
+void SqlHelperTest::statementTexts()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, statement);
+    QString error;
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (3, 'a'), (5, 'b'), (6, 'x')", &error),
+             qPrintable(error));
+    db.markStatements();
+    if (operation == "lastId") {
+        QCOMPARE(SqlHelper::lastId("t"), 6);
+    } else if (operation == "emptyRecord") {
+        QCOMPARE(SqlHelper::emptyRecord("t").count(), 4);
+    } else if (operation == "record") {
+        QCOMPARE(SqlHelper::record("t", 5).value("name").toString(), QString("b"));
+    } else if (operation == "select") {
+        QCOMPARE(SqlHelper::select("t", "name='x'").size(), 1);
+    } else if (operation == "insert") {
+        QSqlRecord record = row(QVariant(), "x");
+        QVERIFY(SqlHelper::insert("t", record));
+    } else if (operation == "saveExisting") {
+        QVERIFY(SqlHelper::save("t", row(3, "y")));
+    } else if (operation == "saveNull") {
+        QVERIFY(SqlHelper::save("t", row(QVariant(), "z")));
+    } else if (operation == "removeWhere") {
+        QVERIFY(SqlHelper::remove("t", QString("name='x'")));
+    } else if (operation == "removeId") {
+        QVERIFY(SqlHelper::remove("t", QVariant(5)));
+    }
+    const QStringList received = db.statements();
+    QVERIFY2(received.contains(statement), qPrintable(received.join("\n")));
+}
+
+void SqlHelperTest::insertAssignsNextId()
+{
+    QSqlRecord first = row(99, "first");
+    QVERIFY(SqlHelper::insert("t", first));
+    QCOMPARE(first.value("id").toInt(), 1);
+    QSqlRecord second = row(QVariant(), "second");
+    QVERIFY(SqlHelper::insert("t", second));
+    QCOMPARE(second.value("id").toInt(), 2);
+    QCOMPARE(db.scalar("SELECT name FROM t WHERE id = 2").toString(), QString("second"));
+    QCOMPARE(db.count("t"), 2);
+}
+
+void SqlHelperTest::insertWritesNullAsNull()
+{
+    QSqlRecord record = SqlHelper::emptyRecord("t");
+    record.setValue("name", "nothing else");
+    QVERIFY(SqlHelper::insert("t", record));
+    QCOMPARE(db.count("t", "amount IS NULL AND day IS NULL AND name = 'nothing else'"), 1);
+}
+
+void SqlHelperTest::saveChoosesInsertOrUpdate()
+{
+    MessageCapture capture;
+    QSqlRecord record = row(QVariant(), "new");
+    QVERIFY(SqlHelper::save("t", record));
+    QVERIFY(record.value("id").isNull()); // the caller's record keeps its id
+    QVERIFY(capture.contains("insert t"));
+    QCOMPARE(db.count("t", "id = 1 AND name = 'new'"), 1);
+
+    capture.clear();
+    QVERIFY(SqlHelper::save("t", row(1, "changed")));
+    QVERIFY(capture.contains("update t"));
+    QCOMPARE(db.count("t"), 1);
+    QCOMPARE(db.scalar("SELECT name FROM t WHERE id = 1").toString(), QString("changed"));
+
+    QVERIFY(SqlHelper::save("t", row(42, "unknown id")));
+    QCOMPARE(db.count("t", "id = 2 AND name = 'unknown id'"), 1);
+}
+
+void SqlHelperTest::recordOfMissingIdHasNullColumns()
+{
+    const QSqlRecord record = SqlHelper::record("t", 1234);
+    QCOMPARE(record.count(), 4);
+    for (int i = 0; i < record.count(); ++i)
+        QVERIFY(record.isNull(i));
+}
+
+void SqlHelperTest::emptyRecordOfEmptyTable()
+{
+    const QSqlRecord record = SqlHelper::emptyRecord("t");
+    QCOMPARE(record.count(), 4);
+    QCOMPARE(record.fieldName(0), QString("id"));
+    QCOMPARE(record.fieldName(3), QString("day"));
+    QVERIFY(record.isNull("name"));
+    QCOMPARE(SqlHelper::lastId("t"), 0);
+}
+
+void SqlHelperTest::tableExistsIsCaseSensitive()
+{
+    QVERIFY(SqlHelper::tableExists("t"));
+    QVERIFY(SqlHelper::tableExists("users"));
+    QVERIFY(!SqlHelper::tableExists("T"));
+    QVERIFY(!SqlHelper::tableExists("nosuchtable"));
+}
+
+void SqlHelperTest::hostileValuesKeepTheirMeaning_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::newRow("quote") << "O'Brien";
+    QTest::newRow("backslash") << "a\\b";
+    QTest::newRow("backslash before quote") << "a\\'b";
+    QTest::newRow("condition") << "' OR '1'='1";
+    QTest::newRow("second statement") << "x'); DROP TABLE t; -- ";
+    QTest::newRow("double quote") << "say \"hi\"";
+}
+
+void SqlHelperTest::hostileValuesKeepTheirMeaning()
+{
+    QFETCH(QString, value);
+    QString error;
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (1, 'bystander')", &error),
+             qPrintable(error));
+
+    QSqlRecord record = row(QVariant(), value);
+    QVERIFY(SqlHelper::insert("t", record));
+    const QVariant id = record.value("id");
+    QCOMPARE(id.toInt(), 2);
+    QCOMPARE(SqlHelper::record("t", id).value("name").toString(), value);
+
+    const QString condition = "name='" + SqlHelper::escape(value) + "'";
+    QCOMPARE(SqlHelper::select("t", condition).size(), 1);
+
+    QVERIFY(SqlHelper::save("t", row(id, value + value)));
+    QCOMPARE(SqlHelper::record("t", id).value("name").toString(), value + value);
+
+    // An id made of the value finds nothing and inserts rather than touching another row.
+    QVERIFY(SqlHelper::save("t", row(value, "by hostile id")));
+    QCOMPARE(db.count("t"), 3);
+    QCOMPARE(SqlHelper::record("t", 1).value("name").toString(), QString("bystander"));
+
+    QVERIFY(SqlHelper::remove("t", "name='" + SqlHelper::escape(value + value) + "'"));
+    QCOMPARE(db.count("t"), 2);
+    QCOMPARE(db.count("t", "name = 'bystander'"), 1);
+}
+
+void SqlHelperTest::removeByIdTakesOnlyANumber()
+{
+    QString error;
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (1, 'a'), (2, 'b')", &error),
+             qPrintable(error));
+    QVERIFY(!SqlHelper::remove("t", QVariant("1 OR 1=1")));
+    QCOMPARE(db.count("t"), 2);
+    QVERIFY(SqlHelper::remove("t", QVariant("2")));
+    QCOMPARE(db.count("t"), 1);
+    QCOMPARE(db.count("t", "id = 1"), 1);
+}
+
+void SqlHelperTest::failuresAreReportedNotRun()
+{
+    MessageCapture capture;
+    QSqlRecord record = row(QVariant(), "x");
+    QVERIFY(!SqlHelper::insert("no_such_table", record));
+    QVERIFY(!SqlHelper::update("no_such_table", row(1, "x")));
+    QVERIFY(!SqlHelper::remove("no_such_table", QString("id=1")));
+    QVERIFY(!SqlHelper::remove("no_such_table", QVariant(1)));
+    QCOMPARE(SqlHelper::lastId("no_such_table"), 0);
+    QVERIFY(SqlHelper::select("no_such_table", "1=1").isEmpty());
+    QVERIFY(capture.contains("delete from no_such_table WHERE id=1"));
+    const QStringList lines = capture.lines();
+    QVERIFY2(std::any_of(lines.begin(), lines.end(),
+                         [](const QString &l) { return l.contains("doesn't exist"); }),
+             qPrintable(lines.join("\n")));
+}
+
+void SqlHelperTest::boundHelperForwardsToTable()
+{
+    SqlHelper helper("t");
+    QSqlRecord record = helper.emptyRecord();
+    record.setValue("name", "through the object");
+    QVERIFY(helper.insert(record));
+    QCOMPARE(helper.lastId(), 1);
+    QVERIFY(helper.tableExists());
+    QCOMPARE(helper.record(1).value("name").toString(), QString("through the object"));
+    QCOMPARE(helper.select("id=1").size(), 1);
+    QVERIFY(helper.remove(QVariant(1)));
+    QCOMPARE(db.count("t"), 0);
+}
+
+QTEST_MAIN(SqlHelperTest)
+#include "tst_sqlhelper.moc"
