@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the demo need, and only those
+# that are missing; when everything is there it costs one dpkg-query.
+# Run it, or source it and call stavimor_deps.
+
+STAVIMOR_PACKAGES=(
+    qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libqt6sql6-sqlite libgl-dev
+    cmake g++ make
+    mariadb-server mariadb-client
+    oxygen-icon-theme
+    xvfb xauth imagemagick poppler-utils fonts-dejavu-core
+)
+
+stavimor_deps()
+{
+    local -A installed=()
+    local status name package
+    local missing=()
+    while read -r status name; do
+        [ "$status" = ii ] && installed[$name]=1
+    done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${STAVIMOR_PACKAGES[@]}" \
+                 2>/dev/null || true)
+    for package in "${STAVIMOR_PACKAGES[@]}"; do
+        [ -n "${installed[$package]:-}" ] || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    echo "deps: installing ${missing[*]}" >&2
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+    set -euo pipefail
+    stavimor_deps
+fi

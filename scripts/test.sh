@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds everything into build/ (Debug) and runs the tests against a throwaway private
+# MariaDB. Arguments go to ctest: scripts/test.sh -R tst_sqlhelper runs one test.
+# With STAVIMOR_TEST_DB_HOST set, the tests use that server (and the other
+# STAVIMOR_TEST_DB_* variables) instead of starting one.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/scripts/deps.sh"
+source "$root/scripts/mariadb.sh"
+source "$root/scripts/build.sh"
+
+stavimor_deps
+stavimor_build
+
+if [ -z "${STAVIMOR_TEST_DB_HOST:-}" ]; then
+    mariadb_stop_on_exit
+    mariadb_start_temp
+    export STAVIMOR_TEST_DB_HOST=127.0.0.1
+    export STAVIMOR_TEST_DB_PORT=$MARIADB_PORT
+    export STAVIMOR_TEST_DB_USER=$MARIADB_USER
+    export STAVIMOR_TEST_DB_PASSWORD=$MARIADB_PASSWORD
+fi
+
+status=0
+mariadb_run_client ctest --test-dir "$root/build" --output-on-failure -j2 "$@" || status=$?
+mariadb_stop
+exit "$status"

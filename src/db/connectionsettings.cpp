@@ -1,0 +1,41 @@
+#include "connectionsettings.h"
+
+#include <QSettings>
+
+ConnectionSettings ConnectionSettings::read()
+{
+    QSettings settings;
+    settings.beginGroup("database");
+    ConnectionSettings values;
+    values.driver = settings.value("driver").toString();
+    values.host = settings.value("host").toString();
+    values.databaseName = settings.value("databasename").toString();
+    values.login = settings.value("login").toString();
+    values.password = settings.value("password").toString();
+    values.port = settings.value("port", 0).toInt();
+    return values;
+}
+
+void ConnectionSettings::write() const
+{
+    QSettings settings;
+    settings.beginGroup("database");
+    settings.setValue("driver", driver);
+    settings.setValue("host", host);
+    settings.setValue("databasename", databaseName);
+    settings.setValue("login", login);
+    settings.setValue("password", password);
+    settings.setValue("port", port);
+}
+
+QSqlDatabase ConnectionSettings::addDefaultDatabase() const
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver);
+    db.setHostName(host);
+    db.setDatabaseName(databaseName);
+    db.setUserName(login);
+    db.setPassword(password);
+    if (port > 0)
+        db.setPort(port);
+    return db;
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+
+// The parameters of the one database connection, kept in the settings group "database".
+class ConnectionSettings
+{
+public:
+    static ConnectionSettings read();
+    void write() const;
+    // Registers the default connection with these values, replacing any earlier one.
+    QSqlDatabase addDefaultDatabase() const;
+
+    QString driver;
+    QString host;
+    QString databaseName;
+    QString login;
+    QString password;
+    int port = 0; // 0: the driver's default
+};

@@ -1,0 +1,7 @@
+#include "abstractformwidget.h"
+
+AbstractFormWidget::AbstractFormWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+}

@@ -1,0 +1,64 @@
+#include "groupformwidget.h"
+#include "ui_groupformwidget.h"
+
+#include "forms/abstractformwidget.h"
+
+GroupFormWidget::GroupFormWidget(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::GroupFormWidget)
+{
+    ui->setupUi(this);
+    connect(ui->listWidget, &QListWidget::clicked, this, &GroupFormWidget::showCurrentWidget);
+    connect(ui->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ui->defaultButton, &QPushButton::clicked, this, &GroupFormWidget::loadAll);
+    connect(ui->okButton, &QPushButton::clicked, this, &GroupFormWidget::okClicked);
+    connect(ui->applyButton, &QPushButton::clicked, this, &GroupFormWidget::saveAll);
+}
+
+GroupFormWidget::~GroupFormWidget()
+{
+    qDeleteAll(pages);
+    delete ui;
+}
+
+void GroupFormWidget::addFormWidget(AbstractFormWidget *page)
+{
+    ui->listWidget->addItem(new QListWidgetItem(page->windowIcon(), page->windowTitle()));
+    ui->stackedWidget->addWidget(page);
+    pages << page;
+    if (ui->stackedWidget->count() == 1) {
+        ui->listWidget->setCurrentRow(0);
+        showCurrentWidget();
+    }
+}
+
+void GroupFormWidget::showCurrentWidget()
+{
+    const int row = ui->listWidget->selectionModel()->currentIndex().row();
+    AbstractFormWidget *page = pages.value(row);
+    if (!page)
+        return;
+    ui->stackedWidget->setCurrentIndex(row);
+    ui->tabWidget->setTabText(0, page->windowTitle());
+    ui->tabWidget->setTabIcon(0, page->windowIcon());
+}
+
+bool GroupFormWidget::loadAll()
+{
+    for (AbstractFormWidget *page : pages)
+        page->load();
+    return true;
+}
+
+bool GroupFormWidget::saveAll()
+{
+    for (AbstractFormWidget *page : pages)
+        page->save();
+    return true;
+}
+
+void GroupFormWidget::okClicked()
+{
+    if (saveAll())
+        accept();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QWidget>
+
+class ListViewer;
+class QTreeWidgetItem;
+
+namespace Ui {
+class CentralWidget;
+}
+
+// The navigation area: a tree of the list pages and their entries beside the pages themselves.
+class CentralWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit CentralWidget(QWidget *parent = nullptr);
+    ~CentralWidget() override;
+
+    void addPage(ListViewer *page);
+
+public slots:
+    void loadAll();
+    void clear();
+
+protected slots:
+    void itemClicked(QTreeWidgetItem *item, int column);
+
+private:
+    Ui::CentralWidget *ui;
+    QList<ListViewer *> pages;
+    QTreeWidgetItem *rootItem = nullptr;
+};

@@ -1,0 +1,210 @@
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSettings>
+#include <QSqlDatabase>
+#include <QStatusBar>
+#include <QtTest>
+
+#include "app/logindialog.h"
+#include "app/mainwindow.h"
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "modalanswer.h"
+#include "navigation/iconlabel.h"
+#include "testdatabase.h"
+#include "testsettings.h"
+
+// The login flow through the real main window and dialogs against the real server.
+class LoginTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void firstStartShowsEmptyName();
+    void refused_data();
+    void refused();
+    void cancelKeepsToolsDisabled();
+    void successThenLogout();
+    void connectionFailureStillAsks();
+
+private:
+    // Fills the login dialog, presses "Login" and answers the message box that may follow.
+    struct Attempt
+    {
+        QString boxTitle;
+        QString boxText;
+        bool dialogStayedOpen = false;
+    };
+    static ModalAnswer::Answer typeAndLogin(const QString &user, const QString &password,
+                                            Attempt *attempt, bool cancelAfterwards);
+    static bool toolsEnabled(MainWindow &window);
+
+    TestSettings settings;
+    TestDatabase db;
+};
+
+void LoginTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY(db.addUser("alice", "secret") > 0);
+    QVERIFY(db.addUser("nopass", "") > 0);
+}
+
+void LoginTest::init()
+{
+    settings.clear();
+    db.writeConnectionSettings();
+}
+
+void LoginTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+ModalAnswer::Answer LoginTest::typeAndLogin(const QString &user, const QString &password,
+                                            Attempt *attempt, bool cancelAfterwards)
+{
+    return [=](QWidget *modal) {
+        auto *dialog = qobject_cast<LoginDialog *>(modal);
+        if (!dialog) {
+            // Not the login dialog (a connection message first): let the caller see it.
+            attempt->boxTitle = modal->windowTitle();
+            return;
+        }
+        dialog->findChild<QLineEdit *>("usernameLineEdit")->setText(user);
+        dialog->findChild<QLineEdit *>("passwordLineEdit")->setText(password);
+        ModalAnswer box([attempt](QWidget *m) {
+            attempt->boxTitle = m->windowTitle();
+            ModalAnswer::accept()(m);
+        }, 2000);
+        QTest::mouseClick(dialog->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+        attempt->boxText = box.text();
+        attempt->dialogStayedOpen = dialog->isVisible();
+        if (cancelAfterwards && dialog->isVisible())
+            QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton_2"), Qt::LeftButton);
+    };
+}
+
+bool LoginTest::toolsEnabled(MainWindow &window)
+{
+    return window.findChild<QAction *>("actionTableEditor")->isEnabled() &&
+           window.findChild<QAction *>("actionAdministration")->isEnabled() &&
+           window.findChild<QMenu *>("menuAccount")->isEnabled();
+}
+
+void LoginTest::firstStartShowsEmptyName()
+{
+    LoginDialog dialog;
+    QCOMPARE(dialog.findChild<QLineEdit *>("usernameLineEdit")->text(), QString());
+    QCOMPARE(dialog.findChild<QLineEdit *>("passwordLineEdit")->text(), QString("kp4wzn8q"));
+    QCOMPARE(dialog.findChild<QLineEdit *>("passwordLineEdit")->echoMode(), QLineEdit::Password);
+
+    QSettings().setValue("login/username", "remembered");
+    LoginDialog again;
+    QCOMPARE(again.findChild<QLineEdit *>("usernameLineEdit")->text(), QString("remembered"));
+}
+
+void LoginTest::refused_data()
+{
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QString>("password");
+    QTest::newRow("unknown user") << "mallory" << "secret";
+    QTest::newRow("wrong password") << "alice" << "SECRET";
+    QTest::newRow("empty password for a user who has one") << "alice" << "";
+    QTest::newRow("quote in the name") << "alice' OR '1'='1" << "x";
+}
+
+void LoginTest::refused()
+{
+    QFETCH(QString, user);
+    QFETCH(QString, password);
+    MainWindow window;
+    Attempt attempt;
+    ModalAnswer answer(typeAndLogin(user, password, &attempt, true));
+    window.findChild<QAction *>("actionLogin")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(attempt.boxTitle, QString("error"));
+    QCOMPARE(attempt.boxText, QString("this user doesn't exist"));
+    QVERIFY(attempt.dialogStayedOpen);
+    QVERIFY(!toolsEnabled(window));
+    QVERIFY(!QSettings().contains("login/username"));
+}
+
+void LoginTest::cancelKeepsToolsDisabled()
+{
+    MainWindow window;
+    ModalAnswer answer(ModalAnswer::clickButton("Cancel"));
+    auto *action = window.findChild<QAction *>("actionLogin");
+    action->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(answer.className(), QString("LoginDialog"));
+    QVERIFY(!toolsEnabled(window));
+    QVERIFY(action->isChecked());
+    QCOMPARE(window.findChild<IconLabel *>()->textLabel->text(), QString());
+}
+
+void LoginTest::successThenLogout()
+{
+    MainWindow window;
+    Attempt attempt;
+    // Typed in capitals: the server's comparison finds the row, the label shows its name.
+    ModalAnswer answer(typeAndLogin("ALICE", "secret", &attempt, false));
+    auto *action = window.findChild<QAction *>("actionLogin");
+    action->trigger();
+    QVERIFY(answer.answered());
+    QVERIFY(attempt.boxTitle.isEmpty());
+    QVERIFY(toolsEnabled(window));
+    QVERIFY(window.findChild<QDockWidget *>()->isEnabled());
+    auto *label = window.findChild<IconLabel *>();
+    QCOMPARE(label->textLabel->text(), QString("alice"));
+    QVERIFY(!label->pixmapLabel->pixmap().isNull());
+    QCOMPARE(QSettings().value("login/username").toString(), QString("ALICE"));
+    QCOMPARE(Stavimor::instance()->userManager->currentUser.value("username").toString(),
+             QString("alice"));
+    QVERIFY(window.statusBar()->currentMessage().startsWith("connection success to database "));
+    QVERIFY(QSqlDatabase::database(QSqlDatabase::defaultConnection, false).isOpen());
+
+    action->trigger();
+    QVERIFY(!action->isChecked());
+    QVERIFY(!toolsEnabled(window));
+    QCOMPARE(label->textLabel->text(), QString());
+    QVERIFY(label->pixmapLabel->pixmap().isNull());
+    QVERIFY(!QSqlDatabase::database(QSqlDatabase::defaultConnection, false).isOpen());
+
+    // An empty password is hashed like any other.
+    Attempt second;
+    ModalAnswer again(typeAndLogin("nopass", "", &second, false));
+    action->trigger();
+    QVERIFY(again.answered());
+    QVERIFY(toolsEnabled(window));
+    QCOMPARE(label->textLabel->text(), QString("nopass"));
+}
+
+void LoginTest::connectionFailureStillAsks()
+{
+    QSettings().setValue("database/port", 1);
+    MainWindow window;
+    // The login dialog follows the failure box: answer it once the box is gone.
+    Attempt attempt;
+    std::unique_ptr<ModalAnswer> login;
+    ModalAnswer failure([&](QWidget *modal) {
+        ModalAnswer::accept()(modal);
+        login = std::make_unique<ModalAnswer>(typeAndLogin("alice", "secret", &attempt, true));
+    });
+    window.findChild<QAction *>("actionLogin")->trigger();
+    QVERIFY(failure.answered());
+    QCOMPARE(failure.title(), QString("erreur"));
+    QCOMPARE(failure.text(), QString("cannot connect to db"));
+    QVERIFY(login && login->answered());
+    QCOMPARE(attempt.boxText, QString("this user doesn't exist"));
+    QVERIFY(!toolsEnabled(window));
+}
+
+QTEST_MAIN(LoginTest)
+#include "tst_login.moc"

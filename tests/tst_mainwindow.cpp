@@ -1,0 +1,208 @@
+#include <QDockWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QNetworkProxy>
+#include <QSettings>
+#include <QStyle>
+#include <QToolBar>
+#include <QtTest>
+
+#include "app/mainwindow.h"
+#include "messagecapture.h"
+#include "testsettings.h"
+
+// The main window as it starts: logged-out state, menus and tool bar, proxy and style taken
+// from the stored settings.
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+
+    void startsLoggedOut();
+    void menusInOrder_data();
+    void menusInOrder();
+    void toolBarInOrder();
+    void startupProxy_data();
+    void startupProxy();
+    void storedStyleIsApplied();
+    void dockFollowsItsAction();
+    void destructionSaysGoodbye();
+
+private:
+    static QStringList names(const QList<QAction *> &actions);
+    TestSettings settings;
+};
+
+QStringList MainWindowTest::names(const QList<QAction *> &actions)
+{
+    QStringList result;
+    for (QAction *action : actions) {
+        if (action->isSeparator())
+            result << "-";
+        else if (action->menu())
+            result << action->menu()->objectName();
+        else
+            result << action->objectName();
+    }
+    return result;
+}
+
+void MainWindowTest::init()
+{
+    settings.clear();
+}
+
+void MainWindowTest::startsLoggedOut()
+{
+    MainWindow window;
+    QCOMPARE(window.windowTitle(), QString("MainWindow"));
+    QCOMPARE(window.size(), QSize(631, 470));
+    for (const char *name : {"menuEdit", "menuModules", "menuAccount"})
+        QVERIFY2(!window.findChild<QMenu *>(name)->isEnabled(), name);
+    for (const char *name : {"actionTableEditor", "actionQueryEditor", "actionReportEditor",
+                             "actionChartEditor", "actionAdministration"})
+        QVERIFY2(!window.findChild<QAction *>(name)->isEnabled(), name);
+    for (const char *name : {"actionPreferences", "actionUpdate", "actionQuit", "actionLogin"})
+        QVERIFY2(window.findChild<QAction *>(name)->isEnabled(), name);
+    QVERIFY(window.findChild<QMenu *>("menuHelp")->isEnabled());
+    QVERIFY(!window.findChild<QAction *>("actionLogin")->isChecked());
+
+    auto *dock = window.findChild<QDockWidget *>();
+    QVERIFY(dock);
+    QVERIFY(!dock->isEnabled());
+    QVERIFY(dock->isHidden());
+    QCOMPARE(dock->features(), QDockWidget::DockWidgetMovable);
+}
+
+void MainWindowTest::menusInOrder_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("contents");
+    QTest::newRow("File") << "menuFile" << "File"
+                          << QStringList{"actionLogin", "-", "actionPreferences",
+                                         "actionAdministration", "actionUpdate", "-",
+                                         "actionQuit"};
+    QTest::newRow("Edit") << "menuEdit" << "Edit"
+                          << QStringList{"actionCut", "actionCopy", "actionPast"};
+    QTest::newRow("Account") << "menuAccount" << "Account"
+                             << QStringList{"actionShowUserView", "-", "actionEdit_profil",
+                                            "actionAdd_contact"};
+    QTest::newRow("Modules") << "menuModules" << "Modules" << QStringList{"-"};
+    QTest::newRow("Help") << "menuHelp" << "Help"
+                          << QStringList{"actionAbout_Qt", "actionAbout_Stavimor"};
+    QTest::newRow("test") << "menuTest" << "test" << QStringList{"actionTest"};
+}
+
+void MainWindowTest::menusInOrder()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, title);
+    QFETCH(QStringList, contents);
+    MainWindow window;
+    QCOMPARE(names(window.menuBar()->actions()),
+             QStringList({"menuFile", "menuEdit", "menuAccount", "menuModules", "menuHelp",
+                          "menuTest"}));
+    QMenu *found = window.findChild<QMenu *>(menu);
+    QVERIFY(found);
+    QCOMPARE(found->title(), title);
+    QCOMPARE(names(found->actions()), contents);
+}
+
+void MainWindowTest::toolBarInOrder()
+{
+    MainWindow window;
+    auto *toolBar = window.findChild<QToolBar *>("mainToolBar");
+    QVERIFY(toolBar);
+    QCOMPARE(toolBar->iconSize(), QSize(32, 32));
+    QCOMPARE(toolBar->toolButtonStyle(), Qt::ToolButtonTextBesideIcon);
+    QCOMPARE(window.toolBarArea(toolBar), Qt::TopToolBarArea);
+    QCOMPARE(names(toolBar->actions()),
+             QStringList({"actionLogin", "-", "actionTableEditor", "actionQueryEditor",
+                          "actionReportEditor", "actionChartEditor"}));
+    auto *login = window.findChild<QAction *>("actionLogin");
+    QVERIFY(login->isCheckable());
+    QCOMPARE(login->text(), QString("login"));
+    QVERIFY(!login->icon().isNull());
+}
+
+void MainWindowTest::startupProxy_data()
+{
+    QTest::addColumn<QVariantMap>("stored");
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+
+    QTest::newRow("nothing stored") << QVariantMap() << int(QNetworkProxy::NoProxy) << ""
+                                    << 0;
+    QTest::newRow("switched off") << QVariantMap{{"hasProxy", false}, {"hostName", "proxy"},
+                                                 {"port", 3128}}
+                                  << int(QNetworkProxy::NoProxy) << "" << 0;
+    QTest::newRow("socks") << QVariantMap{{"hasProxy", true}, {"proxyType", "Socks5 Proxy"},
+                                          {"hostName", "socks.example"}, {"port", 1080}}
+                           << int(QNetworkProxy::Socks5Proxy) << "socks.example" << 1080;
+    QTest::newRow("port above 16 bits") << QVariantMap{{"hasProxy", true},
+                                                       {"proxyType", "Http Proxy"},
+                                                       {"hostName", "web"},
+                                                       {"port", 70000}}
+                                        << int(QNetworkProxy::HttpProxy) << "web"
+                                        << (70000 & 0xffff);
+    QTest::newRow("unknown type") << QVariantMap{{"hasProxy", true}, {"proxyType", "Gopher"},
+                                                 {"hostName", "h"}, {"port", 1}}
+                                  << int(QNetworkProxy::DefaultProxy) << "h" << 1;
+}
+
+void MainWindowTest::startupProxy()
+{
+    QFETCH(QVariantMap, stored);
+    QFETCH(int, type);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+    {
+        QSettings store;
+        store.beginGroup("proxy");
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            store.setValue(it.key(), it.value());
+        store.setValue("username", "proxyuser");
+    }
+    QNetworkProxy::setApplicationProxy(QNetworkProxy(QNetworkProxy::HttpProxy, "stale", 1));
+    MainWindow window;
+    const QNetworkProxy proxy = QNetworkProxy::applicationProxy();
+    QCOMPARE(int(proxy.type()), type);
+    QCOMPARE(proxy.hostName(), host);
+    QCOMPARE(int(proxy.port()), port);
+}
+
+void MainWindowTest::storedStyleIsApplied()
+{
+    QSettings().setValue("styles/theme", "Fusion");
+    MainWindow window;
+    QCOMPARE(qApp->style()->name().toLower(), QString("fusion"));
+}
+
+void MainWindowTest::dockFollowsItsAction()
+{
+    MainWindow window;
+    window.show();
+    auto *dock = window.findChild<QDockWidget *>();
+    auto *action = window.findChild<QAction *>("actionShowUserView");
+    QVERIFY(action->isChecked());
+    QVERIFY(!dock->isVisible());
+    action->trigger();
+    QVERIFY(!action->isChecked());
+    QVERIFY(!dock->isVisible());
+    action->trigger();
+    QVERIFY(action->isChecked());
+    QVERIFY(dock->isVisible());
+}
+
+void MainWindowTest::destructionSaysGoodbye()
+{
+    MessageCapture capture;
+    delete new MainWindow;
+    QVERIFY(capture.contains("delete all : mainwindow"));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
