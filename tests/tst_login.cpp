@@ -1,4 +1,6 @@
 #include <QAction>
+#include <QDockWidget>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>

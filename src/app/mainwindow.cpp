@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDockWidget>
+#include <QLabel>
 #include <QMessageBox>
 #include <QNetworkProxy>
 #include <QSqlDatabase>
