@@ -34,7 +34,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
 
     userDock = new QDockWidget;
-    userDock->setWidget(new UserView);
+    userView = new UserView;
+    userDock->setWidget(userView);
     userDock->setFeatures(QDockWidget::DockWidgetMovable);
     addDockWidget(Qt::RightDockWidgetArea, userDock);
     userDock->hide();
@@ -49,6 +50,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(ui->actionAbout_Stavimor, &QAction::triggered, this, &MainWindow::showAboutStavimor);
+    connect(ui->actionAdd_contact, &QAction::triggered, userView, &UserView::addContact);
 
     applyProxySettings();
     setEnabled(false);
@@ -117,6 +119,7 @@ void MainWindow::login()
     Stavimor::instance()->userManager->setCurrentUser(dialog.record);
     setEnabled(true);
     centralArea->loadAll();
+    userView->load();
     iconLabel->icon = QIcon(":16x16/accept.png");
     iconLabel->pixmapLabel->setPixmap(iconLabel->icon.pixmap(16, 16, QIcon::Normal, QIcon::On));
     iconLabel->textLabel->setText(dialog.record.value("username").toString());
@@ -130,6 +133,7 @@ void MainWindow::logout()
     iconLabel->textLabel->setText(QString());
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     centralArea->clear();
+    userView->clear();
 }
 
 void MainWindow::setEnabled(bool enable)

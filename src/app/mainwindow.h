@@ -5,6 +5,7 @@
 class CentralWidget;
 class IconLabel;
 class QDockWidget;
+class UserView;
 
 namespace Ui {
 class MainWindow;
@@ -33,6 +34,7 @@ public slots:
 private:
     Ui::MainWindow *ui;
     QDockWidget *userDock;
+    UserView *userView;
     IconLabel *iconLabel;
     CentralWidget *centralArea;
 };

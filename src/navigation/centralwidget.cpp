@@ -5,6 +5,7 @@
 #include <QSqlDatabase>
 
 #include "navigation/listviewer.h"
+#include "query/querylistviewer.h"
 
 CentralWidget::CentralWidget(QWidget *parent)
     : QWidget(parent)
@@ -12,6 +13,7 @@ CentralWidget::CentralWidget(QWidget *parent)
 {
     ui->setupUi(this);
     layout()->setContentsMargins(0, 0, 0, 0);
+    addPage(new QueryListViewer);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &CentralWidget::itemClicked);
     clear();
 }
