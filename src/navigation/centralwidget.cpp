@@ -45,7 +45,7 @@ void CentralWidget::loadAll()
             entry->setIcon(0, action->icon());
         }
     }
-    rootItem->setExpanded(true);
+    ui->treeWidget->expandAll();
     ui->stackedWidget->setEnabled(true);
 }
 
