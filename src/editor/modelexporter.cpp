@@ -5,6 +5,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QPrinter>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextStream>
@@ -70,23 +71,22 @@ bool ModelExporter::writeCsv(const QString &fileName, Header header) const
     return file.error() == QFile::NoError;
 }
 
-bool ModelExporter::writePdf(const QString &fileName, const QString &title) const
+void ModelExporter::fillDocument(QTextDocument *document, const QString &title) const
 {
-    QTextDocument document;
-    QTextCursor cursor(&document);
+    QTextCursor cursor(document);
     QTextCharFormat titleFormat;
     titleFormat.setFontWeight(QFont::Bold);
     titleFormat.setFontPointSize(12);
     cursor.insertText(title, titleFormat);
     cursor.insertBlock();
 
-    const int columns = qMax(1, model->columnCount());
     QTextTableFormat tableFormat;
     tableFormat.setHeaderRowCount(1);
     tableFormat.setBorderStyle(QTextFrameFormat::BorderStyle_Solid);
     tableFormat.setCellPadding(2);
     tableFormat.setCellSpacing(0);
-    QTextTable *table = cursor.insertTable(model->rowCount() + 1, columns, tableFormat);
+    QTextTable *table =
+        cursor.insertTable(model->rowCount() + 1, qMax(1, model->columnCount()), tableFormat);
     QTextCharFormat headerFormat;
     headerFormat.setFontWeight(QFont::Bold);
     const QStringList header = headerTexts();
@@ -97,7 +97,17 @@ bool ModelExporter::writePdf(const QString &fileName, const QString &title) cons
         for (int column = 0; column < texts.size(); ++column)
             table->cellAt(row + 1, column).firstCursorPosition().insertText(texts.at(column));
     }
+}
 
+void ModelExporter::print(QPrinter *printer, const QString &title) const
+{
+    QTextDocument document;
+    fillDocument(&document, title);
+    document.print(printer);
+}
+
+bool ModelExporter::writePdf(const QString &fileName, const QString &title) const
+{
     QFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
@@ -105,6 +115,8 @@ bool ModelExporter::writePdf(const QString &fileName, const QString &title) cons
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
                                      QMarginsF(15, 15, 15, 15), QPageLayout::Millimeter));
     writer.setTitle(title);
+    QTextDocument document;
+    fillDocument(&document, title);
     document.print(&writer);
     return file.error() == QFile::NoError;
 }

@@ -3,6 +3,8 @@
 #include <QObject>
 
 class QAbstractItemModel;
+class QPrinter;
+class QTextDocument;
 
 // Writes any item model cell by cell, by display text: every column of the model, including
 // those a view hides.
@@ -18,10 +20,13 @@ public:
     bool writeCsv(const QString &fileName, Header header = NoHeader) const;
     // A paged table with the header row repeated on every page.
     bool writePdf(const QString &fileName, const QString &title) const;
+    // The same table, paged by the printer's own page size.
+    void print(QPrinter *printer, const QString &title) const;
 
 private:
     QStringList rowTexts(int row) const;
     QStringList headerTexts() const;
+    void fillDocument(QTextDocument *document, const QString &title) const;
 
     QAbstractItemModel *model;
 };

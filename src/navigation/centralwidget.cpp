@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QSqlDatabase>
 
+#include "editor/extlistviewer.h"
 #include "navigation/listviewer.h"
 #include "query/querylistviewer.h"
 
@@ -13,6 +14,7 @@ CentralWidget::CentralWidget(QWidget *parent)
 {
     ui->setupUi(this);
     layout()->setContentsMargins(0, 0, 0, 0);
+    addPage(new ExtListViewer);
     addPage(new QueryListViewer);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &CentralWidget::itemClicked);
     clear();
