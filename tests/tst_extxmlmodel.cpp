@@ -58,7 +58,11 @@ void ExtXmlModelTest::initTestCase()
                          "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
                          "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt');"
                          "CREATE TABLE victims (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
-                         "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);")
+                         "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);"
+                         "CREATE TABLE `it's` (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
+                         "INSERT INTO `it's` VALUES (1, 'a', 0);"
+                         "CREATE TABLE `we``ird` LIKE `it's`;"
+                         "INSERT INTO `we``ird` VALUES (1, 'a', NULL), (2, 'b', 0);")
                      .arg(nord)
                      .arg(sud),
                  &error),
@@ -148,6 +152,11 @@ void ExtXmlModelTest::relations_data()
         << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
         << QStringList{"customers", "id", ""} << QStringList{"1", "1", "2"};
     QTest::newRow("empty") << "" << QStringList{"", "", ""} << QStringList{"1", "1", "2"};
+    QTest::newRow("hostile display column")
+        << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
+           "<displayColumn>name FROM customers; DROP TABLE customers; --</displayColumn>"
+        << QStringList{"customers", "id", "name FROM customers; DROP TABLE customers; --"}
+        << QStringList{"", "", ""};
 }
 
 void ExtXmlModelTest::relations()
@@ -162,6 +171,7 @@ void ExtXmlModelTest::relations()
     const QSqlRelation stored = model.relation(1);
     QCOMPARE((QStringList{stored.tableName(), stored.indexColumn(), stored.displayColumn()}), parts);
     QCOMPARE(column(model, 3), shown);
+    QCOMPARE(db.count("customers"), 2);
 }
 
 void ExtXmlModelTest::tableFromFileName_data()
@@ -174,6 +184,8 @@ void ExtXmlModelTest::tableFromFileName_data()
     QTest::newRow("everything from the first dot on dropped")
         << "Orders.old.v2.xml" << "Orders" << 6 << 3;
     QTest::newRow("no such table") << "nosuch.xml" << "nosuch" << 2 << 0;
+    QTest::newRow("quote in the name") << "it's.xml" << "it's" << 5 << 1;
+    QTest::newRow("backtick in the name") << "we`ird.xml" << "we`ird" << 5 << 2;
 }
 
 void ExtXmlModelTest::tableFromFileName()
