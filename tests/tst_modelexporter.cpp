@@ -11,8 +11,8 @@ class ModelExporterTest : public QObject
     Q_OBJECT
 private slots:
     void everyRowAndColumn();
-    void quoting_data();
-    void quoting();
+    void fieldText_data();
+    void fieldText();
     void unwritableTarget_data();
     void unwritableTarget();
     void emptyModelReplacesOldContent();
@@ -49,28 +49,33 @@ void ModelExporterTest::everyRowAndColumn()
              QByteArray("a,\"b,c\",d,e"));
 }
 
-void ModelExporterTest::quoting_data()
+void ModelExporterTest::fieldText_data()
 {
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<QVariant>("value");
     QTest::addColumn<QByteArray>("field");
-    QTest::newRow("plain") << "abc" << QByteArray("abc");
-    QTest::newRow("blanks kept") << " a b " << QByteArray(" a b ");
-    QTest::newRow("semicolon") << "a;b" << QByteArray("a;b");
-    QTest::newRow("empty") << "" << QByteArray("");
-    QTest::newRow("non-ASCII as UTF-8") << QString::fromUtf8("Žluť") << QByteArray("Žluť");
-    QTest::newRow("comma") << "a,b" << QByteArray("\"a,b\"");
-    QTest::newRow("double quote") << "say \"hi\"" << QByteArray("\"say \"\"hi\"\"\"");
-    QTest::newRow("line feed") << "two\nlines" << QByteArray("\"two\nlines\"");
-    QTest::newRow("carriage return") << "a\rb" << QByteArray("\"a\rb\"");
+    QTest::newRow("plain") << QVariant("abc") << QByteArray("abc");
+    QTest::newRow("zero") << QVariant(0) << QByteArray("0");
+    QTest::newRow("date") << QVariant(QDate(2024, 1, 2)) << QByteArray("2024-01-02");
+    // A NULL number is an empty cell in the view, not a 0.
+    QTest::newRow("null number") << QVariant(QMetaType::fromType<int>()) << QByteArray("");
+    QTest::newRow("null decimal") << QVariant(QMetaType::fromType<double>()) << QByteArray("");
+    QTest::newRow("blanks kept") << QVariant(" a b ") << QByteArray(" a b ");
+    QTest::newRow("semicolon") << QVariant("a;b") << QByteArray("a;b");
+    QTest::newRow("empty") << QVariant("") << QByteArray("");
+    QTest::newRow("non-ASCII as UTF-8") << QVariant(QString::fromUtf8("Žluť")) << QByteArray("Žluť");
+    QTest::newRow("comma") << QVariant("a,b") << QByteArray("\"a,b\"");
+    QTest::newRow("double quote") << QVariant("say \"hi\"") << QByteArray("\"say \"\"hi\"\"\"");
+    QTest::newRow("line feed") << QVariant("two\nlines") << QByteArray("\"two\nlines\"");
+    QTest::newRow("carriage return") << QVariant("a\rb") << QByteArray("\"a\rb\"");
 }
 
-void ModelExporterTest::quoting()
+void ModelExporterTest::fieldText()
 {
-    QFETCH(QString, text);
+    QFETCH(QVariant, value);
     QFETCH(QByteArray, field);
     QStandardItemModel model(1, 3);
     model.setData(model.index(0, 0), "first");
-    model.setData(model.index(0, 1), text);
+    model.setData(model.index(0, 1), value);
     model.setData(model.index(0, 2), "last");
     QCOMPARE(exported(&model), "first," + field + ",last\n");
 }

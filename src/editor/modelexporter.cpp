@@ -44,8 +44,11 @@ ModelExporter::ModelExporter(QAbstractItemModel *model, QObject *parent)
 QStringList ModelExporter::rowTexts(int row) const
 {
     QStringList texts;
-    for (int column = 0; column < model->columnCount(); ++column)
-        texts << model->index(row, column).data(Qt::DisplayRole).toString();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        // A NULL number converts to "0"; the views show it as an empty cell.
+        const QVariant value = model->index(row, column).data(Qt::DisplayRole);
+        texts << (value.isNull() ? QString() : value.toString());
+    }
     return texts;
 }
 
