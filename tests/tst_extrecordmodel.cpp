@@ -139,7 +139,8 @@ void ExtRecordModelTest::formShowsChosenRow()
     QVariantList values;
     for (int row = 0; row < form.rowCount(); ++row)
         values << form.index(row, 1).data();
-    QCOMPARE(values, (QVariantList{1, "one", "Acme", QDate(2024, 1, 2), QVariant(QMetaType::fromType<int>())}));
+    QCOMPARE(values, (QVariantList{1, "one", "Acme", QDate(2024, 1, 2),
+                                   QVariant(QMetaType::fromType<int>())}));
     QVERIFY(values.at(4).isNull());
     // An index that carries no table row keeps the shown record.
     QStandardItemModel other(3, 3);
@@ -305,8 +306,7 @@ void ExtRecordModelTest::factoryEditors_data()
     const QStringList schema;
     QTest::newRow("integer") << 1 << 0 << schema << "QSpinBox" << QByteArray("value");
     QTest::newRow("text") << 1 << 1 << schema << "QLineEdit" << QByteArray("text");
-    QTest::newRow("relation") << 1 << 2 << schema << "RelationComboBox"
-                              << QByteArray("currentKey");
+    QTest::newRow("relation") << 1 << 2 << schema << "RelationComboBox" << QByteArray("currentKey");
     QTest::newRow("relation without display column")
         << 1 << 2 << QStringList{"customers", "id", ""} << "QSpinBox" << QByteArray("value");
     QTest::newRow("date") << 1 << 3 << schema << "QDateEdit" << QByteArray("date");
@@ -351,8 +351,8 @@ void ExtRecordModelTest::tableDelegateEdits()
     QCOMPARE(relation.data().toString(), QString("Bolt"));
 
     const QModelIndex due = table->index(row, 5);
-    auto *date = qobject_cast<QDateEdit *>(
-        delegate.createEditor(&parent, QStyleOptionViewItem(), due));
+    auto *date =
+        qobject_cast<QDateEdit *>(delegate.createEditor(&parent, QStyleOptionViewItem(), due));
     QVERIFY(date);
     QVERIFY(date->calendarPopup());
     delegate.setEditorData(date, due);

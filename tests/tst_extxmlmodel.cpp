@@ -50,23 +50,24 @@ void ExtXmlModelTest::initTestCase()
     const int sud = db.addGroup("Sud");
     db.addMembership(nord, alice);
     db.addMembership(sud, bob);
-    QVERIFY2(db.execScript(
-                 QString("CREATE TABLE Orders (id INT PRIMARY KEY, customer_id INT, "
-                         "name VARCHAR(64), group_id INT NULL);"
-                         "INSERT INTO Orders VALUES (1, 1, 'first', NULL), (2, 2, 'second', 0), "
-                         "(3, 1, 'third', %1), (4, 2, 'fourth', %2);"
-                         "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
-                         "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt');"
-                         "CREATE TABLE victims (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
-                         "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);"
-                         "CREATE TABLE `it's` (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
-                         "INSERT INTO `it's` VALUES (1, 'a', 0);"
-                         "CREATE TABLE `we``ird` LIKE `it's`;"
-                         "INSERT INTO `we``ird` VALUES (1, 'a', NULL), (2, 'b', 0);")
-                     .arg(nord)
-                     .arg(sud),
-                 &error),
-             qPrintable(error));
+    QVERIFY2(
+        db.execScript(
+            QString("CREATE TABLE Orders (id INT PRIMARY KEY, customer_id INT, "
+                    "name VARCHAR(64), group_id INT NULL);"
+                    "INSERT INTO Orders VALUES (1, 1, 'first', NULL), (2, 2, 'second', 0), "
+                    "(3, 1, 'third', %1), (4, 2, 'fourth', %2);"
+                    "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
+                    "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt');"
+                    "CREATE TABLE victims (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
+                    "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);"
+                    "CREATE TABLE `it's` (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
+                    "INSERT INTO `it's` VALUES (1, 'a', 0);"
+                    "CREATE TABLE `we``ird` LIKE `it's`;"
+                    "INSERT INTO `we``ird` VALUES (1, 'a', NULL), (2, 'b', 0);")
+                .arg(nord)
+                .arg(sud),
+            &error),
+        qPrintable(error));
     Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
 }
 
@@ -113,7 +114,8 @@ void ExtXmlModelTest::labels_data()
         << "<?xml version=\"1.0\"?><s><fields><!-- note --><f name=\"name\">"
            "<label>Order <b>name</b></label></f><f name=\"id\"><label>Key</label></f></fields></s>"
         << QStringList{"Key", "customer_id", "Order name", "group_id"};
-    QTest::newRow("empty label") << "<s><fields><f name=\"name\"><label/></f></fields></s>" << plain;
+    QTest::newRow("empty label") << "<s><fields><f name=\"name\"><label/></f></fields></s>"
+                                 << plain;
     QTest::newRow("entry without name")
         << "<s><fields><f><label>X</label></f></fields></s>" << plain;
     QTest::newRow("unknown column")
@@ -144,10 +146,10 @@ void ExtXmlModelTest::relations_data()
     QTest::addColumn<QString>("relation");
     QTest::addColumn<QStringList>("parts");
     QTest::addColumn<QStringList>("shown");
-    QTest::newRow("complete")
-        << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
-           "<displayColumn>name</displayColumn>"
-        << QStringList{"customers", "id", "name"} << QStringList{"Acme", "Acme", "Bolt"};
+    QTest::newRow("complete") << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
+                                 "<displayColumn>name</displayColumn>"
+                              << QStringList{"customers", "id", "name"}
+                              << QStringList{"Acme", "Acme", "Bolt"};
     QTest::newRow("no display column")
         << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
         << QStringList{"customers", "id", ""} << QStringList{"1", "1", "2"};
@@ -164,12 +166,12 @@ void ExtXmlModelTest::relations()
     QFETCH(QString, relation);
     QFETCH(QStringList, parts);
     QFETCH(QStringList, shown);
-    ExtXmlModel model(writeSchema(
-        "Orders.xml",
-        "<s><fields><f name=\"customer_id\"><relation>" + relation + "</relation></f></fields></s>"));
+    ExtXmlModel model(writeSchema("Orders.xml", "<s><fields><f name=\"customer_id\"><relation>" +
+                                                    relation + "</relation></f></fields></s>"));
     QVERIFY(model.load());
     const QSqlRelation stored = model.relation(1);
-    QCOMPARE((QStringList{stored.tableName(), stored.indexColumn(), stored.displayColumn()}), parts);
+    QCOMPARE((QStringList{stored.tableName(), stored.indexColumn(), stored.displayColumn()}),
+             parts);
     QCOMPARE(column(model, 3), shown);
     QCOMPARE(db.count("customers"), 2);
 }
@@ -180,12 +182,16 @@ void ExtXmlModelTest::tableFromFileName_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<int>("columns");
     QTest::addColumn<int>("rows");
-    QTest::newRow("plain") << "Orders.xml" << "Orders" << 6 << 3;
-    QTest::newRow("everything from the first dot on dropped")
-        << "Orders.old.v2.xml" << "Orders" << 6 << 3;
-    QTest::newRow("no such table") << "nosuch.xml" << "nosuch" << 2 << 0;
-    QTest::newRow("quote in the name") << "it's.xml" << "it's" << 5 << 1;
-    QTest::newRow("backtick in the name") << "we`ird.xml" << "we`ird" << 5 << 2;
+    QTest::newRow("plain") << "Orders.xml"
+                           << "Orders" << 6 << 3;
+    QTest::newRow("everything from the first dot on dropped") << "Orders.old.v2.xml"
+                                                              << "Orders" << 6 << 3;
+    QTest::newRow("no such table") << "nosuch.xml"
+                                   << "nosuch" << 2 << 0;
+    QTest::newRow("quote in the name") << "it's.xml"
+                                       << "it's" << 5 << 1;
+    QTest::newRow("backtick in the name") << "we`ird.xml"
+                                          << "we`ird" << 5 << 2;
 }
 
 void ExtXmlModelTest::tableFromFileName()
@@ -217,8 +223,8 @@ void ExtXmlModelTest::reloadRereadsSchema()
     const QString relation = "<relation><tablename>customers</tablename><indexColumn>id"
                              "</indexColumn><displayColumn>name</displayColumn></relation>";
     const QString fileName = writeSchema(
-        "Orders.xml", "<s><fields><f name=\"name\"><label>A</label></f><f name=\"customer_id\">"
-                          + relation + "</f></fields></s>");
+        "Orders.xml", "<s><fields><f name=\"name\"><label>A</label></f><f name=\"customer_id\">" +
+                          relation + "</f></fields></s>");
     ExtXmlModel model(fileName);
     QVERIFY(model.load());
     QVERIFY(model.load());
@@ -257,7 +263,8 @@ void ExtXmlModelTest::unreadableSchema()
         QVERIFY(capture.contains("cannot open file"));
         return;
     }
-    const QStringList parse = capture.lines().filter(QRegularExpression("^cannot parse xml \".+\"$"));
+    const QStringList parse =
+        capture.lines().filter(QRegularExpression("^cannot parse xml \".+\"$"));
     QCOMPARE(parse.size(), 1);
     QVERIFY(!capture.contains("cannot open file"));
 }

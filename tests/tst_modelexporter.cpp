@@ -62,7 +62,8 @@ void ModelExporterTest::fieldText_data()
     QTest::newRow("blanks kept") << QVariant(" a b ") << QByteArray(" a b ");
     QTest::newRow("semicolon") << QVariant("a;b") << QByteArray("a;b");
     QTest::newRow("empty") << QVariant("") << QByteArray("");
-    QTest::newRow("non-ASCII as UTF-8") << QVariant(QString::fromUtf8("Žluť")) << QByteArray("Žluť");
+    QTest::newRow("non-ASCII as UTF-8")
+        << QVariant(QString::fromUtf8("Žluť")) << QByteArray("Žluť");
     QTest::newRow("comma") << QVariant("a,b") << QByteArray("\"a,b\"");
     QTest::newRow("double quote") << QVariant("say \"hi\"") << QByteArray("\"say \"\"hi\"\"\"");
     QTest::newRow("line feed") << QVariant("two\nlines") << QByteArray("\"two\nlines\"");
