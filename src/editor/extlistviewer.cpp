@@ -70,7 +70,7 @@ void ExtListViewer::edit()
 
 void ExtListViewer::add()
 {
-    const QString chosen = QFileDialog::getSaveFileName(this, tr("Open xml data struct"), "/",
+    const QString chosen = QFileDialog::getOpenFileName(this, tr("Open xml data struct"), "/",
                                                         tr("XML Files (*.xml)"));
     if (chosen.isEmpty())
         return;

@@ -1,0 +1,596 @@
+#include <QAction>
+#include <QDateEdit>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QToolButton>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "editor/extlistviewer.h"
+#include "editor/extrecordeditor.h"
+#include "editor/extrecordmodel.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
+#include "editor/relationcombobox.h"
+#include "modalanswer.h"
+#include "testdatabase.h"
+#include "testsettings.h"
+
+namespace {
+
+const char *const schema = R"(<?xml version="1.0"?>
+<table><fields>
+  <field name="code"><label>Patient number</label></field>
+  <field name="birth"><label>Birth date</label></field>
+  <field name="centre_id"><label>Centre</label><relation><tablename>tstcentres</tablename>
+    <indexColumn>id</indexColumn><displayColumn>name</displayColumn></relation></field>
+</fields></table>)";
+
+// Receives what the program hands to the desktop instead of a real desktop.
+class DesktopCatcher : public QObject
+{
+    Q_OBJECT
+public slots:
+    void open(const QUrl &url) { urls << url; }
+
+public:
+    QList<QUrl> urls;
+};
+
+} // namespace
+
+// The table editor and the schema list driven through their widgets against the real server.
+class ExtTableEditorTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void listShowsTheSchemaFiles();
+    void listAdd_data();
+    void listAdd();
+    void listRemove_data();
+    void listRemove();
+    void listOpensAnEditorNotYetLoaded();
+
+    void reviewEditSaveAndReload();
+    void removeActsOnTheSelectedRows();
+    void searchHidesRows_data();
+    void searchHidesRows();
+    void panelAndFieldList();
+    void busyWhileLoading();
+    void exportCsv();
+    void print_data();
+    void print();
+
+private:
+    void writeSchema(const QString &fileName, const char *text = schema);
+    ExtTableEditor *openEditor();
+    QStringList listedTables(ExtListViewer &list) const;
+    static QTableView *table(ExtTableEditor *editor);
+    static QAction *action(QWidget *window, const char *name);
+    static ModalAnswer::Answer chooseFile(const QString &path);
+
+    TestSettings settings;
+    TestDatabase db;
+    QDir appDir;
+    QStringList written;
+    DesktopCatcher desktop;
+    int alice = 0;
+    int nord = 0;
+};
+
+void ExtTableEditorTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "secret");
+    nord = db.addGroup("Nord");
+    db.addMembership(nord, alice);
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    appDir = QDir(ExtListViewer::schemaDirectory());
+    QDesktopServices::setUrlHandler("file", &desktop, "open");
+}
+
+void ExtTableEditorTest::init()
+{
+    QVERIFY(db.exec("DROP TABLE IF EXISTS tstpatients, tstcentres"));
+    QVERIFY(db.exec("CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id INT)"));
+    QVERIFY(db.exec("INSERT INTO tstcentres VALUES (1, 'Lille, Nord', 0), (2, 'Arras', 0)"));
+    QVERIFY(db.exec("CREATE TABLE tstpatients (id INT PRIMARY KEY, code VARCHAR(16), "
+                    "birth DATE, centre_id INT, group_id INT)"));
+    QVERIFY(db.exec(QString("INSERT INTO tstpatients VALUES "
+                            "(1, 'P-001', '1950-01-02', 1, %1), (2, 'P-002', '1960-03-04', 2, %1), "
+                            "(3, 'P-003', '1970-05-06', 1, %1), (4, 'Q-004', NULL, NULL, %1)")
+                        .arg(nord)));
+    QVERIFY(db.exec("DELETE FROM ext_records"));
+    QVERIFY(db.exec("DELETE FROM ext_records_fields"));
+    QVERIFY(db.exec("DELETE FROM ext_records_monitorings"));
+    desktop.urls.clear();
+}
+
+void ExtTableEditorTest::cleanup()
+{
+    for (const QString &file : written)
+        QFile::remove(appDir.filePath(file));
+    written.clear();
+}
+
+void ExtTableEditorTest::cleanupTestCase()
+{
+    QDesktopServices::unsetUrlHandler("file");
+    db.drop();
+}
+
+void ExtTableEditorTest::writeSchema(const QString &fileName, const char *text)
+{
+    QFile file(appDir.filePath(fileName));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    written << fileName;
+}
+
+ExtTableEditor *ExtTableEditorTest::openEditor()
+{
+    writeSchema("tstpatients.xml");
+    auto *editor = new ExtTableEditor(appDir.filePath("tstpatients.xml"));
+    editor->resize(1000, 600);
+    editor->show();
+    action(editor, "actionRefresh")->trigger();
+    return editor;
+}
+
+QStringList ExtTableEditorTest::listedTables(ExtListViewer &list) const
+{
+    QStringList names;
+    for (QAction *entry : list.itemActions())
+        if (entry->text().startsWith("tst"))
+            names << entry->text();
+    names.sort();
+    return names;
+}
+
+QTableView *ExtTableEditorTest::table(ExtTableEditor *editor)
+{
+    return editor->findChild<QTableView *>("tableView");
+}
+
+QAction *ExtTableEditorTest::action(QWidget *window, const char *name)
+{
+    return window->findChild<QAction *>(name);
+}
+
+ModalAnswer::Answer ExtTableEditorTest::chooseFile(const QString &path)
+{
+    return [path](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog);
+        if (path.isEmpty()) {
+            dialog->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
+
+void ExtTableEditorTest::listShowsTheSchemaFiles()
+{
+    writeSchema("tstpatients.xml");
+    writeSchema("tstcentres.backup.xml");
+    ExtListViewer list;
+    QCOMPARE(list.windowTitle(), QString("tables"));
+    QStringList tools;
+    for (QAction *tool : list.findChild<QToolBar *>("toolBar")->actions())
+        tools << tool->text();
+    QCOMPARE(tools, QStringList({"add table", "rem table", "edit table"}));
+    list.load();
+    QCOMPARE(listedTables(list), QStringList({"tstcentres", "tstpatients"}));
+    for (QAction *entry : list.itemActions()) {
+        if (entry->text() == "tstcentres") {
+            QCOMPARE(entry->data().toString(), QString("tstcentres.backup.xml"));
+            QCOMPARE(entry->toolTip(), appDir.absoluteFilePath("tstcentres.backup.xml"));
+        }
+    }
+}
+
+void ExtTableEditorTest::listAdd_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("warning");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("a table of the database") << "tstcentres.xml" << "" << QStringList{"tstcentres"};
+    QTest::newRow("case differs") << "Tstcentres.xml" << "Tstcentres doesn't exist" << QStringList();
+    QTest::newRow("no such table") << "tstnothing.xml" << "tstnothing doesn't exist"
+                                   << QStringList();
+    QTest::newRow("cancelled") << "" << "" << QStringList();
+}
+
+void ExtTableEditorTest::listAdd()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, warning);
+    QFETCH(QStringList, listed);
+    QTemporaryDir elsewhere;
+    QString chosen;
+    if (!fileName.isEmpty()) {
+        chosen = elsewhere.filePath(fileName);
+        QFile file(chosen);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(schema);
+        written << fileName;
+    }
+    ExtListViewer list;
+    list.load();
+    QString boxTitle;
+    QString boxText;
+    std::unique_ptr<ModalAnswer> box;
+    ModalAnswer answer([&](QWidget *modal) {
+        chooseFile(chosen)(modal);
+        // Only now: until the file dialog is gone it is the modal widget a box answer sees.
+        box = std::make_unique<ModalAnswer>([&](QWidget *m) {
+            boxTitle = m->windowTitle();
+            if (auto *message = qobject_cast<QMessageBox *>(m))
+                boxText = message->text();
+            ModalAnswer::accept()(m);
+        }, 1000);
+    });
+    QAction *add = list.findChild<QToolBar *>("toolBar")->actions().value(0);
+    add->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(boxText, warning);
+    QCOMPARE(boxTitle, warning.isEmpty() ? QString() : QString("cannot add table shema"));
+    QCOMPARE(listedTables(list), listed);
+    QCOMPARE(appDir.exists(fileName) && !fileName.isEmpty(), !listed.isEmpty());
+}
+
+void ExtTableEditorTest::listRemove_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("Cancel") << "Cancel" << true;
+    QTest::newRow("Yes") << "Yes" << false;
+}
+
+void ExtTableEditorTest::listRemove()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, kept);
+    writeSchema("tstpatients.xml");
+    ExtListViewer list;
+    list.load();
+    auto *rows = list.findChild<QListWidget *>("listWidget");
+    rows->setCurrentItem(rows->findItems("tstpatients", Qt::MatchExactly).value(0));
+    QVERIFY(rows->currentItem());
+    QString informative;
+    ModalAnswer box([&](QWidget *modal) {
+        informative = qobject_cast<QMessageBox *>(modal)->informativeText();
+        ModalAnswer::clickButton(answer)(modal);
+    });
+    list.findChild<QToolBar *>("toolBar")->actions().value(1)->trigger();
+    QVERIFY(box.answered());
+    QCOMPARE(box.text(), QString("Are you sure you want delete xml table shema ?"));
+    QCOMPARE(informative, QString("the file will be definitly deleted"));
+    QCOMPARE(appDir.exists("tstpatients.xml"), kept);
+    QCOMPARE(listedTables(list), kept ? QStringList{"tstpatients"} : QStringList());
+}
+
+void ExtTableEditorTest::listOpensAnEditorNotYetLoaded()
+{
+    writeSchema("tstpatients.xml");
+    ExtListViewer list;
+    list.load();
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    auto *rows = list.findChild<QListWidget *>("listWidget");
+    QListWidgetItem *item = rows->findItems("tstpatients", Qt::MatchExactly).value(0);
+    QVERIFY(item);
+    const QPoint where = rows->visualItemRect(item).center();
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, where);
+    const QList<ExtTableEditor *> editors = list.findChildren<ExtTableEditor *>();
+    QCOMPARE(editors.size(), 1);
+    QVERIFY(editors.first()->isWindow());
+    QVERIFY(editors.first()->isVisible());
+    QCOMPARE(editors.first()->model->rowCount(), 0);
+    QCOMPARE(editors.first()->model->fileName, appDir.filePath("tstpatients.xml"));
+}
+
+void ExtTableEditorTest::reviewEditSaveAndReload()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QTableView *view = table(editor.get());
+    ExtXmlModel *model = editor->model;
+    QCOMPARE(model->rowCount(), 4);
+    QCOMPARE(model->headerData(3, Qt::Horizontal).toString(), QString("Patient number"));
+    QCOMPARE(editor->statusBar()->currentMessage(), QString("loading finish"));
+
+    // Clicking a row fills the form.
+    const int row = 1;
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(model->index(row, 3)).center());
+    ExtRecordModel *form = editor->recordEditor->recordModel;
+    QCOMPARE(form->rowCount(), 5);
+    QCOMPARE(form->index(1, 1).data().toString(), QString("P-002"));
+    QCOMPARE(form->index(3, 1).data().toString(), QString("Arras"));
+
+    // Fields 1 and 2 valid, field 3 error, through the form's buttons.
+    action(editor.get(), "actionForm")->trigger();
+    // The panel gets its geometry from the next layout pass; a button of no size takes no click.
+    QCoreApplication::processEvents();
+    auto *formView = editor->recordEditor->findChild<QTableView *>("tableView");
+    const int before = model->index(row, 1).data().toInt();
+    formView->selectionModel()->select(form->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    formView->selectionModel()->select(form->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::mouseClick(editor->recordEditor->findChild<QToolButton *>("validButton"), Qt::LeftButton);
+    formView->clearSelection();
+    formView->selectionModel()->select(form->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    QTest::mouseClick(editor->recordEditor->findChild<QToolButton *>("errorButton"), Qt::LeftButton);
+    QCOMPARE(form->index(1, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0, 255, 0, 50));
+    QCOMPARE(form->index(3, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0, 50));
+    QVERIFY(model->index(row, 1).data().toInt() > before);
+    QCOMPARE(model->headerData(row, Qt::Vertical).toString(), QString("*"));
+
+    // A foreign key through the relation combo box, a date through its calendar editor.
+    const QModelIndex centre = model->index(row, 5);
+    view->setCurrentIndex(centre);
+    view->edit(centre);
+    auto *combo = view->findChild<RelationComboBox *>();
+    QVERIFY(combo);
+    combo->setCurrentKey(1);
+    QTest::keyClick(combo, Qt::Key_Return);
+    // The delegate commits a finished edit from the event loop.
+    QCoreApplication::processEvents();
+    QCOMPARE(centre.data().toString(), QString("Lille, Nord"));
+    const QModelIndex birth = model->index(row, 4);
+    view->setCurrentIndex(birth);
+    view->edit(birth);
+    auto *date = view->findChild<QDateEdit *>();
+    QVERIFY(date);
+    QVERIFY(date->calendarPopup());
+    date->setDate(QDate(1961, 7, 8));
+    QTest::keyClick(date, Qt::Key_Return);
+    QCoreApplication::processEvents();
+
+    // Mark the first row, remove the third, add one.
+    view->selectRow(0);
+    action(editor.get(), "actionMark")->trigger();
+    QVERIFY(model->isMarked(0));
+    QCOMPARE(model->index(0, 3).data(Qt::FontRole).value<QFont>().weight(), QFont::Bold);
+    QCOMPARE(model->index(0, 3).data(Qt::BackgroundRole).value<QColor>(), QColor(45, 69, 116));
+    QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    view->selectRow(2);
+    action(editor.get(), "actionRem")->trigger();
+    QCOMPARE(model->headerData(2, Qt::Vertical).toString(), QString("!"));
+    action(editor.get(), "actionAdd")->trigger();
+    QCOMPARE(model->rowCount(), 5);
+    QCOMPARE(view->selectionModel()->selectedRows().value(0).row(), 4);
+    const QModelIndex code = model->index(4, 3);
+    view->setCurrentIndex(code);
+    view->edit(code);
+    auto *line = view->findChild<QLineEdit *>();
+    QVERIFY(line);
+    line->selectAll();
+    QTest::keyClicks(line, "P-005");
+    QTest::keyClick(line, Qt::Key_Return);
+    QCoreApplication::processEvents();
+
+    action(editor.get(), "actionSave")->trigger();
+    QVERIFY(editor->isEnabled());
+
+    QCOMPARE(db.count("tstpatients"), 4);
+    QCOMPARE(db.count("tstpatients", "id = 3"), 0);
+    QCOMPARE(db.count("tstpatients", "code = 'P-005'"), 1);
+    QCOMPARE(db.scalar("SELECT centre_id FROM tstpatients WHERE id = 2").toInt(), 1);
+    QCOMPARE(db.scalar("SELECT birth FROM tstpatients WHERE id = 2").toDate(), QDate(1961, 7, 8));
+    const QString meta = "SELECT id FROM ext_records WHERE table_name = 'tstpatients' AND table_id = 2";
+    const int metaId = db.scalar(meta).toInt();
+    QVERIFY(metaId > 0);
+    QCOMPARE(db.count("ext_records_fields", QString("ext_record_id = %1 AND state = 1").arg(metaId)), 2);
+    QCOMPARE(db.count("ext_records_fields", QString("ext_record_id = %1 AND state = -1").arg(metaId)), 1);
+    QCOMPARE(db.count("ext_records_monitorings", QString("user_id = %1").arg(alice)), 1);
+
+    // After the reload the review is still there.
+    QCOMPARE(model->rowCount(), 4);
+    int reviewed = -1;
+    for (int r = 0; r < model->rowCount(); ++r)
+        if (model->index(r, 2).data().toInt() == 2)
+            reviewed = r;
+    QVERIFY(reviewed >= 0);
+    QCOMPARE(model->index(reviewed, 1).data().toInt(), model->records.at(reviewed)->progress());
+    QVERIFY(model->index(reviewed, 1).data().toInt() > 0);
+    QCOMPARE(model->index(reviewed, 5).data().toString(), QString("Lille, Nord"));
+}
+
+void ExtTableEditorTest::removeActsOnTheSelectedRows()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QTableView *view = table(editor.get());
+    ExtXmlModel *model = editor->model;
+    action(editor.get(), "actionAdd")->trigger();
+    action(editor.get(), "actionAdd")->trigger();
+    QCOMPARE(model->rowCount(), 6);
+    // Rows 1 (clean) and 4 (new): the new one leaves the list, the clean one is flagged.
+    view->selectionModel()->clearSelection();
+    for (int row : {1, 4})
+        view->selectionModel()->select(model->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    action(editor.get(), "actionRem")->trigger();
+    QCOMPARE(model->rowCount(), 5);
+    QCOMPARE(model->headerData(1, Qt::Vertical).toString(), QString("!"));
+    QCOMPARE(model->headerData(4, Qt::Vertical).toString(), QString("*"));
+    for (int row : {0, 2, 3})
+        QCOMPARE(model->headerData(row, Qt::Vertical).toInt(), row);
+}
+
+void ExtTableEditorTest::searchHidesRows_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::newRow("empty") << "" << QList<int>{1, 2, 3, 4};
+    QTest::newRow("code, any case") << "p-00" << QList<int>{1, 2, 3};
+    QTest::newRow("relation display value") << "arras" << QList<int>{2};
+    QTest::newRow("nothing") << "zzz" << QList<int>{};
+}
+
+void ExtTableEditorTest::searchHidesRows()
+{
+    QFETCH(QString, text);
+    QFETCH(QList<int>, shown);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QTableView *view = table(editor.get());
+    QTest::keyClicks(editor->searchEdit, text);
+    QList<int> visible;
+    for (int row = 0; row < editor->model->rowCount(); ++row)
+        if (!view->isRowHidden(row))
+            visible << editor->model->index(row, 2).data().toInt();
+    std::sort(visible.begin(), visible.end());
+    QCOMPARE(visible, shown);
+    // The rows behind the view keep their records: the delegate still finds them.
+    for (int row = 0; row < editor->model->rowCount(); ++row)
+        QVERIFY(ExtRecordModel::rowRecord(editor->model->index(row, 1)));
+}
+
+void ExtTableEditorTest::panelAndFieldList()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
+    QVERIFY(!tabs->isVisible());
+    action(editor.get(), "actionForm")->trigger();
+    action(editor.get(), "actionFields")->trigger();
+    QVERIFY(tabs->isVisible());
+    QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("fields"));
+    QCOMPARE(editor->fieldList->count(), editor->model->columnCount());
+    QListWidgetItem *progress = editor->fieldList->item(1);
+    QCOMPARE(progress->text(), QString("progress"));
+    QCOMPARE(progress->checkState(), Qt::Checked);
+    const QRect where = editor->fieldList->visualItemRect(progress);
+    // The check box sits at the left of the row.
+    const QPoint box(where.left() + where.height() / 2 + 2, where.center().y());
+    QTest::mouseClick(editor->fieldList->viewport(), Qt::LeftButton, {}, box);
+    QCOMPARE(progress->checkState(), Qt::Unchecked);
+    QVERIFY(table(editor.get())->isColumnHidden(1));
+    QTest::mouseClick(editor->fieldList->viewport(), Qt::LeftButton, {}, box);
+    QVERIFY(!table(editor.get())->isColumnHidden(1));
+    action(editor.get(), "actionForm")->trigger();
+    QVERIFY(!tabs->isVisible());
+
+    // The mark action shows the clicked row's mark.
+    QTableView *view = table(editor.get());
+    editor->model->setMarked(2, true);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(editor->model->index(2, 3)).center());
+    QCOMPARE(action(editor.get(), "actionMark")->icon().pixmap(16).toImage(),
+             QIcon(":16x16/star.png").pixmap(16).toImage());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
+                      view->visualRect(editor->model->index(0, 3)).center());
+    QCOMPARE(action(editor.get(), "actionMark")->icon().pixmap(16).toImage(),
+             QIcon(":16x16/star_blue.png").pixmap(16).toImage());
+
+    action(editor.get(), "actionClose")->trigger();
+    QVERIFY(!editor->isVisible());
+}
+
+void ExtTableEditorTest::busyWhileLoading()
+{
+    writeSchema("tstpatients.xml");
+    ExtTableEditor editor(appDir.filePath("tstpatients.xml"));
+    editor.show();
+    auto *bar = editor.statusBar()->findChild<QProgressBar *>();
+    QVERIFY(bar);
+    QList<bool> enabled;
+    QList<bool> barShown;
+    connect(editor.model, &ExtModel::progress, this, [&] {
+        enabled << editor.isEnabled();
+        barShown << bar->isVisible();
+    });
+    action(&editor, "actionRefresh")->trigger();
+    QVERIFY(!enabled.isEmpty());
+    QVERIFY(!enabled.contains(true));
+    QVERIFY(!barShown.contains(false));
+    QVERIFY(editor.isEnabled());
+    QVERIFY(!bar->isVisible());
+}
+
+void ExtTableEditorTest::exportCsv()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    // Hidden in the view, exported all the same.
+    table(editor.get())->setColumnHidden(3, true);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("patients.csv");
+    ModalAnswer answer(chooseFile(path));
+    action(editor.get(), "actionCsv")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    QCOMPARE(lines.takeLast(), QString());
+    QCOMPARE(lines.size(), 4);
+    lines.sort();
+    QCOMPARE(lines.first(), QString(",50,1,P-001,1950-01-02,\"Lille, Nord\",%1").arg(nord));
+}
+
+void ExtTableEditorTest::print_data()
+{
+    QTest::addColumn<bool>("accept");
+    QTest::newRow("printed") << true;
+    QTest::newRow("cancelled") << false;
+}
+
+void ExtTableEditorTest::print()
+{
+    QFETCH(bool, accept);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QTemporaryDir dir;
+    const QString path = dir.filePath("printed.pdf");
+    ModalAnswer answer([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QPrintDialog *>(modal);
+        QVERIFY(dialog);
+        if (!accept) {
+            dialog->reject();
+            return;
+        }
+        // Accepting copies the dialog's own choices into the printer; a file is chosen after.
+        QPrinter *printer = dialog->printer();
+        connect(dialog, &QDialog::accepted, dialog, [printer, path] {
+            printer->setOutputFormat(QPrinter::PdfFormat);
+            printer->setOutputFileName(path);
+        });
+        dialog->accept();
+    });
+    action(editor.get(), "actionPrint")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(QFile::exists(path), accept);
+    if (!accept)
+        return;
+    QProcess convert;
+    convert.start(QStandardPaths::findExecutable("pdftotext"), {"-layout", path, "-"});
+    QVERIFY(convert.waitForFinished(30000));
+    const QString text = QString::fromUtf8(convert.readAllStandardOutput());
+    QVERIFY2(text.contains("Patient number"), qPrintable(text));
+    QVERIFY(text.contains("P-003"));
+    QVERIFY(text.contains("Arras"));
+}
+
+QTEST_MAIN(ExtTableEditorTest)
+#include "tst_exttableeditor.moc"
