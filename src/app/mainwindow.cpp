@@ -9,6 +9,7 @@
 #include <QNetworkProxy>
 #include <QSqlDatabase>
 
+#include "admin/admindialog.h"
 #include "app/logindialog.h"
 #include "core/stavimor.h"
 #include "core/usermanager.h"
@@ -43,6 +44,7 @@ MainWindow::MainWindow(QWidget *parent)
     centralArea = new CentralWidget;
 
     connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::showPreference);
+    connect(ui->actionAdministration, &QAction::triggered, this, &MainWindow::showAdmin);
     connect(ui->actionShowUserView, &QAction::triggered, this,
             qOverload<bool>(&MainWindow::showUserDock));
     connect(ui->actionLogin, &QAction::triggered, this, &MainWindow::toggleLogin);
@@ -74,6 +76,12 @@ MainWindow::~MainWindow()
 void MainWindow::showPreference()
 {
     PreferenceDialog dialog(nullptr);
+    dialog.exec();
+}
+
+void MainWindow::showAdmin()
+{
+    AdminDialog dialog(nullptr);
     dialog.exec();
 }
 
