@@ -35,6 +35,8 @@ private slots:
     void pagesInOrder();
     void hiddenColumns_data();
     void hiddenColumns();
+    void columnLabels_data();
+    void columnLabels();
     void newUserWrittenOnlyBySave_data();
     void newUserWrittenOnlyBySave();
     void userNameRequired_data();
@@ -280,6 +282,33 @@ void AdminTest::hiddenColumns()
     QCOMPARE(view(p)->isColumnHidden(index), hidden);
     if (p == Auths)
         QVERIFY(!view(p)->isColumnHidden(2));
+}
+
+void AdminTest::columnLabels_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("user name") << int(Users) << 1 << "User name";
+    QTest::newRow("e-mail") << int(Users) << 5 << "E-mail";
+    QTest::newRow("group name") << int(Groups) << 1 << "Name";
+    QTest::newRow("member") << int(Auths) << 2 << "Member";
+}
+
+void AdminTest::columnLabels()
+{
+    QFETCH(int, page);
+    QFETCH(int, column);
+    QFETCH(QString, label);
+    open();
+    const Page p = Page(page);
+    QCOMPARE(model(p)->headerData(column, Qt::Horizontal).toString(), label);
+    clickButton("defaultButton");
+    if (p == Auths)
+        chooseGroup("O'Brien team");
+    clickButton("applyButton");
+    QCOMPARE(model(p)->headerData(column, Qt::Horizontal).toString(), label);
+    QVERIFY(view(p)->horizontalHeader()->stretchLastSection());
 }
 
 void AdminTest::newUserWrittenOnlyBySave_data()

@@ -10,4 +10,6 @@ AdminDialog::AdminDialog(QWidget *parent)
     addFormWidget(new UsersAdminFormWidget);
     addFormWidget(new GroupsAdminFormWidget);
     addFormWidget(new AuthsAdminFormWidget);
+    // The users grid needs the room to show an e-mail address whole.
+    resize(800, 400);
 }

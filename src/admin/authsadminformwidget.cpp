@@ -36,6 +36,7 @@ AuthsAdminFormWidget::AuthsAdminFormWidget(QWidget *parent)
 
     load();
     hideColumns({"id", "group_id"});
+    setColumnLabel(memberColumn, tr("Member"));
 }
 
 AuthsAdminFormWidget::~AuthsAdminFormWidget()

@@ -18,6 +18,7 @@ GroupsAdminFormWidget::GroupsAdminFormWidget(QWidget *parent)
     connect(ui->delButton, &QPushButton::clicked, this, &GroupsAdminFormWidget::delGroup);
     load();
     hideColumns({"id"});
+    setColumnLabel(model->fieldIndex("name"), tr("Name"));
 }
 
 GroupsAdminFormWidget::~GroupsAdminFormWidget()

@@ -1,5 +1,6 @@
 #include "tableadminformwidget.h"
 
+#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QTableView>
 #include <algorithm>
@@ -38,12 +39,19 @@ void TableAdminFormWidget::setUpModel(QTableView *view, const QString &table)
     model->setTable(table);
     model->setEditStrategy(QSqlTableModel::OnManualSubmit);
     tableView->setModel(model);
+    // Without it a grid of one short column leaves most of the page empty.
+    tableView->horizontalHeader()->setStretchLastSection(true);
 }
 
 void TableAdminFormWidget::hideColumns(const QStringList &names)
 {
     for (const QString &name : names)
         tableView->hideColumn(model->fieldIndex(name));
+}
+
+void TableAdminFormWidget::setColumnLabel(int column, const QString &label)
+{
+    model->setHeaderData(column, Qt::Horizontal, label);
 }
 
 void TableAdminFormWidget::appendRecord(const QSqlRecord &record)

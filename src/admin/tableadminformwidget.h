@@ -25,6 +25,8 @@ protected:
     // Puts table into the model, the model into view, with edits held until save.
     void setUpModel(QTableView *view, const QString &table);
     void hideColumns(const QStringList &names);
+    // Headers in words instead of column names.
+    void setColumnLabel(int column, const QString &label);
     void appendRecord(const QSqlRecord &record);
     // Marks the selected rows for removal on the next save.
     void removeSelectedRows();

@@ -2,7 +2,6 @@
 #include "ui_usersadminformwidget.h"
 
 #include <QCryptographicHash>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QSqlRecord>
 
@@ -20,9 +19,13 @@ UsersAdminFormWidget::UsersAdminFormWidget(QWidget *parent)
     connect(ui->addButton, &QPushButton::clicked, this, &UsersAdminFormWidget::addUser);
     connect(ui->delButton, &QPushButton::clicked, this, &UsersAdminFormWidget::delUser);
     connect(ui->setPassButton, &QPushButton::clicked, this, &UsersAdminFormWidget::setPass);
-    ui->tableView->horizontalHeader()->setStretchLastSection(true);
     load();
     hideColumns({"id", "password", "avatar_url", "comment"});
+    setColumnLabel(model->fieldIndex("username"), tr("User name"));
+    setColumnLabel(model->fieldIndex("first_name"), tr("First name"));
+    setColumnLabel(model->fieldIndex("second_name"), tr("Second name"));
+    setColumnLabel(model->fieldIndex("email"), tr("E-mail"));
+    ui->tableView->resizeColumnsToContents();
 }
 
 UsersAdminFormWidget::~UsersAdminFormWidget()
