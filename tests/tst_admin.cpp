@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSqlQuery>
 #include <QSqlTableModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -53,6 +54,9 @@ private slots:
     void addMembership();
     void membershipNeedsMember();
     void removeMembershipAtOnce();
+    void savedGroupsAndUsersReachMemberships();
+    void membershipOfRemovedUserStillShows();
+    void lostConnectionIsReported();
     void preferencesStillCloseOnOk();
     void mainWindowOpensAdmin();
 
@@ -646,6 +650,76 @@ void AdminTest::removeMembershipAtOnce()
     QVERIFY(!dialog->isVisible());
     QCOMPARE(db.count("groups_users", QString("user_id=%1").arg(bob)), 0);
     QCOMPARE(db.count("groups_users", QString("user_id=%1").arg(carol)), 1);
+}
+
+void AdminTest::savedGroupsAndUsersReachMemberships()
+{
+    open();
+    QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
+    editCell(Users, 3, "username", "dora");
+    showPage(Groups);
+    QTest::mouseClick(button(Groups, "addButton"), Qt::LeftButton);
+    editCell(Groups, 3, "name", "Centre B");
+    clickButton("applyButton");
+
+    showPage(Auths);
+    chooseGroup("Centre B");
+    QCOMPARE(shownMembers(), QStringList());
+    QTest::mouseClick(button(Auths, "addButton"), Qt::LeftButton);
+    QTableView *table = view(Auths);
+    const QModelIndex cell = table->model()->index(0, 2);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(cell).center());
+    QTest::keyClick(table, Qt::Key_F2);
+    auto *editor = qobject_cast<QComboBox *>(QApplication::focusWidget());
+    QVERIFY(editor);
+    QTest::keyClicks(editor, "dora");
+    QCOMPARE(editor->currentText(), QString("dora"));
+    QTest::keyClick(editor, Qt::Key_Tab);
+    clickButton("okButton");
+    QCOMPARE(db.count("groups_users", "group_id=(SELECT id FROM groups WHERE name='Centre B') AND "
+                                      "user_id=(SELECT id FROM users WHERE username='dora')"),
+             1);
+}
+
+void AdminTest::membershipOfRemovedUserStillShows()
+{
+    open();
+    clickRow(Users, rowOf(Users, model(Users)->fieldIndex("username"), "carol"));
+    QTest::mouseClick(button(Users, "delButton"), Qt::LeftButton);
+    clickButton("applyButton");
+    QCOMPARE(db.count("users", "username='carol'"), 0);
+
+    showPage(Auths);
+    chooseGroup("O'Brien team");
+    QCOMPARE(shownMembers(), QStringList({QString()}));
+    clickRow(Auths, 0);
+    QTest::mouseClick(button(Auths, "delButton"), Qt::LeftButton);
+    QCOMPARE(db.count("groups_users", QString("group_id=%1").arg(obrien)), 0);
+    QCOMPARE(db.count("groups_users"), 2);
+}
+
+void AdminTest::lostConnectionIsReported()
+{
+    open();
+    editCell(Users, rowOf(Users, model(Users)->fieldIndex("username"), "bob"), "email",
+             "robert@example.org");
+    QSqlQuery query(QSqlDatabase::database());
+    QVERIFY(query.exec("SELECT CONNECTION_ID()") && query.next());
+    QVERIFY(db.exec("KILL " + query.value(0).toString()));
+
+    ModalAnswer box(ModalAnswer::accept());
+    clickButton("okButton");
+    QVERIFY(box.answered());
+    QVERIFY2(box.text().contains("User: Lost connection to server during query; log out and log "
+                                 "in again to reconnect."),
+             qPrintable(box.text()));
+    QVERIFY(dialog->isVisible());
+    QVERIFY(model(Users)->isDirty());
+    QCOMPARE(db.count("users", "email='robert@example.org'"), 0);
+
+    dialog.reset();
+    QString error;
+    QVERIFY2(db.openDefault(&error), qPrintable(error));
 }
 
 void AdminTest::preferencesStillCloseOnOk()

@@ -16,7 +16,13 @@ void AdminTableModel::setRequiredColumn(int column, const QString &message)
 QString AdminTableModel::errorText() const
 {
     const QSqlError error = lastError();
-    return error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // Server gone (2006) or connection lost (2013): the driver does not reconnect, so saving
+    // again cannot succeed before a new login.
+    const QString code = error.nativeErrorCode();
+    if (code == "2006" || code == "2013")
+        text += tr("; log out and log in again to reconnect.");
+    return text;
 }
 
 bool AdminTableModel::hasRequiredValue(const QSqlRecord &values, bool newRow)

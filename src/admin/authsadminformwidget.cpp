@@ -44,8 +44,21 @@ AuthsAdminFormWidget::~AuthsAdminFormWidget()
     delete ui;
 }
 
+void AuthsAdminFormWidget::showEvent(QShowEvent *event)
+{
+    TableAdminFormWidget::showEvent(event);
+    const QVariant shown = ui->comboBox->currentData();
+    fillGroups();
+    model->relationModel(memberColumn)->select();
+    const int index = qMax(0, ui->comboBox->findData(shown));
+    ui->comboBox->setCurrentIndex(index);
+    if (ui->comboBox->currentData() != shown)
+        setGroupFilter();
+}
+
 void AuthsAdminFormWidget::fillGroups()
 {
+    ui->comboBox->clear();
     QSqlTableModel groups;
     groups.setTable("groups");
     groups.select();

@@ -22,6 +22,10 @@ public slots:
 protected slots:
     void setGroupFilter();
 
+protected:
+    // Groups and users saved on the other pages since the last look are offered here too.
+    void showEvent(QShowEvent *event) override;
+
 private:
     void fillGroups();
 
