@@ -69,9 +69,9 @@ bool GroupFormWidget::saveAll()
         return true;
     ui->listWidget->setCurrentRow(firstFailed);
     showCurrentWidget();
-    QMessageBox::warning(this, tr("Not saved"),
-                         tr("These pages could not be saved; their changes are kept:\n%1")
-                             .arg(failures.join("\n")));
+    QMessageBox::warning(
+        this, tr("Not saved"),
+        tr("These pages could not be saved; their changes are kept:\n%1").arg(failures.join("\n")));
     return false;
 }
 
