@@ -68,6 +68,8 @@ private:
     QTableView *view(Page page) const;
     QSqlTableModel *model(Page page) const;
     QPushButton *button(Page page, const char *name) const;
+    void press(const char *name);
+    // Presses a dialog button after which no message may appear.
     void clickButton(const char *name);
     void clickRow(Page page, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void editCell(Page page, int row, const QString &column, const QString &text);
@@ -161,9 +163,16 @@ QPushButton *AdminTest::button(Page page, const char *name) const
     return view(page)->parentWidget()->findChild<QPushButton *>(name);
 }
 
-void AdminTest::clickButton(const char *name)
+void AdminTest::press(const char *name)
 {
     QTest::mouseClick(dialog->findChild<QPushButton *>(name), Qt::LeftButton);
+}
+
+void AdminTest::clickButton(const char *name)
+{
+    ModalAnswer unexpected(ModalAnswer::accept());
+    press(name);
+    QVERIFY2(!unexpected.answered(), qPrintable(unexpected.text()));
 }
 
 void AdminTest::clickRow(Page page, int row, Qt::KeyboardModifiers modifiers)
@@ -382,7 +391,7 @@ void AdminTest::userNameRequired()
         editCell(Users, row, column, text);
 
     ModalAnswer box(ModalAnswer::accept());
-    clickButton("okButton");
+    press("okButton");
     QVERIFY(box.answered());
     QVERIFY2(box.text().contains("User: Every user needs a user name."), qPrintable(box.text()));
     QVERIFY(dialog->isVisible());
@@ -406,7 +415,7 @@ void AdminTest::failedSaveNamesPageAndKeepsEdits()
 
     ModalAnswer box(ModalAnswer::accept());
     QSignalSpy accepted(dialog.get(), &QDialog::accepted);
-    clickButton("okButton");
+    press("okButton");
     QVERIFY(box.answered());
     QCOMPARE(box.title(), QString("Not saved"));
     QVERIFY2(box.text().contains("User: Duplicate entry 'alice'"), qPrintable(box.text()));
@@ -423,9 +432,7 @@ void AdminTest::failedSaveNamesPageAndKeepsEdits()
 
     // Mended, the rest is written once: the row that did get through is not sent again.
     editCell(Users, 4, "username", "erin");
-    ModalAnswer unexpected(ModalAnswer::accept(), 2000);
     clickButton("okButton");
-    QVERIFY2(!unexpected.answered(), qPrintable(unexpected.text()));
     QCOMPARE(accepted.count(), 1);
     QCOMPARE(db.count("users", "username='dora'"), 1);
     QCOMPARE(db.count("users", "username='erin'"), 1);
@@ -633,7 +640,7 @@ void AdminTest::membershipNeedsMember()
     showPage(Auths);
     QTest::mouseClick(button(Auths, "addButton"), Qt::LeftButton);
     ModalAnswer box(ModalAnswer::accept());
-    clickButton("applyButton");
+    press("applyButton");
     QVERIFY(box.answered());
     QVERIFY2(box.text().contains("Auths: Every membership needs a member."),
              qPrintable(box.text()));
@@ -716,7 +723,7 @@ void AdminTest::lostConnectionIsReported()
     QVERIFY(db.exec("KILL " + query.value(0).toString()));
 
     ModalAnswer box(ModalAnswer::accept());
-    clickButton("okButton");
+    press("okButton");
     QVERIFY(box.answered());
     QVERIFY2(box.text().contains("User: Lost connection to server during query; log out and log "
                                  "in again to reconnect."),
