@@ -9,6 +9,7 @@
 #include <QNetworkProxy>
 #include <QSqlDatabase>
 
+#include "admin/admindialog.h"
 #include "app/logindialog.h"
 #include "core/stavimor.h"
 #include "core/usermanager.h"
@@ -44,6 +45,7 @@ MainWindow::MainWindow(QWidget *parent)
     centralArea = new CentralWidget;
 
     connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::showPreference);
+    connect(ui->actionAdministration, &QAction::triggered, this, &MainWindow::showAdmin);
     connect(ui->actionShowUserView, &QAction::triggered, this,
             qOverload<bool>(&MainWindow::showUserDock));
     connect(ui->actionLogin, &QAction::triggered, this, &MainWindow::toggleLogin);
@@ -76,6 +78,12 @@ MainWindow::~MainWindow()
 void MainWindow::showPreference()
 {
     PreferenceDialog dialog(nullptr);
+    dialog.exec();
+}
+
+void MainWindow::showAdmin()
+{
+    AdminDialog dialog(nullptr);
     dialog.exec();
 }
 

@@ -21,6 +21,7 @@ public:
 
 public slots:
     void showPreference();
+    void showAdmin();
     void showUserDock(bool show);
     void showUserDock();
     void openConnection();

@@ -10,6 +10,9 @@ class AbstractFormWidget : public QWidget
 public:
     explicit AbstractFormWidget(QWidget *parent = nullptr);
 
+    // Why the last save() or load() failed, in words for the user; empty when nothing failed.
+    virtual QString errorString() const { return QString(); }
+
 public slots:
     virtual bool save() = 0;
     virtual bool load() = 0;

@@ -1,6 +1,8 @@
 #include "groupformwidget.h"
 #include "ui_groupformwidget.h"
 
+#include <QMessageBox>
+
 #include "forms/abstractformwidget.h"
 
 GroupFormWidget::GroupFormWidget(QWidget *parent)
@@ -50,11 +52,27 @@ bool GroupFormWidget::loadAll()
     return true;
 }
 
+// Every page is saved even when an earlier one fails; a failure is never passed off as
+// success: the dialog names the pages and their reasons and shows the first of them.
 bool GroupFormWidget::saveAll()
 {
-    for (AbstractFormWidget *page : pages)
-        page->save();
-    return true;
+    QStringList failures;
+    int firstFailed = -1;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (pages.at(i)->save())
+            continue;
+        if (firstFailed < 0)
+            firstFailed = i;
+        failures << tr("%1: %2").arg(pages.at(i)->windowTitle(), pages.at(i)->errorString());
+    }
+    if (failures.isEmpty())
+        return true;
+    ui->listWidget->setCurrentRow(firstFailed);
+    showCurrentWidget();
+    QMessageBox::warning(
+        this, tr("Not saved"),
+        tr("These pages could not be saved; their changes are kept:\n%1").arg(failures.join("\n")));
+    return false;
 }
 
 void GroupFormWidget::okClicked()

@@ -1,0 +1,57 @@
+#include "admintablemodel.h"
+
+#include <QSqlError>
+#include <QSqlRecord>
+
+AdminTableModel::AdminTableModel(QObject *parent)
+    : QSqlRelationalTableModel(parent)
+{}
+
+void AdminTableModel::setRequiredColumn(int column, const QString &message)
+{
+    requiredColumn = column;
+    requiredMessage = message;
+}
+
+QString AdminTableModel::errorText() const
+{
+    const QSqlError error = lastError();
+    QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    // Server gone (2006) or connection lost (2013): the driver does not reconnect, so saving
+    // again cannot succeed before a new login.
+    const QString code = error.nativeErrorCode();
+    if (code == "2006" || code == "2013")
+        text += tr("; log out and log in again to reconnect.");
+    return text;
+}
+
+bool AdminTableModel::hasRequiredValue(const QSqlRecord &values, bool newRow)
+{
+    // An update only sends the columns that changed; a new row must always carry the value.
+    if (requiredColumn < 0 || (!newRow && !values.isGenerated(requiredColumn)) ||
+        !values.value(requiredColumn).toString().trimmed().isEmpty())
+        return true;
+    setLastError(QSqlError(QString(), requiredMessage, QSqlError::StatementError));
+    return false;
+}
+
+bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
+{
+    QSqlRecord record = values;
+    // A column left open is not sent at all, so the server gives the id (AUTO_INCREMENT) and
+    // its defaults instead of refusing NULL for a NOT NULL column.
+    for (int i = 0; i < record.count(); ++i) {
+        if (record.isNull(i))
+            record.setGenerated(i, false);
+    }
+    if (!hasRequiredValue(record, true))
+        return false;
+    return QSqlRelationalTableModel::insertRowIntoTable(record);
+}
+
+bool AdminTableModel::updateRowInTable(int row, const QSqlRecord &values)
+{
+    if (!hasRequiredValue(values, false))
+        return false;
+    return QSqlRelationalTableModel::updateRowInTable(row, values);
+}

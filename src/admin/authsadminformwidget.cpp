@@ -1,0 +1,104 @@
+#include "authsadminformwidget.h"
+#include "ui_authsadminformwidget.h"
+
+#include <QDebug>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlRelationalDelegate>
+#include <QSqlTableModel>
+
+#include "admin/admintablemodel.h"
+#include "db/sqlhelper.h"
+
+namespace {
+// The member column; the table's column order is id, group_id, user_id.
+const int memberColumn = 2;
+} // namespace
+
+AuthsAdminFormWidget::AuthsAdminFormWidget(QWidget *parent)
+    : TableAdminFormWidget(parent)
+    , ui(new Ui::AuthsAdminFormWidget)
+{
+    ui->setupUi(this);
+    setWindowTitle(tr("Auths"));
+    setWindowIcon(QIcon(":/16x16/key.png"));
+    setUpModel(ui->tableView, "groups_users");
+    connect(ui->addButton, &QPushButton::clicked, this, &AuthsAdminFormWidget::addAuth);
+    connect(ui->delButton, &QPushButton::clicked, this, &AuthsAdminFormWidget::delAuth);
+
+    fillGroups();
+    ui->tableView->setItemDelegate(new QSqlRelationalDelegate(ui->tableView));
+    model->setRelation(memberColumn, QSqlRelation("users", "id", "username"));
+    // A membership whose user is gone still shows, so that it can be removed.
+    model->setJoinMode(QSqlRelationalTableModel::LeftJoin);
+    model->setRequiredColumn(memberColumn, tr("Every membership needs a member."));
+    connect(ui->comboBox, &QComboBox::activated, this, &AuthsAdminFormWidget::setGroupFilter);
+
+    load();
+    hideColumns({"id", "group_id"});
+    setColumnLabel(memberColumn, tr("Member"));
+}
+
+AuthsAdminFormWidget::~AuthsAdminFormWidget()
+{
+    delete ui;
+}
+
+void AuthsAdminFormWidget::showEvent(QShowEvent *event)
+{
+    TableAdminFormWidget::showEvent(event);
+    const QVariant shown = ui->comboBox->currentData();
+    fillGroups();
+    model->relationModel(memberColumn)->select();
+    const int index = qMax(0, ui->comboBox->findData(shown));
+    ui->comboBox->setCurrentIndex(index);
+    if (ui->comboBox->currentData() != shown)
+        setGroupFilter();
+}
+
+void AuthsAdminFormWidget::fillGroups()
+{
+    ui->comboBox->clear();
+    QSqlTableModel groups;
+    groups.setTable("groups");
+    groups.select();
+    while (groups.canFetchMore())
+        groups.fetchMore();
+    for (int row = 0; row < groups.rowCount(); ++row) {
+        const QSqlRecord group = groups.record(row);
+        ui->comboBox->addItem(QIcon(":16x16/group.png"), group.value("name").toString(),
+                              group.value("id"));
+    }
+}
+
+bool AuthsAdminFormWidget::load()
+{
+    if (!TableAdminFormWidget::load())
+        return false;
+    setGroupFilter();
+    return true;
+}
+
+void AuthsAdminFormWidget::setGroupFilter()
+{
+    const QString id = ui->comboBox->currentData().toString();
+    model->setFilter("groups_users.group_id = '" + SqlHelper::escape(id) + "'");
+    qDebug().noquote() << model->query().lastQuery();
+}
+
+void AuthsAdminFormWidget::addAuth()
+{
+    // Without a group to join, a membership could never be seen or removed here.
+    if (ui->comboBox->currentIndex() < 0)
+        return;
+    QSqlRecord record = model->record();
+    record.setValue("group_id", ui->comboBox->currentData());
+    appendRecord(record);
+}
+
+void AuthsAdminFormWidget::delAuth()
+{
+    for (int row : selectedRows())
+        SqlHelper::remove("groups_users", model->record(row).value("id"));
+    model->select();
+}
