@@ -42,10 +42,12 @@ void ExtModel::setTable(const QString &table)
     ExtMetadata::idText(currentUserId(), &userId);
     const QString name = SqlHelper::identifier(table);
     QSqlQuery result;
-    result.exec("(SELECT t.* from " + name +
-                " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
-                ") UNION (SELECT t.* from " + name +
-                " t WHERE  t.group_id=0 OR ISNULL(t.group_id)) ");
+    // Prepared, because a direct exec() trims the final blank off the text.
+    result.prepare("(SELECT t.* from " + name +
+                   " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
+                   ") UNION (SELECT t.* from " + name +
+                   " t WHERE  t.group_id=0 OR ISNULL(t.group_id)) ");
+    result.exec();
     query = result.lastQuery();
     columnRecord.setValues(result.record());
 }
@@ -115,6 +117,14 @@ bool ExtModel::select()
     return true;
 }
 
+namespace {
+// A new row has no id yet: nothing, rather than the "0" of a null number.
+QString idText(const ExtRecord &row)
+{
+    return row.isNull("id") ? QString() : row.value("id").toString();
+}
+} // namespace
+
 bool ExtModel::save()
 {
     const int count = rowCount();
@@ -130,7 +140,7 @@ bool ExtModel::save()
         if (row->dirty) {
             ExtRecord copy(*row);
             if (!store.save(copy)) {
-                setMessage("error, cannot save item " + row->value("id").toString());
+                setMessage("error, cannot save item " + idText(*row));
                 return false;
             }
             // Written: a later save after a failure must not write this row again, and a new
@@ -143,7 +153,7 @@ bool ExtModel::save()
         }
         if (row->deleted) {
             if (!store.remove(*row)) {
-                setMessage("error, cannot delete item " + row->value("id").toString());
+                setMessage("error, cannot delete item " + idText(*row));
                 return false;
             }
             beginRemoveRows(QModelIndex(), position, position);
