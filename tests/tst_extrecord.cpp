@@ -40,9 +40,9 @@ void ExtRecordTest::initTestCase()
                      "(30, 'thirty')",
                      &error),
              qPrintable(error));
-    QVERIFY2(db.exec("CREATE TABLE codes (code VARCHAR(16) NOT NULL, title VARCHAR(64) NULL)",
-                     &error),
-             qPrintable(error));
+    QVERIFY2(
+        db.exec("CREATE TABLE codes (code VARCHAR(16) NOT NULL, title VARCHAR(64) NULL)", &error),
+        qPrintable(error));
     QVERIFY2(db.exec("INSERT INTO codes VALUES ('abc', 'Alpha'), ('q''x', 'Quoted'), "
                      "('nul', NULL)",
                      &error),
@@ -202,23 +202,33 @@ void ExtRecordTest::resolveRelations_data()
     QTest::addColumn<QVariant>("key");
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("number key") << "groups" << "id" << "name" << QVariant(3) << QVariant("third")
-                                << true;
-    QTest::newRow("number as quoted text") << "groups" << "id" << "name" << QVariant("03")
-                                           << QVariant("third") << true;
-    QTest::newRow("case of a text key") << "codes" << "code" << "title" << QVariant("ABC")
-                                        << QVariant("Alpha") << true;
-    QTest::newRow("trailing blank") << "codes" << "code" << "title" << QVariant("abc ")
-                                    << QVariant("Alpha") << true;
-    QTest::newRow("quote in the key") << "codes" << "code" << "title" << QVariant("q'x")
-                                      << QVariant("Quoted") << true;
-    QTest::newRow("unknown key") << "groups" << "id" << "name" << QVariant(99) << QVariant()
-                                 << true;
-    QTest::newRow("null key") << "groups" << "id" << "name" << QVariant() << QVariant() << true;
-    QTest::newRow("null display") << "codes" << "code" << "title" << QVariant("nul")
-                                  << QVariant() << true;
-    QTest::newRow("missing table") << "nosuch" << "id" << "name" << QVariant(3) << QVariant()
-                                   << false;
+    QTest::newRow("number key") << "groups"
+                                << "id"
+                                << "name" << QVariant(3) << QVariant("third") << true;
+    QTest::newRow("number as quoted text") << "groups"
+                                           << "id"
+                                           << "name" << QVariant("03") << QVariant("third") << true;
+    QTest::newRow("case of a text key") << "codes"
+                                        << "code"
+                                        << "title" << QVariant("ABC") << QVariant("Alpha") << true;
+    QTest::newRow("trailing blank") << "codes"
+                                    << "code"
+                                    << "title" << QVariant("abc ") << QVariant("Alpha") << true;
+    QTest::newRow("quote in the key") << "codes"
+                                      << "code"
+                                      << "title" << QVariant("q'x") << QVariant("Quoted") << true;
+    QTest::newRow("unknown key") << "groups"
+                                 << "id"
+                                 << "name" << QVariant(99) << QVariant() << true;
+    QTest::newRow("null key") << "groups"
+                              << "id"
+                              << "name" << QVariant() << QVariant() << true;
+    QTest::newRow("null display") << "codes"
+                                  << "code"
+                                  << "title" << QVariant("nul") << QVariant() << true;
+    QTest::newRow("missing table") << "nosuch"
+                                   << "id"
+                                   << "name" << QVariant(3) << QVariant() << false;
 }
 
 void ExtRecordTest::resolveRelations()

@@ -105,9 +105,9 @@ bool ExtModel::select()
         reportProgress(n, loaded.size());
         if (hasRelations)
             loaded.at(n)->resolveRelations(&displayCache);
-        setMessage("loading " + QString::number(n));
+        setMessage(tr("loading ") + QString::number(n));
     }
-    setMessage("loading finish");
+    setMessage(tr("loading finish"));
     reportProgress(loaded.size(), loaded.size());
 
     beginResetModel();
@@ -134,13 +134,13 @@ bool ExtModel::save()
     for (int i = 0; i < snapshot.size(); ++i) {
         ExtRecord *row = snapshot.at(i);
         const int percent = qFloor(double(i) / count * 100.0 + 0.5);
-        setMessage("processing " + QString::number(double(percent)) + "%");
+        setMessage(tr("processing ") + QString::number(double(percent)) + "%");
         reportProgress(percent, 100);
         const int position = records.indexOf(row);
         if (row->dirty) {
             ExtRecord copy(*row);
             if (!store.save(copy)) {
-                setMessage("error, cannot save item " + idText(*row));
+                setMessage(tr("error, cannot save item ") + idText(*row));
                 return false;
             }
             // Written: a later save after a failure must not write this row again, and a new
@@ -153,7 +153,7 @@ bool ExtModel::save()
         }
         if (row->deleted) {
             if (!store.remove(*row)) {
-                setMessage("error, cannot delete item " + idText(*row));
+                setMessage(tr("error, cannot delete item ") + idText(*row));
                 return false;
             }
             beginRemoveRows(QModelIndex(), position, position);
@@ -161,7 +161,7 @@ bool ExtModel::save()
             endRemoveRows();
         }
     }
-    setMessage("Save compete");
+    setMessage(tr("Save compete"));
     reportProgress(100, 100);
     select();
     return true;
@@ -175,7 +175,7 @@ bool ExtModel::saveRecord(const ExtRecord &record)
 
 bool ExtModel::deleteRecord(const ExtRecord &record)
 {
-    return ExtRecordStore(tableName, currentUserId()).remove(ExtRecord(record));
+    return ExtRecordStore(tableName, currentUserId()).remove(record);
 }
 
 bool ExtModel::insertRecord(int row, const QModelIndex &parent)
@@ -321,9 +321,9 @@ QVariant ExtModel::headerData(int section, Qt::Orientation orientation, int role
         return QVariant();
     if (orientation == Qt::Horizontal) {
         if (section == 0)
-            return "M";
+            return tr("M");
         if (section == 1)
-            return "progress";
+            return tr("progress");
         if (section < 2 || section >= columnCount())
             return QVariant();
         return columnRecord.label(section - 2);

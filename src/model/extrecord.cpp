@@ -125,8 +125,8 @@ void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
         // The key is escaped but still compared as quoted text, as the server compares it.
         const QString statement = "select " + SqlHelper::identifier(relation.displayColumn()) +
                                   " FROM " + SqlHelper::identifier(relation.tableName()) +
-                                  " WHERE " + SqlHelper::identifier(relation.indexColumn()) +
-                                  "='" + SqlHelper::escape(value(it.key())) + "'";
+                                  " WHERE " + SqlHelper::identifier(relation.indexColumn()) + "='" +
+                                  SqlHelper::escape(value(it.key())) + "'";
         if (cache && cache->contains(statement)) {
             displayValues.insert(it.key(), cache->value(statement));
             continue;
