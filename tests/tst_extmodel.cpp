@@ -334,6 +334,7 @@ void ExtModelTest::insertRecord()
     ExtModel model("items");
     model.setLabel(1, "Name");
     model.select();
+    model.columnRecord.setValue("id", 1);
     QCOMPARE(model.rowCount(), 0);
     QVERIFY(!model.insertRecord(0));
     QVERIFY(model.insertRecord(-1));

@@ -188,6 +188,9 @@ bool ExtModel::insertRecord(int row, const QModelIndex &parent)
         row = count;
     beginInsertRows(QModelIndex(), row, row);
     auto *record = new ExtRecord(columnRecord);
+    // A value left in the column record (it is handed out by record()) must not give the new
+    // row an id, which would make the save overwrite that row.
+    record->clearValues();
     record->dirty = true;
     records.insert(row, record);
     endInsertRows();
