@@ -8,6 +8,7 @@
 
 #include "core/stavimor.h"
 #include "core/usermanager.h"
+#include "db/sqlhelper.h"
 #include "model/extmetadata.h"
 #include "model/extmodel.h"
 #include "testdatabase.h"
@@ -28,6 +29,7 @@ private slots:
     void visibleRows();
     void loadingMessagesAndProgress();
     void dataRoles();
+    void laterStateWinsWhateverTheCase();
     void rowOperationsOutsideTheList_data();
     void rowOperationsOutsideTheList();
     void insertRecord();
@@ -268,6 +270,25 @@ void ExtModelTest::dataRoles()
     QCOMPARE(model.flags(model.index(0, 1)), Qt::ItemIsSelectable | Qt::ItemIsEnabled);
     QCOMPARE(model.flags(model.index(0, 3)),
              Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
+}
+
+void ExtModelTest::laterStateWinsWhateverTheCase()
+{
+    exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (1, 'items', 1)");
+    exec("INSERT INTO ext_records_fields (id, ext_record_id, field_name, state) VALUES "
+         "(1, 1, 'Name', 1), (2, 1, 'name', -1), (3, 1, 'GROUP_ID', 1), (4, 1, 'gone', 1)");
+    ExtModel model("items");
+    model.select();
+    const ExtRecord *loaded = model.records.at(rowOf(model, 1));
+    ExtRecord reference(model.columnRecord);
+    reference.setValues(SqlHelper::record("items", 1));
+    ExtMetadata::readRecord(reference, "items", QString::number(alice), model.columnRecord);
+    for (const ExtRecord *record : {loaded, static_cast<const ExtRecord *>(&reference)}) {
+        QCOMPARE(record->state(1), -1);
+        QCOMPARE(record->state(2), 1);
+        QCOMPARE(record->state(-1), 1);
+        QCOMPARE(record->progress(), 100); // sum 1 (the orphan counts) over one reviewed field
+    }
 }
 
 void ExtModelTest::rowOperationsOutsideTheList_data()

@@ -60,12 +60,10 @@ bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVaria
 bool ExtRecordStore::writeRecord(ExtRecord &record)
 {
     QVariant rowId;
-    if (!SqlHelper::save(tableName, QSqlRecord(record), &rowId)) {
-        qDebug().noquote() << "cannot save in " + tableName + "--" + lastErrorText();
+    if (!saveRow(tableName, record, &rowId, "cannot save in " + tableName + "--",
+                 tableName + " saved..."))
         return false;
-    }
-    qDebug().noquote() << tableName + " saved...";
-    if (record.value("id").isNull())
+    if (record.isNull("id"))
         qDebug().noquote() << "is New";
     // The id the data row really got, also when a row thought existing had been deleted meanwhile.
     record.setValue("id", rowId);
