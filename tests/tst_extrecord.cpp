@@ -245,6 +245,16 @@ void ExtRecordTest::resolveRelations()
     record.resolveRelations();
     const QVariant value = record.displayValue(1);
     QCOMPARE(value.isValid(), valid);
+    // The same answer, of the same type, when fetched for many records at once.
+    ExtRecord other(record);
+    other.displayValues.clear();
+    QHash<QString, QVariant> cache;
+    ExtRecord::fetchDisplayValues({&other}, &cache);
+    QCOMPARE(cache.size(), valid ? 1 : 0);
+    other.resolveRelations(&cache);
+    QCOMPARE(other.displayValue(1).metaType(), value.metaType());
+    QCOMPARE(other.displayValue(1).isNull(), value.isNull());
+    QCOMPARE(other.displayValue(1), value);
     if (expected.isValid())
         QCOMPARE(value.toString(), expected.toString());
     else

@@ -98,8 +98,10 @@ bool ExtModel::select()
     const QString userId = currentUserId().toString();
     ExtMetadata::readRecords(loaded, tableName, userId, columnRecord);
     const bool hasRelations = columnRecord.hasCompleteRelation();
-    // One lookup per relation and key for this load; the next load asks the server again.
+    // Display values are looked up once per load; the next load asks the server again.
     QHash<QString, QVariant> displayCache;
+    if (hasRelations)
+        ExtRecord::fetchDisplayValues(loaded, &displayCache);
     lastProgress = -1;
     for (int n = 0; n < loaded.size(); ++n) {
         reportProgress(n, loaded.size());
