@@ -25,6 +25,8 @@ private slots:
 
     void columnsAndHeaders();
     void visibilityStatementText();
+    void failingTable_data();
+    void failingTable();
     void visibleRows_data();
     void visibleRows();
     void loadingMessagesAndProgress();
@@ -159,6 +161,29 @@ void ExtModelTest::visibilityStatementText()
     db.markStatements();
     model.select();
     QVERIFY(db.statements().contains(expected.trimmed()));
+}
+
+void ExtModelTest::failingTable_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::newRow("missing table") << "nosuch";
+    QTest::newRow("second statement") << "items t; DROP TABLE users; --";
+    QTest::newRow("backtick") << "items`; DROP TABLE users; --";
+}
+
+void ExtModelTest::failingTable()
+{
+    QFETCH(QString, table);
+    ExtModel model(table);
+    QCOMPARE(model.columnCount(), 2);
+    QSignalSpy messages(&model, &ExtModel::messageChanged);
+    QVERIFY(model.select());
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(messages.count(), 1);
+    QCOMPARE(model.message, QString("loading finish"));
+    QVERIFY(model.save());
+    QCOMPARE(db.count("users"), 3);
+    QCOMPARE(db.count("items"), 4);
 }
 
 void ExtModelTest::visibleRows_data()
