@@ -273,7 +273,8 @@ void ExtRecordTest::resolveWritesStatementAndSkipsIncomplete()
     db.markStatements();
     record.resolveRelations();
     QCOMPARE(capture.lines(), QStringList{"\"select name FROM groups WHERE id='3'\""});
-    QCOMPARE(db.statements(), QStringList{"select name FROM groups WHERE id='3'"});
+    QCOMPARE(db.statements().filter("FROM groups"),
+             QStringList{"select name FROM groups WHERE id='3'"});
     QVERIFY(!record.displayValues.contains(2));
 }
 
@@ -290,7 +291,7 @@ void ExtRecordTest::cacheSendsEachLookupOnce()
         shown << record.displayValue(1).toString();
     }
     QCOMPARE(shown, (QStringList{"third", "fourth", "third", "thirty", "fourth"}));
-    QCOMPARE(db.statements().size(), 3);
+    QCOMPARE(db.statements().filter("select name FROM groups WHERE id=").size(), 3);
 }
 
 QTEST_MAIN(ExtRecordTest)
