@@ -79,19 +79,22 @@ ExtRecord ExtRecordStoreTest::loadRow(int id) const
 void ExtRecordStoreTest::addReviewedRow()
 {
     QString error;
-    const QString script = QString(
-        "INSERT INTO t (id, group_id, a, b) VALUES (4, NULL, 'four', 4), (5, NULL, 'five', 5);"
-        "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, "
-        "modified_user_id, modified) VALUES (10, 't', 5, %1, '2020-01-02 03:04:05', %1, "
-        "'2020-02-03 04:05:06'), (11, 'other', 5, %1, '2019-01-01 00:00:00', %1, NULL);"
-        "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (10, 'a', 1), "
-        "(10, 'b', -1), (11, 'a', 1);"
-        "INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (10, %1), (10, %2), "
-        "(11, %1);"
-        "INSERT INTO ext_records_tasks (ext_record_id, title) VALUES (10, 'one'), (10, 'two'), "
-        "(11, 'other');")
-                               .arg(bob)
-                               .arg(alice);
+    const QString script =
+        QString(
+            "INSERT INTO t (id, group_id, a, b) VALUES (4, NULL, 'four', 4), (5, NULL, 'five', 5);"
+            "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, "
+            "modified_user_id, modified) VALUES (10, 't', 5, %1, '2020-01-02 03:04:05', %1, "
+            "'2020-02-03 04:05:06'), (11, 'other', 5, %1, '2019-01-01 00:00:00', %1, NULL);"
+            "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (10, 'a', "
+            "1), "
+            "(10, 'b', -1), (11, 'a', 1);"
+            "INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (10, %1), (10, "
+            "%2), "
+            "(11, %1);"
+            "INSERT INTO ext_records_tasks (ext_record_id, title) VALUES (10, 'one'), (10, 'two'), "
+            "(11, 'other');")
+            .arg(bob)
+            .arg(alice);
     QVERIFY2(db.execScript(script, &error), qPrintable(error));
 }
 
@@ -128,10 +131,12 @@ void ExtRecordStoreTest::saveNewRow()
     QCOMPARE(record.value("id").toInt(), 1);
     QCOMPARE(db.count("t", "id = 1 AND a = 'new' AND b IS NULL AND group_id IS NULL"), 1);
     QCOMPARE(db.count("ext_records"), 1);
-    const QString userCondition = QString("created_user_id = %1 AND modified_user_id = %1").arg(alice);
-    QCOMPARE(db.count("ext_records", "table_name = 't' AND table_id = 1 AND created = modified AND " +
-                                         userCondition),
-             1);
+    const QString userCondition =
+        QString("created_user_id = %1 AND modified_user_id = %1").arg(alice);
+    QCOMPARE(
+        db.count("ext_records",
+                 "table_name = 't' AND table_id = 1 AND created = modified AND " + userCondition),
+        1);
     const QDateTime created = db.scalar("SELECT created FROM ext_records").toDateTime();
     QVERIFY2(created >= before && created <= after, qPrintable(created.toString()));
     QCOMPARE(record.created, created);
@@ -147,8 +152,8 @@ void ExtRecordStoreTest::saveNewRow()
                               "(field_name = 'b' AND state = -1))")
                           .arg(extId)),
              2);
-    for (const QString &line : {"t saved...", "is New", "ext_record saved...", "monitoring saved...",
-                                "a saved...", "b saved..."})
+    for (const QString &line : {"t saved...", "is New", "ext_record saved...",
+                                "monitoring saved...", "a saved...", "b saved..."})
         QVERIFY2(capture.contains(line), qPrintable(line));
 }
 
@@ -176,13 +181,16 @@ void ExtRecordStoreTest::resaveReplacesMetadata()
                           .arg(bob)
                           .arg(alice)),
              1);
-    QCOMPARE(db.count("ext_records_monitorings", "ext_record_id IN (10, " + QString::number(extId) + ")"), 0);
+    QCOMPARE(db.count("ext_records_monitorings",
+                      "ext_record_id IN (10, " + QString::number(extId) + ")"),
+             0);
     QCOMPARE(db.count("ext_records_fields", "ext_record_id = 10"), 0);
     QCOMPARE(db.count("ext_records_fields", QString("ext_record_id = %1").arg(extId)), 2);
-    QCOMPARE(db.count("ext_records_fields",
-                      QString("ext_record_id = %1 AND field_name IN ('a', 'group_id') AND state = 1")
-                          .arg(extId)),
-             2);
+    QCOMPARE(
+        db.count("ext_records_fields",
+                 QString("ext_record_id = %1 AND field_name IN ('a', 'group_id') AND state = 1")
+                     .arg(extId)),
+        2);
     QCOMPARE(db.count("ext_records_tasks", "ext_record_id = 10"), 0);
     // Metadata of row 5 of another table is untouched.
     QCOMPARE(db.count("ext_records", "id = 11"), 1);
@@ -360,9 +368,9 @@ void ExtRecordStoreTest::failedRemoveLeavesRowIntact()
 void ExtRecordStoreTest::collidingMetadataIdTakesFreshId()
 {
     QString error;
-    QVERIFY2(db.exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'x', 1)",
-                     &error),
-             qPrintable(error));
+    QVERIFY2(
+        db.exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'x', 1)", &error),
+        qPrintable(error));
     QVERIFY2(db.exec("CREATE TRIGGER refuse AFTER INSERT ON t FOR EACH ROW "
                      "SET @pause = GET_LOCK('stavimor_store_pause', 60)",
                      &error),
@@ -388,7 +396,8 @@ void ExtRecordStoreTest::collidingMetadataIdTakesFreshId()
             // Wait until the saving connection waits inside its transaction.
             for (int i = 0; i < 600; ++i) {
                 query.exec("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE STATE "
-                           "LIKE 'User lock%'");
+                           "LIKE 'User lock%' AND DB = '" +
+                           dbName + "'");
                 if (query.next() && query.value(0).toInt() > 0)
                     break;
                 QThread::msleep(50);
@@ -413,7 +422,7 @@ void ExtRecordStoreTest::collidingMetadataIdTakesFreshId()
     const bool saved = ExtRecordStore("t", alice).save(record);
     other->wait();
     delete other;
-    QSqlQuery("SELECT RELEASE_LOCK('stavimor_store_pause')").exec();
+    QSqlQuery release("SELECT RELEASE_LOCK('stavimor_store_pause')");
     QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
     QVERIFY(saved);
     QVERIFY2(capture.lines().filter("Duplicate entry '21'").size() == 1,

@@ -29,6 +29,9 @@ private slots:
     void removeByIdTakesOnlyANumber();
     void failuresAreReportedNotRun();
     void boundHelperForwardsToTable();
+    void insertTakesFreshIdAfterCollision();
+    void otherDuplicatesAreNotRetried();
+    void saveReportsWrittenId();
 
 private:
     QSqlRecord row(const QVariant &id, const QVariant &name) const;
@@ -270,6 +273,56 @@ void SqlHelperTest::boundHelperForwardsToTable()
     QCOMPARE(helper.select("id=1").size(), 1);
     QVERIFY(helper.remove(QVariant(1)));
     QCOMPARE(db.count("t"), 0);
+}
+
+// Inside a transaction the maximum comes from the transaction's snapshot; a row another
+// connection committed since then makes the computed id collide.
+void SqlHelperTest::insertTakesFreshIdAfterCollision()
+{
+    QString error;
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (1, 'first')", &error), qPrintable(error));
+    QSqlDatabase connection = QSqlDatabase::database();
+    QVERIFY(connection.transaction());
+    QCOMPARE(SqlHelper::lastId("t"), 1);
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (2, 'other'), (3, 'another')", &error),
+             qPrintable(error));
+    MessageCapture capture;
+    QSqlRecord record = row(QVariant(), "mine");
+    QVERIFY(SqlHelper::insert("t", record));
+    QVERIFY(connection.commit());
+    QCOMPARE(record.value("id").toInt(), 4);
+    QCOMPARE(capture.lines().filter("Duplicate entry").size(), 2);
+    QCOMPARE(db.count("t"), 4);
+    QCOMPARE(db.count("t", "id = 2 AND name = 'other'"), 1);
+    QCOMPARE(db.count("t", "id = 3 AND name = 'another'"), 1);
+    QCOMPARE(db.count("t", "id = 4 AND name = 'mine'"), 1);
+}
+
+void SqlHelperTest::otherDuplicatesAreNotRetried()
+{
+    QString error;
+    QVERIFY2(db.exec("CREATE UNIQUE INDEX t_name ON t (name)", &error), qPrintable(error));
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (1, 'taken')", &error), qPrintable(error));
+    MessageCapture capture;
+    QSqlRecord record = row(QVariant(), "taken");
+    QVERIFY(!SqlHelper::insert("t", record));
+    QCOMPARE(capture.lines().filter("INSERT INTO").size(), 1);
+    QCOMPARE(db.count("t"), 1);
+}
+
+void SqlHelperTest::saveReportsWrittenId()
+{
+    QString error;
+    QVERIFY2(db.exec("INSERT INTO t (id, name) VALUES (4, 'four')", &error), qPrintable(error));
+    QVariant id;
+    QVERIFY(SqlHelper::save("t", row(4, "still four"), &id));
+    QCOMPARE(id, QVariant(4));
+    QVERIFY(SqlHelper::save("t", row(QVariant(), "new"), &id));
+    QCOMPARE(id.toInt(), 5);
+    QVERIFY(SqlHelper::save("t", row(40, "vanished"), &id));
+    QCOMPARE(id.toInt(), 6);
+    QVERIFY(!SqlHelper::save("nosuchtable", row(1, "x"), &id));
+    QVERIFY(id.isNull());
 }
 
 QTEST_MAIN(SqlHelperTest)

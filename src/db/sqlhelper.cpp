@@ -15,6 +15,9 @@
 namespace {
 QString plainText(const QVariant &value)
 {
+    // A null of a number type would otherwise read as "0".
+    if (value.isNull())
+        return QString();
     switch (value.metaType().id()) {
     case QMetaType::QDateTime:
         return value.toDateTime().toString("yyyy-MM-dd hh:mm:ss");

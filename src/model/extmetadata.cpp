@@ -14,7 +14,6 @@ void setStamps(ExtRecord &record, const QSqlQuery &query)
     record.setModified(query.value("modified").toDateTime(), query.value("modified_user_id"));
 }
 
-// The first metadata row of a data row and the later of two state rows are defined by the id.
 QString tableCondition(const QString &alias, const QString &table)
 {
     return alias + "table_name='" + SqlHelper::escape(table) + "'";
@@ -29,6 +28,8 @@ bool ExtMetadata::idText(const QVariant &id, QString *text)
     return ok;
 }
 
+// Which metadata row of a data row is the first, and which of two state rows the later, is
+// defined by their ids, in both readings.
 void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QString &userId,
                              const QSqlRecord &columns)
 {
@@ -44,10 +45,11 @@ void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QStr
     const QString extId = query.value("id").toString();
 
     QString user;
-    record.marked = idText(userId, &user) &&
-                    query.exec("select * FROM ext_records_monitorings WHERE ext_record_id=" +
-                               extId + " AND user_id=" + user) &&
-                    query.next();
+    record.marked =
+        idText(userId, &user) &&
+        query.exec("select * FROM ext_records_monitorings WHERE ext_record_id=" + extId +
+                   " AND user_id=" + user) &&
+        query.next();
 
     if (!query.exec("select * FROM ext_records_fields WHERE ext_record_id=" + extId +
                     " ORDER BY id"))

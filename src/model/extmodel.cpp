@@ -42,10 +42,12 @@ void ExtModel::setTable(const QString &table)
     ExtMetadata::idText(currentUserId(), &userId);
     const QString name = SqlHelper::identifier(table);
     QSqlQuery result;
-    result.exec("(SELECT t.* from " + name +
-                " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
-                ") UNION (SELECT t.* from " + name +
-                " t WHERE  t.group_id=0 OR ISNULL(t.group_id)) ");
+    // Prepared, because a direct exec() trims the final blank off the text.
+    result.prepare("(SELECT t.* from " + name +
+                   " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
+                   ") UNION (SELECT t.* from " + name +
+                   " t WHERE  t.group_id=0 OR ISNULL(t.group_id)) ");
+    result.exec();
     query = result.lastQuery();
     columnRecord.setValues(result.record());
 }
@@ -96,16 +98,18 @@ bool ExtModel::select()
     const QString userId = currentUserId().toString();
     ExtMetadata::readRecords(loaded, tableName, userId, columnRecord);
     const bool hasRelations = columnRecord.hasCompleteRelation();
-    // One lookup per relation and key for this load; the next load asks the server again.
+    // Display values are looked up once per load; the next load asks the server again.
     QHash<QString, QVariant> displayCache;
+    if (hasRelations)
+        ExtRecord::fetchDisplayValues(loaded, &displayCache);
     lastProgress = -1;
     for (int n = 0; n < loaded.size(); ++n) {
         reportProgress(n, loaded.size());
         if (hasRelations)
             loaded.at(n)->resolveRelations(&displayCache);
-        setMessage("loading " + QString::number(n));
+        setMessage(tr("loading ") + QString::number(n));
     }
-    setMessage("loading finish");
+    setMessage(tr("loading finish"));
     reportProgress(loaded.size(), loaded.size());
 
     beginResetModel();
@@ -114,6 +118,14 @@ bool ExtModel::select()
     endResetModel();
     return true;
 }
+
+namespace {
+// A new row has no id yet: nothing, rather than the "0" of a null number.
+QString idText(const ExtRecord &row)
+{
+    return row.isNull("id") ? QString() : row.value("id").toString();
+}
+} // namespace
 
 bool ExtModel::save()
 {
@@ -124,13 +136,13 @@ bool ExtModel::save()
     for (int i = 0; i < snapshot.size(); ++i) {
         ExtRecord *row = snapshot.at(i);
         const int percent = qFloor(double(i) / count * 100.0 + 0.5);
-        setMessage("processing " + QString::number(double(percent)) + "%");
+        setMessage(tr("processing ") + QString::number(double(percent)) + "%");
         reportProgress(percent, 100);
         const int position = records.indexOf(row);
         if (row->dirty) {
             ExtRecord copy(*row);
             if (!store.save(copy)) {
-                setMessage("error, cannot save item " + row->value("id").toString());
+                setMessage(tr("error, cannot save item ") + idText(*row));
                 return false;
             }
             // Written: a later save after a failure must not write this row again, and a new
@@ -143,7 +155,7 @@ bool ExtModel::save()
         }
         if (row->deleted) {
             if (!store.remove(*row)) {
-                setMessage("error, cannot delete item " + row->value("id").toString());
+                setMessage(tr("error, cannot delete item ") + idText(*row));
                 return false;
             }
             beginRemoveRows(QModelIndex(), position, position);
@@ -151,7 +163,7 @@ bool ExtModel::save()
             endRemoveRows();
         }
     }
-    setMessage("Save compete");
+    setMessage(tr("Save compete"));
     reportProgress(100, 100);
     select();
     return true;
@@ -165,7 +177,7 @@ bool ExtModel::saveRecord(const ExtRecord &record)
 
 bool ExtModel::deleteRecord(const ExtRecord &record)
 {
-    return ExtRecordStore(tableName, currentUserId()).remove(ExtRecord(record));
+    return ExtRecordStore(tableName, currentUserId()).remove(record);
 }
 
 bool ExtModel::insertRecord(int row, const QModelIndex &parent)
@@ -178,6 +190,9 @@ bool ExtModel::insertRecord(int row, const QModelIndex &parent)
         row = count;
     beginInsertRows(QModelIndex(), row, row);
     auto *record = new ExtRecord(columnRecord);
+    // A value left in the column record (it is handed out by record()) must not give the new
+    // row an id, which would make the save overwrite that row.
+    record->clearValues();
     record->dirty = true;
     records.insert(row, record);
     endInsertRows();
@@ -311,9 +326,9 @@ QVariant ExtModel::headerData(int section, Qt::Orientation orientation, int role
         return QVariant();
     if (orientation == Qt::Horizontal) {
         if (section == 0)
-            return "M";
+            return tr("M");
         if (section == 1)
-            return "progress";
+            return tr("progress");
         if (section < 2 || section >= columnCount())
             return QVariant();
         return columnRecord.label(section - 2);

@@ -1,6 +1,7 @@
 #include "extrecord.h"
 
 #include <QDebug>
+#include <QSet>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -116,17 +117,22 @@ void ExtRecord::setValues(const QSqlRecord &row)
         append(row.field(i));
 }
 
+QString ExtRecord::relationStatement(int field) const
+{
+    const QSqlRelation relation = this->relation(field);
+    // The key is escaped but still compared as quoted text, as the server compares it.
+    return "select " + SqlHelper::identifier(relation.displayColumn()) + " FROM " +
+           SqlHelper::identifier(relation.tableName()) + " WHERE " +
+           SqlHelper::identifier(relation.indexColumn()) + "='" + SqlHelper::escape(value(field)) +
+           "'";
+}
+
 void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
 {
     for (auto it = relations.cbegin(); it != relations.cend(); ++it) {
-        const QSqlRelation &relation = it.value();
-        if (!isComplete(relation))
+        if (!isComplete(it.value()))
             continue;
-        // The key is escaped but still compared as quoted text, as the server compares it.
-        const QString statement = "select " + SqlHelper::identifier(relation.displayColumn()) +
-                                  " FROM " + SqlHelper::identifier(relation.tableName()) +
-                                  " WHERE " + SqlHelper::identifier(relation.indexColumn()) +
-                                  "='" + SqlHelper::escape(value(it.key())) + "'";
+        const QString statement = relationStatement(it.key());
         if (cache && cache->contains(statement)) {
             displayValues.insert(it.key(), cache->value(statement));
             continue;
@@ -140,5 +146,44 @@ void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
         displayValues.insert(it.key(), display);
         if (cache)
             cache->insert(statement, display);
+    }
+}
+
+void ExtRecord::fetchDisplayValues(const QList<ExtRecord *> &records,
+                                   QHash<QString, QVariant> *cache)
+{
+    // The distinct lookups of each relation, in a stable order.
+    QMap<QString, QStringList> lookups;
+    QSet<QString> seen;
+    for (const ExtRecord *record : records) {
+        for (auto it = record->relations.cbegin(); it != record->relations.cend(); ++it) {
+            const QSqlRelation &relation = it.value();
+            if (!isComplete(relation))
+                continue;
+            const QString statement = record->relationStatement(it.key());
+            if (cache->contains(statement) || seen.contains(statement))
+                continue;
+            seen.insert(statement);
+            lookups[relation.tableName() + '\n' + relation.indexColumn() + '\n' +
+                    relation.displayColumn()]
+                << statement;
+        }
+    }
+    // Each lookup stays as it is, as a subquery, so the key is compared exactly as alone; one
+    // relation per statement, so every branch of the union has the display column's type.
+    constexpr int keysPerStatement = 500;
+    for (const QStringList &statements : lookups) {
+        for (int from = 0; from < statements.size(); from += keysPerStatement) {
+            QStringList branches;
+            for (int i = from; i < qMin(from + keysPerStatement, int(statements.size())); ++i)
+                branches << "SELECT " + QString::number(i) + ", (" + statements.at(i) + " LIMIT 1)";
+            QSqlQuery query;
+            query.setForwardOnly(true);
+            // A failure leaves these keys to the lookups one by one, which report it.
+            if (!query.exec(branches.join(" UNION ALL ")))
+                continue;
+            while (query.next())
+                cache->insert(statements.at(query.value(0).toInt()), query.value(1));
+        }
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QList>
 #include <QMap>
 #include <QSqlRecord>
 #include <QSqlRelation>
@@ -25,6 +26,8 @@ public:
     int progress() const;
     bool hasCompleteRelation() const;
     static bool isComplete(const QSqlRelation &relation);
+    // The lookup of a field's display value.
+    QString relationStatement(int field) const;
 
     void setState(int field, int state);
     void setRelation(int field, const QSqlRelation &relation);
@@ -34,6 +37,10 @@ public:
     // Looks up the display value of every complete relation. With a cache (statement text to
     // result) a lookup that was already made is not sent again.
     void resolveRelations(QHash<QString, QVariant> *cache = nullptr);
+    // Fills the cache for resolveRelations() with the lookups of all records, a few statements
+    // per relation instead of one per key.
+    static void fetchDisplayValues(const QList<ExtRecord *> &records,
+                                   QHash<QString, QVariant> *cache);
 
     QMap<int, int> states;
     QMap<int, QSqlRelation> relations;

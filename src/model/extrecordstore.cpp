@@ -60,12 +60,10 @@ bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVaria
 bool ExtRecordStore::writeRecord(ExtRecord &record)
 {
     QVariant rowId;
-    if (!SqlHelper::save(tableName, QSqlRecord(record), &rowId)) {
-        qDebug().noquote() << "cannot save in " + tableName + "--" + lastErrorText();
+    if (!saveRow(tableName, record, &rowId, "cannot save in " + tableName + "--",
+                 tableName + " saved..."))
         return false;
-    }
-    qDebug().noquote() << tableName + " saved...";
-    if (record.value("id").isNull())
+    if (record.isNull("id"))
         qDebug().noquote() << "is New";
     // The id the data row really got, also when a row thought existing had been deleted meanwhile.
     record.setValue("id", rowId);
@@ -82,8 +80,8 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
                         table + "' AND e.table_id =" + id))
             return false;
     }
-    if (!query.exec("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" +
-                    id))
+    if (!query.exec("DELETE  FROM ext_records  WHERE table_name='" + table +
+                    "' AND table_id =" + id))
         return false;
 
     // Whole seconds, as the server keeps them, so the record in memory equals the row written.
@@ -145,16 +143,14 @@ bool ExtRecordStore::removeRow(int tableId)
     const int extId = extRecordId(tableId);
     return SqlHelper::remove("ext_records", QVariant(extId)) &&
            SqlHelper::remove("ext_records_fields", "ext_record_id=" + QString::number(extId)) &&
-           SqlHelper::remove("ext_records_monitorings",
-                             "ext_record_id=" + QString::number(extId));
+           SqlHelper::remove("ext_records_monitorings", "ext_record_id=" + QString::number(extId));
 }
 
 int ExtRecordStore::extRecordId(int tableId)
 {
     QSqlQuery query;
-    if (!query.exec("SELECT id from ext_records where table_name='" +
-                    SqlHelper::escape(tableName) + "' AND table_id='" + QString::number(tableId) +
-                    "'") ||
+    if (!query.exec("SELECT id from ext_records where table_name='" + SqlHelper::escape(tableName) +
+                    "' AND table_id='" + QString::number(tableId) + "'") ||
         !query.next())
         return 0;
     return query.value(0).toInt();

@@ -25,6 +25,6 @@ public:
 private:
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId);
-    bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
-                 const QString &failure, const QString &success);
+    bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
+                 const QString &success);
 };
