@@ -52,6 +52,7 @@ private slots:
     void pickerColumnsAndFilter();
     void pickerSelectionUnderFilter();
     void pickerInvalidPattern();
+    void runWithTheKeyboard();
 
 private:
     void logIn(int userId);
@@ -520,6 +521,19 @@ void QueryTest::pickerInvalidPattern()
     QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), ")");
     QCOMPARE(view->model()->rowCount(), 1);
     QVERIFY(!message->isVisible());
+}
+
+void QueryTest::runWithTheKeyboard()
+{
+    QueryEditor *editor = openEditor(QString());
+    QVERIFY(QTest::qWaitForWindowActive(editor));
+    auto *text = editor->findChild<QTextEdit *>("textEdit");
+    text->setFocus();
+    QTest::keyClicks(text, "SELECT id FROM samples");
+    QTest::keySequence(text, QKeySequence("Ctrl+Return"));
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), 3);
+    // The statement runs; no line break is typed into it.
+    QCOMPARE(text->toPlainText(), QString("SELECT id FROM samples"));
 }
 
 QTEST_MAIN(QueryTest)
