@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
+#include <QFileInfo>
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -119,6 +121,32 @@ QImage avatar()
     return image;
 }
 
+// The application's own icon: the reviewed sheet on a blue tile, with the gold mark.
+QImage appIcon(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 48.0, size / 48.0);
+    QLinearGradient g(0, 0, 48, 48);
+    g.setColorAt(0, lightBlue);
+    g.setColorAt(1, brandBlue);
+    p.setPen(Qt::NoPen);
+    p.setBrush(g);
+    p.drawRoundedRect(QRectF(1, 1, 46, 46), 8, 8);
+    drawSheet(p, QRectF(11, 7, 24, 32));
+    QPolygonF star;
+    for (int i = 0; i < 10; ++i) {
+        const qreal radius = i % 2 ? 4.5 : 10.0;
+        const qreal angle = M_PI / 2 + i * M_PI / 5;
+        star << QPointF(35 + radius * std::cos(angle), 33 - radius * std::sin(angle));
+    }
+    p.setPen(QPen(QColor(150, 100, 0), 1));
+    p.setBrush(QColor(250, 200, 40));
+    p.drawPolygon(star);
+    return image;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -134,14 +162,15 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "cannot create %s\n", qPrintable(folder.path()));
         return 1;
     }
-    const struct {
-        const char *name;
-        QImage image;
-    } pictures[] = {{"banner.png", banner()}, {"splash.png", splash()},
-                    {"update.png", update()}, {"avatar.png", avatar()}};
-    for (const auto &picture : pictures) {
-        const QString path = folder.filePath(picture.name);
-        if (!picture.image.save(path)) {
+    QList<QPair<QString, QImage>> images{{"banner.png", banner()},
+                                         {"splash.png", splash()},
+                                         {"update.png", update()},
+                                         {"avatar.png", avatar()}};
+    for (int size : {16, 32, 48, 64, 128})
+        images.append({QStringLiteral("%1x%1/stavimor.png").arg(size), appIcon(size)});
+    for (const auto &[name, image] : images) {
+        const QString path = folder.filePath(name);
+        if (!QFileInfo(path).dir().mkpath(".") || !image.save(path)) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
             return 1;
         }
