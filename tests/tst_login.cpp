@@ -32,6 +32,7 @@ private slots:
     void refused();
     void cancelKeepsToolsDisabled();
     void successThenLogout();
+    void connectionFailureStillAsks_data();
     void connectionFailureStillAsks();
 
 private:
@@ -188,9 +189,22 @@ void LoginTest::successThenLogout()
     QCOMPARE(label->textLabel->text(), QString("nopass"));
 }
 
+void LoginTest::connectionFailureStillAsks_data()
+{
+    QTest::addColumn<bool>("firstRun");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("server refuses") << false << "Can't connect";
+    QTest::newRow("first run, nothing stored") << true << "no database driver is chosen";
+}
+
 void LoginTest::connectionFailureStillAsks()
 {
-    QSettings().setValue("database/port", 1);
+    QFETCH(bool, firstRun);
+    QFETCH(QString, reason);
+    if (firstRun)
+        settings.clear();
+    else
+        QSettings().setValue("database/port", 1);
     MainWindow window;
     // The login dialog follows the failure box: answer it once the box is gone.
     Attempt attempt;
@@ -203,6 +217,9 @@ void LoginTest::connectionFailureStillAsks()
     QVERIFY(failure.answered());
     QCOMPARE(failure.title(), QString("erreur"));
     QCOMPARE(failure.text(), QString("cannot connect to db"));
+    QVERIFY2(failure.informativeText().contains("File, Preferences, server"),
+             qPrintable(failure.informativeText()));
+    QVERIFY2(failure.informativeText().contains(reason), qPrintable(failure.informativeText()));
     QVERIFY(login && login->answered());
     QCOMPARE(attempt.boxText, QString("this user doesn't exist"));
     QVERIFY(!toolsEnabled(window));

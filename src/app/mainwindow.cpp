@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QNetworkProxy>
 #include <QSqlDatabase>
+#include <QSqlError>
 
 #include "admin/admindialog.h"
 #include "app/logindialog.h"
@@ -101,8 +102,14 @@ void MainWindow::openConnection()
 {
     QSqlDatabase db = ConnectionSettings::read().addDefaultDatabase();
     if (!db.open()) {
-        QMessageBox::information(nullptr, tr("erreur"), tr("cannot connect to db"),
-                                 QMessageBox::Ok);
+        QMessageBox box(QMessageBox::Information, tr("erreur"), tr("cannot connect to db"),
+                        QMessageBox::Ok);
+        // A first start has no server yet: say where it is set and why this one failed.
+        const QString reason = db.isValid() ? db.lastError().text()
+                                            : tr("no database driver is chosen");
+        box.setInformativeText(
+            tr("The server is set in File, Preferences, server.\n%1").arg(reason));
+        box.exec();
     } else {
         statusBar()->showMessage(tr("connection success to database ") + db.hostName());
     }
