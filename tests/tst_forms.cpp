@@ -31,9 +31,10 @@ namespace {
 class JournalPage : public AbstractFormWidget
 {
 public:
-    JournalPage(const QString &name, QStringList *journal)
+    JournalPage(const QString &name, QStringList *journal, bool fails = false)
         : name(name)
         , journal(journal)
+        , fails(fails)
     {
         setWindowTitle(name);
         setWindowIcon(QIcon(":/16x16/" + name + ".png"));
@@ -41,8 +42,9 @@ public:
     bool save() override
     {
         *journal << "save " + name;
-        return true;
+        return !fails;
     }
+    QString errorString() const override { return fails ? "disk full" : QString(); }
     bool load() override
     {
         *journal << "load " + name;
@@ -52,6 +54,7 @@ public:
 private:
     QString name;
     QStringList *journal;
+    bool fails;
 };
 
 class JournalDialog : public GroupFormWidget
@@ -98,6 +101,8 @@ private slots:
     void groupOwnsItsPages();
     void formDialogButtons_data();
     void formDialogButtons();
+    void formDialogKeepsAFailedPage_data();
+    void formDialogKeepsAFailedPage();
 
     void proxyPageRoundTrip_data();
     void proxyPageRoundTrip();
@@ -204,6 +209,30 @@ void FormsTest::formDialogButtons()
     click(&dialog, qPrintable(button));
     QCOMPARE(seen, journal);
     QCOMPARE(outcomeOf(dialog, accepted, rejected), outcome);
+}
+
+void FormsTest::formDialogKeepsAFailedPage_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Save") << "saveButton";
+    QTest::newRow("Apply") << "applyButton";
+}
+
+void FormsTest::formDialogKeepsAFailedPage()
+{
+    QFETCH(QString, button);
+    QStringList seen;
+    FormDialog dialog(new JournalPage("user", &seen, true));
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    dialog.show();
+    ModalAnswer warning(ModalAnswer::accept());
+    click(&dialog, qPrintable(button));
+    QVERIFY(warning.answered());
+    QCOMPARE(warning.title(), QString("Not saved"));
+    QVERIFY2(warning.text().contains("disk full"), qPrintable(warning.text()));
+    QCOMPARE(seen, QStringList{"save user"});
+    QCOMPARE(accepted.count(), 0);
+    QVERIFY(dialog.isVisible());
 }
 
 void FormsTest::proxyPageRoundTrip_data()

@@ -7,6 +7,7 @@
 #include <QSettings>
 #include <QSqlDatabase>
 #include <QStatusBar>
+#include <QCryptographicHash>
 #include <QtTest>
 
 #include "app/logindialog.h"
@@ -32,6 +33,7 @@ private slots:
     void refused();
     void cancelKeepsToolsDisabled();
     void successThenLogout();
+    void editProfile();
     void connectionFailureStillAsks_data();
     void connectionFailureStillAsks();
 
@@ -187,6 +189,52 @@ void LoginTest::successThenLogout()
     QVERIFY(again.answered());
     QVERIFY(toolsEnabled(window));
     QCOMPARE(label->textLabel->text(), QString("nopass"));
+}
+
+void LoginTest::editProfile()
+{
+    MainWindow window;
+    Attempt attempt;
+    ModalAnswer login(typeAndLogin("alice", "secret", &attempt, false));
+    window.findChild<QAction *>("actionLogin")->trigger();
+    QVERIFY(toolsEnabled(window));
+
+    QString warning;
+    ModalAnswer profile([&](QWidget *modal) {
+        QCOMPARE(modal->findChild<QLineEdit *>("emailLineEdit")->text(),
+                 QString("alice@example.org"));
+        modal->findChild<QLineEdit *>("firstNameLineEdit")->setText("Alice");
+        modal->findChild<QLineEdit *>("emailLineEdit")->setText("o'brien@example.org");
+        modal->findChild<QLineEdit *>("passwordLineEdit")->setText("n\u00e9w");
+        modal->findChild<QLineEdit *>("confirmLineEdit")->setText("other");
+        {
+            // Two passwords that differ: told so, nothing written, the dialog stays.
+            ModalAnswer box([&](QWidget *m) {
+                warning = m->windowTitle();
+                ModalAnswer::accept()(m);
+            });
+            QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
+            QVERIFY(box.answered());
+        }
+        QVERIFY(modal->isVisible());
+        QCOMPARE(db.scalar("SELECT first_name FROM users WHERE username = 'alice'").toString(),
+                 QString("alice first"));
+        modal->findChild<QLineEdit *>("confirmLineEdit")->setText("n\u00e9w");
+        QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
+    });
+    window.findChild<QAction *>("actionEdit_profil")->trigger();
+    QVERIFY(profile.answered());
+    QCOMPARE(warning, QString("Not saved"));
+    QCOMPARE(db.scalar("SELECT first_name FROM users WHERE username = 'alice'").toString(),
+             QString("Alice"));
+    QCOMPARE(db.scalar("SELECT email FROM users WHERE username = 'alice'").toString(),
+             QString("o'brien@example.org"));
+    QCOMPARE(db.scalar("SELECT password FROM users WHERE username = 'alice'").toString(),
+             QString(QCryptographicHash::hash(QString("n\u00e9w").toUtf8(), QCryptographicHash::Md5)
+                         .toHex()));
+    // Back as it was for the other cases.
+    QVERIFY(db.exec("UPDATE users SET first_name = 'alice first', email = 'alice@example.org', "
+                    "password = MD5('secret') WHERE username = 'alice'"));
 }
 
 void LoginTest::connectionFailureStillAsks_data()

@@ -11,11 +11,14 @@
 #include <QSqlError>
 
 #include "admin/admindialog.h"
+#include "app/clipboardactions.h"
 #include "app/logindialog.h"
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/connectionsettings.h"
+#include "forms/formdialog.h"
 #include "forms/preferencedialog.h"
+#include "forms/profileformwidget.h"
 #include "forms/proxytypes.h"
 #include "navigation/aboutstavimordialog.h"
 #include "navigation/centralwidget.h"
@@ -54,6 +57,13 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(ui->actionAbout_Stavimor, &QAction::triggered, this, &MainWindow::showAboutStavimor);
     connect(ui->actionAdd_contact, &QAction::triggered, userView, &UserView::addContact);
+    connect(ui->actionEdit_profil, &QAction::triggered, this, &MainWindow::showProfile);
+    connect(ui->actionCut, &QAction::triggered, this,
+            [] { ClipboardActions::cut(QApplication::focusWidget()); });
+    connect(ui->actionCopy, &QAction::triggered, this,
+            [] { ClipboardActions::copy(QApplication::focusWidget()); });
+    connect(ui->actionPast, &QAction::triggered, this,
+            [] { ClipboardActions::paste(QApplication::focusWidget()); });
 
     applyProxySettings();
     setEnabled(false);
@@ -79,6 +89,15 @@ MainWindow::~MainWindow()
 void MainWindow::showPreference()
 {
     PreferenceDialog dialog(nullptr);
+    dialog.exec();
+}
+
+void MainWindow::showProfile()
+{
+    auto *page = new ProfileFormWidget;
+    page->load();
+    FormDialog dialog(page, nullptr);
+    dialog.setWindowTitle(page->windowTitle());
     dialog.exec();
 }
 

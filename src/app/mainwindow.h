@@ -22,6 +22,7 @@ public:
 public slots:
     void showPreference();
     void showAdmin();
+    void showProfile();
     void showUserDock(bool show);
     void showUserDock();
     void openConnection();

@@ -17,6 +17,8 @@ public:
     ~FormDialog() override;
 
 private:
+    bool savePage();
+
     Ui::FormDialog *ui;
     AbstractFormWidget *page;
 };
