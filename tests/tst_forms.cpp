@@ -101,6 +101,8 @@ private slots:
     void groupOwnsItsPages();
     void formDialogButtons_data();
     void formDialogButtons();
+    void keyboardOnly_data();
+    void keyboardOnly();
     void formDialogKeepsAFailedPage_data();
     void formDialogKeepsAFailedPage();
 
@@ -209,6 +211,45 @@ void FormsTest::formDialogButtons()
     click(&dialog, qPrintable(button));
     QCOMPARE(seen, journal);
     QCOMPARE(outcomeOf(dialog, accepted, rejected), outcome);
+}
+
+void FormsTest::keyboardOnly_data()
+{
+    QTest::addColumn<bool>("group");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QStringList>("journal");
+    QTest::addColumn<Outcome>("outcome");
+    QTest::newRow("page dialog, Return saves")
+        << false << int(Qt::Key_Return) << QStringList{"save user"} << Outcome::Accepted;
+    QTest::newRow("page dialog, Escape cancels")
+        << false << int(Qt::Key_Escape) << QStringList() << Outcome::Rejected;
+    QTest::newRow("group dialog, Return is Ok")
+        << true << int(Qt::Key_Return) << QStringList{"save user", "save group", "save key"}
+        << Outcome::Accepted;
+    QTest::newRow("group dialog, Escape cancels")
+        << true << int(Qt::Key_Escape) << QStringList() << Outcome::Rejected;
+}
+
+void FormsTest::keyboardOnly()
+{
+    QFETCH(bool, group);
+    QFETCH(int, key);
+    QFETCH(QStringList, journal);
+    QFETCH(Outcome, outcome);
+    QStringList seen;
+    std::unique_ptr<QDialog> dialog;
+    if (group)
+        dialog = std::make_unique<JournalDialog>(&seen);
+    else
+        dialog = std::make_unique<FormDialog>(new JournalPage("user", &seen));
+    QSignalSpy accepted(dialog.get(), &QDialog::accepted);
+    QSignalSpy rejected(dialog.get(), &QDialog::rejected);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dialog.get(),
+                    Qt::Key(key));
+    QCOMPARE(seen, journal);
+    QCOMPARE(outcomeOf(*dialog, accepted, rejected), outcome);
 }
 
 void FormsTest::formDialogKeepsAFailedPage_data()
