@@ -1,7 +1,7 @@
 #include "modelexporter.h"
 
 #include <QAbstractItemModel>
-#include <QFile>
+#include <QSaveFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
@@ -60,10 +60,12 @@ QStringList ModelExporter::headerTexts() const
     return texts;
 }
 
+// Written beside the target and renamed over it when complete: an interrupted export never
+// leaves a truncated file under the chosen name.
 bool ModelExporter::writeCsv(const QString &fileName, Header header) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Text))
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     QTextStream out(&file);
     if (header == ColumnHeader)
@@ -71,7 +73,7 @@ bool ModelExporter::writeCsv(const QString &fileName, Header header) const
     for (int row = 0; row < model->rowCount(); ++row)
         out << csvLine(rowTexts(row));
     out.flush();
-    return file.error() == QFile::NoError;
+    return file.commit();
 }
 
 void ModelExporter::fillDocument(QTextDocument *document, const QString &title) const
@@ -111,8 +113,8 @@ void ModelExporter::print(QPrinter *printer, const QString &title) const
 
 bool ModelExporter::writePdf(const QString &fileName, const QString &title) const
 {
-    QFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
         return false;
     QPdfWriter writer(&file);
     writer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
@@ -121,5 +123,5 @@ bool ModelExporter::writePdf(const QString &fileName, const QString &title) cons
     QTextDocument document;
     fillDocument(&document, title);
     document.print(&writer);
-    return file.error() == QFile::NoError;
+    return file.commit();
 }
