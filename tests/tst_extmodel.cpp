@@ -40,6 +40,7 @@ private slots:
     void statesAndMarks();
     void saveWithNothingFlagged();
     void saveWritesAndReloads();
+    void saveRecordAndDeleteRecordWorkOnACopy();
     void failedSaveKeepsWrittenRowsWritten();
     void failedDeleteIsReported();
     void loadingStatementsPerTable_data();
@@ -542,6 +543,25 @@ void ExtModelTest::saveWritesAndReloads()
     QCOMPARE(model.records.at(reloaded)->state("name"), -1);
     QCOMPARE(model.headerData(reloaded, Qt::Vertical).toInt(), reloaded);
     QVERIFY(model.records.at(reloaded)->created.isValid());
+}
+
+void ExtModelTest::saveRecordAndDeleteRecordWorkOnACopy()
+{
+    ExtModel model("items");
+    model.select();
+    QVERIFY(model.insertRecord(-1));
+    ExtRecord *added = model.records.last();
+    added->setValue("name", "single");
+    QVERIFY(model.saveRecord(*added));
+    QVERIFY(added->dirty);
+    QVERIFY(added->value("id").isNull());
+    QCOMPARE(db.count("items", "id = 5 AND name = 'single'"), 1);
+    QCOMPARE(db.count("ext_records", "table_name = 'items' AND table_id = 5"), 1);
+
+    const int row = rowOf(model, 1);
+    QVERIFY(model.deleteRecord(*model.records.at(row)));
+    QCOMPARE(db.count("items", "id = 1"), 0);
+    QCOMPARE(model.rowCount(), 4);
 }
 
 void ExtModelTest::failedSaveKeepsWrittenRowsWritten()
