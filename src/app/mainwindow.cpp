@@ -4,21 +4,30 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QNetworkProxy>
+#include <QSettings>
 #include <QSqlDatabase>
+#include <QToolBar>
 
 #include "app/logindialog.h"
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/connectionsettings.h"
+#include "forms/formdialog.h"
 #include "forms/preferencedialog.h"
 #include "forms/proxytypes.h"
+#include "modules/moduleinterface.h"
+#include "modules/moduleloader.h"
+#include "modules/modulesettingswidget.h"
 #include "navigation/aboutstavimordialog.h"
 #include "navigation/centralwidget.h"
 #include "navigation/iconlabel.h"
 #include "navigation/userview.h"
+#include "update/majdialog.h"
 
 namespace {
 void applyProxySettings()
@@ -45,7 +54,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionPreferences, &QAction::triggered, this, &MainWindow::showPreference);
     connect(ui->actionShowUserView, &QAction::triggered, this,
             qOverload<bool>(&MainWindow::showUserDock));
+    connect(ui->mainToolBar, &QToolBar::actionTriggered, this, &MainWindow::startModule);
     connect(ui->actionLogin, &QAction::triggered, this, &MainWindow::toggleLogin);
+    connect(ui->actionUpdate, &QAction::triggered, this, &MainWindow::showMAJ);
+    connect(ui->actionModule, &QAction::triggered, this, &MainWindow::showModuleSettings);
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(ui->actionAbout_Stavimor, &QAction::triggered, this, &MainWindow::showAboutStavimor);
@@ -66,6 +78,8 @@ MainWindow::~MainWindow()
 {
     delete ui;
     delete userDock;
+    removeModules();
+    qDeleteAll(modules);
     delete Stavimor::instance();
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     qDebug().noquote() << "delete all : mainwindow";
@@ -85,6 +99,71 @@ void MainWindow::showUserDock(bool show)
 void MainWindow::showUserDock()
 {
     showUserDock(true);
+}
+
+void MainWindow::loadModules()
+{
+    removeModules();
+    modules.clear();
+    ui->menuModules->clear();
+    QSettings settings;
+    settings.beginGroup("module_disable");
+    const QStringList files = ModuleLoader::files();
+    for (const QString &file : files) {
+        qDebug() << "module " << QFileInfo(file).fileName() << " loading";
+        QString error;
+        QObject *root = ModuleLoader::root(file, &error);
+        if (root) {
+            auto *module = qobject_cast<ModuleInterface *>(root);
+            qDebug().noquote() << "MainWindow : create Module object";
+            if (module && !settings.value(module->action()->text(), false).toBool()) {
+                module->setDatabase(QSqlDatabase::database());
+                module->setCore(Stavimor::instance());
+                QAction *action = module->action();
+                modules.insert(action->text(), module);
+                ui->mainToolBar->addAction(action);
+                ui->menuModules->addAction(action);
+            }
+        }
+        qDebug() << "module loader" << error;
+    }
+    // The module page has no other place: it ends the menu of the modules it manages.
+    ui->menuModules->addSeparator();
+    ui->menuModules->addAction(ui->actionModule);
+}
+
+// Takes the actions and windows of the loaded modules away, so that a new loading starts from
+// the built-in tool bar. The widgets stay with their modules.
+void MainWindow::removeModules()
+{
+    for (ModuleInterface *module : std::as_const(modules))
+        ui->mainToolBar->removeAction(module->action());
+    for (QMdiSubWindow *window : std::as_const(moduleWindows)) {
+        window->setWidget(nullptr);
+        delete window;
+    }
+    moduleWindows.clear();
+}
+
+void MainWindow::startModule(QAction *action)
+{
+    ModuleInterface *module = modules.value(action->text());
+    if (!module)
+        return;
+    QMdiSubWindow *window = moduleWindows.value(action->text());
+    if (!window) {
+        window = new QMdiSubWindow;
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        // An open module window must not keep the application running after the main window.
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+        QWidget *widget = module->widget();
+        widget->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->setWidget(widget);
+        window->setWindowTitle(tr("test"));
+        moduleWindows.insert(action->text(), window);
+    }
+    window->showMaximized();
+    window->widget()->setVisible(true);
 }
 
 void MainWindow::openConnection()
@@ -120,6 +199,8 @@ void MainWindow::login()
     iconLabel->icon = QIcon(":16x16/accept.png");
     iconLabel->pixmapLabel->setPixmap(iconLabel->icon.pixmap(16, 16, QIcon::Normal, QIcon::On));
     iconLabel->textLabel->setText(dialog.record.value("username").toString());
+    // After the login the modules find the connection open.
+    loadModules();
 }
 
 void MainWindow::logout()
@@ -130,6 +211,20 @@ void MainWindow::logout()
     iconLabel->textLabel->setText(QString());
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     centralArea->clear();
+}
+
+void MainWindow::showMAJ()
+{
+    MAJDialog dialog(nullptr);
+    dialog.exec();
+}
+
+void MainWindow::showModuleSettings()
+{
+    auto *page = new ModuleSettingsWidget;
+    page->load();
+    FormDialog dialog(page, nullptr);
+    dialog.exec();
 }
 
 void MainWindow::setEnabled(bool enable)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 
 class CentralWidget;
 class IconLabel;
+class ModuleInterface;
 class QDockWidget;
+class QMdiSubWindow;
 
 namespace Ui {
 class MainWindow;
@@ -22,17 +25,25 @@ public slots:
     void showPreference();
     void showUserDock(bool show);
     void showUserDock();
+    void loadModules();
+    void startModule(QAction *action);
     void openConnection();
     void toggleLogin(bool accept);
     void login();
     void logout();
+    void showMAJ();
+    void showModuleSettings();
     void setEnabled(bool enable);
     void showAboutStavimor();
     void test(QAction *action);
 
 private:
+    void removeModules();
+
     Ui::MainWindow *ui;
     QDockWidget *userDock;
+    QMap<QString, ModuleInterface *> modules;
+    QMap<QString, QMdiSubWindow *> moduleWindows;
     IconLabel *iconLabel;
     CentralWidget *centralArea;
 };
