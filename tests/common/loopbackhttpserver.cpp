@@ -85,7 +85,9 @@ void LoopbackHttpServer::answer(QTcpSocket *socket, const QString &target)
 {
     const QString path = target.section('?', 0, 0);
     Response response;
-    if (responses.contains(path)) {
+    if (responses.contains(target)) {
+        response = responses.value(target);
+    } else if (responses.contains(path)) {
         response = responses.value(path);
     } else {
         response.status = 404;
@@ -114,7 +116,9 @@ void LoopbackHttpServer::sendPiece(QTcpSocket *socket, int piece, const Response
     }
     QPointer<QTcpSocket> guard(socket);
     QTimer::singleShot(response.pauseMs, this, [=] {
-        if (guard)
+        if (guard && guard->state() == QAbstractSocket::ConnectedState)
             sendPiece(guard, piece + 1, response);
+        else
+            ++cutOff;
     });
 }

@@ -35,12 +35,15 @@ public:
     // An address on 127.0.0.1 where nothing listens, so a connection is refused.
     static QUrl refusedUrl(const QString &path);
 
+    // Answers for a path, or for one exact target (path and query), which goes first.
     void setResponse(const QString &path, const Response &response);
     void setResponse(const QString &path, const QByteArray &body, int status = 200);
 
     // Request targets (path and query, as sent) in the order they arrived.
     QStringList requests() const { return received; }
     void clearRequests() { received.clear(); }
+    // Answers whose client went away before the whole body was sent.
+    int cutOffAnswers() const { return cutOff; }
 
 private:
     void accept();
@@ -51,4 +54,5 @@ private:
     QTcpServer server;
     QHash<QString, Response> responses;
     QStringList received;
+    int cutOff = 0;
 };
