@@ -121,6 +121,8 @@ void UpdateTest::updateAnswer_data()
     QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404
                                << false << "";
     QTest::newRow("server error") << "0" << QByteArray() << 500 << false << "";
+    QTest::newRow("error status with a release in its body") << "0" << release("9") << 500
+                                                             << false << "";
     QTest::newRow("connection refused") << "0" << QByteArray() << 200 << true << "";
 }
 

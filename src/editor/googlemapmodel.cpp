@@ -55,7 +55,9 @@ void GoogleMapModel::parse()
     reply->deleteLater();
     qDebug().noquote() << "parse";
     QDomDocument document;
-    document.setContent(reply->readAll());
+    // An error answer (a server's error page) is no document of ours: read as empty.
+    if (reply->error() == QNetworkReply::NoError)
+        document.setContent(reply->readAll());
 
     QList<Result> answer;
     for (QDomNode node = document.documentElement().firstChild(); !node.isNull();

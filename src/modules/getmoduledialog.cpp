@@ -38,7 +38,9 @@ void GetModuleDialog::parseXml()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     QDomDocument document;
-    document.setContent(reply->readAll());
+    // An error answer (a server's error page) is no document of ours: read as empty.
+    if (reply->error() == QNetworkReply::NoError)
+        document.setContent(reply->readAll());
     for (QDomNode entry = document.documentElement().firstChild(); !entry.isNull();
          entry = entry.nextSibling()) {
         const QDomElement element = entry.toElement();

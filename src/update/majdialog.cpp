@@ -40,7 +40,9 @@ void MAJDialog::parse()
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     qDebug().noquote() << "finish";
     QDomDocument document;
-    document.setContent(reply->readAll());
+    // An error answer (a server's error page) is no document of ours: read as empty.
+    if (reply->error() == QNetworkReply::NoError)
+        document.setContent(reply->readAll());
     reply->deleteLater();
 
     const QDomElement release = document.documentElement().firstChild().toElement();
