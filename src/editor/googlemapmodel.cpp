@@ -39,9 +39,10 @@ void GoogleMapModel::search(QString search)
         pending->abort();
         pending->deleteLater();
     }
-    // The text is one query value: an "&", "#" or "+" in an address stays part of it.
+    // The text is one query value: QUrlQuery encodes "&" and "#", and a "+" is encoded here
+    // because the service would read it as a blank.
     QUrlQuery query;
-    query.addQueryItem("address", QString(search).replace('+', "%2B").replace('&', "%26"));
+    query.addQueryItem("address", QString(search).replace('+', "%2B"));
     query.addQueryItem("sensor", "true");
     QUrl url(origin() + "/maps/api/geocode/xml");
     url.setQuery(query);
