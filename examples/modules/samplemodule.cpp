@@ -56,14 +56,19 @@ void SampleModule::refresh()
         summary->setText(tr("Not connected to a database."));
         return;
     }
-    const QStringList names = database.tables();
+    QStringList names = database.tables();
+    names.sort();
     summary->setText(tr("%n table(s) in database %1", nullptr, int(names.size()))
                          .arg(database.databaseName()));
     for (const QString &name : names) {
         QSqlQuery query(database);
         query.exec("SELECT COUNT(*) FROM " + database.driver()->escapeIdentifier(
                                                  name, QSqlDriver::TableName));
-        const QString rows = query.next() ? query.value(0).toString() : tr("?");
-        tables->addItem(tr("%1 (%2 rows)").arg(name, rows));
+        if (!query.next())
+            tables->addItem(name);
+        else if (query.value(0).toLongLong() == 1)
+            tables->addItem(tr("%1 (1 row)").arg(name));
+        else
+            tables->addItem(tr("%1 (%2 rows)").arg(name, query.value(0).toString()));
     }
 }

@@ -49,8 +49,11 @@ void GetModuleDialog::parseXml()
         item->setText(0, element.attribute("title"));
         item->setText(1, element.attribute("version"));
         item->setText(2, element.firstChildElement("comment").text());
+        item->setToolTip(2, item->text(2));
         item->setData(0, Qt::UserRole, element.firstChildElement("path").text());
     }
+    ui->treeWidget->resizeColumnToContents(0);
+    ui->treeWidget->resizeColumnToContents(1);
     setEnabled(true);
     reply->deleteLater();
 }

@@ -42,6 +42,7 @@ void ModuleSettingsWidget::loadModules()
         item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
         item->setCheckState(0, Qt::Checked);
     }
+    ui->treeWidget->resizeColumnToContents(0);
 }
 
 bool ModuleSettingsWidget::load()
