@@ -72,14 +72,30 @@ void FieldWidgetsTest::factoryTypes_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("widgetClass");
     QTest::addColumn<QString>("editorClass");
-    QTest::newRow("string") << "string" << "StringFieldWidget" << "QLineEdit";
-    QTest::newRow("bool") << "bool" << "BoolFieldWidget" << "QCheckBox";
-    QTest::newRow("date") << "date" << "DateFieldWidget" << "QDateEdit";
-    QTest::newRow("textedit") << "textedit" << "TextEditFieldWidget" << "QTextEdit";
-    QTest::newRow("address") << "address" << "GoogleAddressFieldWidget" << "QLineEdit";
-    QTest::newRow("capital D") << "Date" << "StringFieldWidget" << "QLineEdit";
-    QTest::newRow("empty") << "" << "StringFieldWidget" << "QLineEdit";
-    QTest::newRow("unknown") << "int" << "StringFieldWidget" << "QLineEdit";
+    QTest::newRow("string") << "string"
+                            << "StringFieldWidget"
+                            << "QLineEdit";
+    QTest::newRow("bool") << "bool"
+                          << "BoolFieldWidget"
+                          << "QCheckBox";
+    QTest::newRow("date") << "date"
+                          << "DateFieldWidget"
+                          << "QDateEdit";
+    QTest::newRow("textedit") << "textedit"
+                              << "TextEditFieldWidget"
+                              << "QTextEdit";
+    QTest::newRow("address") << "address"
+                             << "GoogleAddressFieldWidget"
+                             << "QLineEdit";
+    QTest::newRow("capital D") << "Date"
+                               << "StringFieldWidget"
+                               << "QLineEdit";
+    QTest::newRow("empty") << ""
+                           << "StringFieldWidget"
+                           << "QLineEdit";
+    QTest::newRow("unknown") << "int"
+                             << "StringFieldWidget"
+                             << "QLineEdit";
 }
 
 void FieldWidgetsTest::factoryTypes()
@@ -110,15 +126,15 @@ void FieldWidgetsTest::values_data()
     QTest::newRow("string from a number") << "string" << QVariant(42) << QVariant("42") << true;
     QTest::newRow("bool") << "bool" << QVariant(true) << QVariant(true) << true;
     QTest::newRow("bool unchanged") << "bool" << QVariant(false) << QVariant(false) << false;
-    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29))
-                          << QVariant(QDate(2024, 2, 29)) << true;
-    QTest::newRow("date from text") << "date" << QVariant("2023-11-05")
-                                    << QVariant(QDate(2023, 11, 5)) << true;
+    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29)) << QVariant(QDate(2024, 2, 29))
+                          << true;
+    QTest::newRow("date from text")
+        << "date" << QVariant("2023-11-05") << QVariant(QDate(2023, 11, 5)) << true;
     QTest::newRow("textedit") << "textedit" << QVariant("abc") << QVariant("abc") << false;
-    QTest::newRow("textedit lines") << "textedit" << QVariant("one\ntwo")
-                                    << QVariant("one\ntwo") << false;
-    QTest::newRow("address") << "address" << QVariant("1 Main Street")
-                             << QVariant("1 Main Street") << false;
+    QTest::newRow("textedit lines")
+        << "textedit" << QVariant("one\ntwo") << QVariant("one\ntwo") << false;
+    QTest::newRow("address") << "address" << QVariant("1 Main Street") << QVariant("1 Main Street")
+                             << false;
 }
 
 void FieldWidgetsTest::values()
@@ -156,15 +172,24 @@ void FieldWidgetsTest::stateValues_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("icon");
-    QTest::newRow("error") << QVariant(-1) << -1 << "error" << ":16x16/flag_red.png";
-    QTest::newRow("todo") << QVariant(0) << 0 << "todo" << ":16x16/flag_yellow.png";
-    QTest::newRow("valid") << QVariant(1) << 1 << "valid" << ":16x16/flag_green.png";
-    QTest::newRow("five") << QVariant(5) << 0 << "todo" << ":16x16/flag_yellow.png";
-    QTest::newRow("two") << QVariant(2) << 0 << "todo" << ":16x16/flag_yellow.png";
-    QTest::newRow("below error") << QVariant(-2) << 0 << "todo" << ":16x16/flag_yellow.png";
-    QTest::newRow("text of a number") << QVariant("1") << 1 << "valid" << ":16x16/flag_green.png";
-    QTest::newRow("not a number") << QVariant("x") << 0 << "todo" << ":16x16/flag_yellow.png";
-    QTest::newRow("invalid") << QVariant() << 0 << "todo" << ":16x16/flag_yellow.png";
+    QTest::newRow("error") << QVariant(-1) << -1 << "error"
+                           << ":16x16/flag_red.png";
+    QTest::newRow("todo") << QVariant(0) << 0 << "todo"
+                          << ":16x16/flag_yellow.png";
+    QTest::newRow("valid") << QVariant(1) << 1 << "valid"
+                           << ":16x16/flag_green.png";
+    QTest::newRow("five") << QVariant(5) << 0 << "todo"
+                          << ":16x16/flag_yellow.png";
+    QTest::newRow("two") << QVariant(2) << 0 << "todo"
+                         << ":16x16/flag_yellow.png";
+    QTest::newRow("below error") << QVariant(-2) << 0 << "todo"
+                                 << ":16x16/flag_yellow.png";
+    QTest::newRow("text of a number") << QVariant("1") << 1 << "valid"
+                                      << ":16x16/flag_green.png";
+    QTest::newRow("not a number") << QVariant("x") << 0 << "todo"
+                                  << ":16x16/flag_yellow.png";
+    QTest::newRow("invalid") << QVariant() << 0 << "todo"
+                             << ":16x16/flag_yellow.png";
 }
 
 void FieldWidgetsTest::stateValues()
@@ -219,8 +244,7 @@ void FieldWidgetsTest::comboItems()
     QCOMPARE(QSet<QString>(texts.begin(), texts.end()), QSet<QString>({"red", "green", "blue"}));
     for (int row = 0; row < combo->count(); ++row) {
         const int id = ids.at(row).toInt();
-        QCOMPARE(db.scalar("SELECT name FROM colours WHERE id = " + QString::number(id))
-                     .toString(),
+        QCOMPARE(db.scalar("SELECT name FROM colours WHERE id = " + QString::number(id)).toString(),
                  texts.at(row));
     }
 }
@@ -231,16 +255,24 @@ void FieldWidgetsTest::comboSetValue_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("shown"); // empty: no current item
-    QTest::newRow("id") << "colours" << "name" << QVariant(2) << "blue";
-    QTest::newRow("id as text") << "colours" << "name" << QVariant("3") << "red";
-    QTest::newRow("id as a big integer") << "colours" << "name" << QVariant(qlonglong(1))
-                                         << "green";
-    QTest::newRow("unknown id") << "colours" << "name" << QVariant(99) << "";
-    QTest::newRow("text that is no id") << "colours" << "name" << QVariant("two") << "";
-    QTest::newRow("invalid") << "colours" << "name" << QVariant() << "";
-    QTest::newRow("upper case id") << "codes" << "label" << QVariant("AB") << "upper";
-    QTest::newRow("lower case id") << "codes" << "label" << QVariant("ab") << "lower";
-    QTest::newRow("mixed case matches nothing") << "codes" << "label" << QVariant("Ab") << "";
+    QTest::newRow("id") << "colours"
+                        << "name" << QVariant(2) << "blue";
+    QTest::newRow("id as text") << "colours"
+                                << "name" << QVariant("3") << "red";
+    QTest::newRow("id as a big integer") << "colours"
+                                         << "name" << QVariant(qlonglong(1)) << "green";
+    QTest::newRow("unknown id") << "colours"
+                                << "name" << QVariant(99) << "";
+    QTest::newRow("text that is no id") << "colours"
+                                        << "name" << QVariant("two") << "";
+    QTest::newRow("invalid") << "colours"
+                             << "name" << QVariant() << "";
+    QTest::newRow("upper case id") << "codes"
+                                   << "label" << QVariant("AB") << "upper";
+    QTest::newRow("lower case id") << "codes"
+                                   << "label" << QVariant("ab") << "lower";
+    QTest::newRow("mixed case matches nothing") << "codes"
+                                                << "label" << QVariant("Ab") << "";
 }
 
 void FieldWidgetsTest::comboSetValue()

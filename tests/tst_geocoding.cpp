@@ -58,9 +58,9 @@ QByteArray GeocodingTest::answer(const QStringList &addresses, bool withStatus)
     if (withStatus)
         xml += "<status>OK</status>";
     for (const QString &address : addresses)
-        xml += "<result><type>street_address</type><formatted_address>" + address.toUtf8()
-               + "</formatted_address><geometry><location><lat>48.85</lat><lng>2.35</lng>"
-                 "</location></geometry></result>";
+        xml += "<result><type>street_address</type><formatted_address>" + address.toUtf8() +
+               "</formatted_address><geometry><location><lat>48.85</lat><lng>2.35</lng>"
+               "</location></geometry></result>";
     return xml + "</GeocodeResponse>";
 }
 
@@ -117,8 +117,7 @@ void GeocodingTest::answers_data()
                                   << QStringList{"Main Street"};
     QTest::newRow("zero results") << answer({}) << 200 << false << QStringList{""};
     QTest::newRow("empty body") << QByteArray() << 200 << false << QStringList();
-    QTest::newRow("not XML") << QByteArray("{\"status\": \"OK\"}") << 200 << false
-                             << QStringList();
+    QTest::newRow("not XML") << QByteArray("{\"status\": \"OK\"}") << 200 << false << QStringList();
     QTest::newRow("error page") << QByteArray("<html><body>denied</body></html>") << 403 << false
                                 << QStringList();
     QTest::newRow("server error") << answer({"Ghost Road"}) << 500 << false << QStringList();
@@ -133,8 +132,7 @@ void GeocodingTest::answers()
     QFETCH(QStringList, addresses);
     server.setResponse(path, body, status);
     if (refused)
-        QSettings().setValue("geocoding/origin",
-                             LoopbackHttpServer::refusedUrl("").toString());
+        QSettings().setValue("geocoding/origin", LoopbackHttpServer::refusedUrl("").toString());
     MessageCapture capture;
     GoogleMapModel model;
     QSignalSpy layout(&model, &GoogleMapModel::layoutChanged);

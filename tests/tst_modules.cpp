@@ -128,8 +128,8 @@ void ModulesTest::writeJunk(const QString &name)
 void ModulesTest::setCatalogueUrl(const QString &url)
 {
     QVERIFY(db.exec("DELETE FROM infos"));
-    QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES ('"
-                    + url + "', '', 'beta 0.5.2')"));
+    QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES ('" +
+                    url + "', '', 'beta 0.5.2')"));
 }
 
 QStringList ModulesTest::texts(const QList<QAction *> &actions)
@@ -166,7 +166,7 @@ QList<QMdiSubWindow *> ModulesTest::subWindows()
     return found;
 }
 
-static const QStringList builtInToolBar{"login", "-", "tableEditor", "queryEditor",
+static const QStringList builtInToolBar{"login",        "-",          "tableEditor", "queryEditor",
                                         "reportEditor", "ChartEditor"};
 
 void ModulesTest::pluginIsBuiltBesideTheApplication()
@@ -281,8 +281,8 @@ void ModulesTest::builtInToolBarActionsDoNothing()
     installSample();
     MainWindow window;
     window.loadModules();
-    for (const char *name : {"actionTableEditor", "actionQueryEditor", "actionReportEditor",
-                             "actionChartEditor"}) {
+    for (const char *name :
+         {"actionTableEditor", "actionQueryEditor", "actionReportEditor", "actionChartEditor"}) {
         auto *action = window.findChild<QAction *>(name);
         action->setEnabled(true);
         action->trigger();
@@ -411,8 +411,8 @@ void ModulesTest::pageShowsVersions()
     QFETCH(QString, shown);
     installSample();
     // The plug-in's root object is one per process: the page sees the version set here.
-    ModuleInterface *module = ModuleLoader::module(modulesDir.absoluteFilePath(
-        "libstavimor_samplemodule.so"));
+    ModuleInterface *module =
+        ModuleLoader::module(modulesDir.absoluteFilePath("libstavimor_samplemodule.so"));
     QVERIFY(module);
     const double original = module->version;
     module->version = version;
@@ -445,15 +445,14 @@ void ModulesTest::catalogue_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<int>("status");
-    QTest::addColumn<int>("how"); // 0 served, 1 refused, 2 no address
+    QTest::addColumn<int>("how");          // 0 served, 1 refused, 2 no address
     QTest::addColumn<QStringList>("rows"); // name|version|comment|path per row
 
-    const QByteArray two =
-        "<?xml version=\"1.0\"?><modules>"
-        "<module title=\"Notes\" version=\"1.2\"><path>http://x/notes.so</path>"
-        "<comment>Notes on rows</comment></module>"
-        "<module title=\"Charts\" version=\"0.3\"><comment>Plots</comment>"
-        "<path>http://x/charts.so</path></module></modules>";
+    const QByteArray two = "<?xml version=\"1.0\"?><modules>"
+                           "<module title=\"Notes\" version=\"1.2\"><path>http://x/notes.so</path>"
+                           "<comment>Notes on rows</comment></module>"
+                           "<module title=\"Charts\" version=\"0.3\"><comment>Plots</comment>"
+                           "<path>http://x/charts.so</path></module></modules>";
     QTest::newRow("two entries") << two << 200 << 0
                                  << QStringList{"Notes|1.2|Notes on rows|http://x/notes.so",
                                                 "Charts|0.3|Plots|http://x/charts.so"};
@@ -504,8 +503,8 @@ void ModulesTest::catalogue()
 void ModulesTest::downloadWithoutSelectionDoesNothing()
 {
     server.setResponse("/modules.xml", "<m><module title=\"A\"><path>" +
-                                           server.url("/a.so").toString().toUtf8()
-                                           + "</path></module></m>");
+                                           server.url("/a.so").toString().toUtf8() +
+                                           "</path></module></m>");
     setCatalogueUrl(server.url("/modules.xml").toString());
     GetModuleDialog dialog;
     dialog.show();
@@ -540,12 +539,11 @@ void ModulesTest::downloadInstalls()
     response.body = status == 200 ? bytes : QByteArray("<html>missing</html>");
     response.contentType = "application/octet-stream";
     server.setResponse("/files/libtableoverview.so", response);
-    server.setResponse("/modules.xml", "<m><module title=\"Table overview\" version=\"1.25\">"
-                                       "<path>"
-                                           + server.url("/files/libtableoverview.so")
-                                                 .toString()
-                                                 .toUtf8()
-                                           + "</path></module></m>");
+    server.setResponse("/modules.xml",
+                       "<m><module title=\"Table overview\" version=\"1.25\">"
+                       "<path>" +
+                           server.url("/files/libtableoverview.so").toString().toUtf8() +
+                           "</path></module></m>");
     setCatalogueUrl(server.url("/modules.xml").toString());
     const QString target = modulesDir.absoluteFilePath("libtableoverview.so");
     if (alreadyThere)
@@ -596,9 +594,9 @@ void ModulesTest::newModulesReloadsThePage()
     LoopbackHttpServer::Response response;
     response.body = plugin.readAll();
     server.setResponse("/files/libfetched.so", response);
-    server.setResponse("/modules.xml", "<m><module title=\"Fetched\"><path>"
-                                           + server.url("/files/libfetched.so").toString().toUtf8()
-                                           + "</path></module></m>");
+    server.setResponse("/modules.xml", "<m><module title=\"Fetched\"><path>" +
+                                           server.url("/files/libfetched.so").toString().toUtf8() +
+                                           "</path></module></m>");
     setCatalogueUrl(server.url("/modules.xml").toString());
 
     ModuleSettingsWidget page;
@@ -608,8 +606,7 @@ void ModulesTest::newModulesReloadsThePage()
         auto *catalogue = qobject_cast<GetModuleDialog *>(modal);
         QTRY_VERIFY(catalogue->isEnabled());
         catalogue->findChild<QTreeWidget *>()->topLevelItem(0)->setSelected(true);
-        QTest::mouseClick(catalogue->findChild<QPushButton *>("downloadButton"),
-                          Qt::LeftButton);
+        QTest::mouseClick(catalogue->findChild<QPushButton *>("downloadButton"), Qt::LeftButton);
     });
     QTest::mouseClick(page.findChild<QPushButton *>(), Qt::LeftButton);
     QVERIFY(answer.answered());

@@ -84,14 +84,15 @@ void UpdateTest::setUpdateUrl(const QString &url)
 {
     QVERIFY(db.exec("DELETE FROM infos"));
     QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES "
-                    "('', '" + url + "', 'beta 0.5.2')"));
+                    "('', '" +
+                    url + "', 'beta 0.5.2')"));
 }
 
 static QByteArray release(const QByteArray &version, const QByteArray &title = "Stavimor")
 {
-    return "<?xml version=\"1.0\"?><releases><release version=\"" + version + "\" title=\""
-           + title + "\"><path>http://downloads.example/stavimor-" + version
-           + ".tar.gz</path></release></releases>";
+    return "<?xml version=\"1.0\"?><releases><release version=\"" + version + "\" title=\"" +
+           title + "\"><path>http://downloads.example/stavimor-" + version +
+           ".tar.gz</path></release></releases>";
 }
 
 void UpdateTest::updateAnswer_data()
@@ -104,12 +105,12 @@ void UpdateTest::updateAnswer_data()
 
     QTest::newRow("same version") << "0.5" << release("0.5") << 200 << false << "";
     QTest::newRow("older published") << "0.5" << release("0.4") << 200 << false << "";
-    QTest::newRow("slightly newer") << "0.5" << release("0.51", "Cedar") << 200 << false
-                                    << "version Cedar 0.51";
+    QTest::newRow("slightly newer")
+        << "0.5" << release("0.51", "Cedar") << 200 << false << "version Cedar 0.51";
     QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << false
                                   << "version One 1";
-    QTest::newRow("running version with a word") << "beta 0.5.2" << release("0.1") << 200
-                                                 << false << "version Stavimor 0.1";
+    QTest::newRow("running version with a word")
+        << "beta 0.5.2" << release("0.1") << 200 << false << "version Stavimor 0.1";
     QTest::newRow("no version attribute")
         << "0.5" << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200
         << false << "";
@@ -118,11 +119,11 @@ void UpdateTest::updateAnswer_data()
         << false << "";
     QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << false << "";
     QTest::newRow("empty body") << "0" << QByteArray() << 200 << false << "";
-    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404
-                               << false << "";
+    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << false
+                               << "";
     QTest::newRow("server error") << "0" << QByteArray() << 500 << false << "";
-    QTest::newRow("error status with a release in its body") << "0" << release("9") << 500
-                                                             << false << "";
+    QTest::newRow("error status with a release in its body")
+        << "0" << release("9") << 500 << false << "";
     QTest::newRow("connection refused") << "0" << QByteArray() << 200 << true << "";
 }
 
@@ -181,8 +182,8 @@ void UpdateTest::downloadOpensReleaseAddress_data()
 {
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QList<QUrl>>("opened");
-    QTest::newRow("with path") << release("2") << QList<QUrl>{
-        QUrl("http://downloads.example/stavimor-2.tar.gz")};
+    QTest::newRow("with path") << release("2")
+                               << QList<QUrl>{QUrl("http://downloads.example/stavimor-2.tar.gz")};
     QTest::newRow("without path") << QByteArray("<r><release version=\"2\" title=\"x\"/></r>")
                                   << QList<QUrl>();
 }
@@ -216,25 +217,36 @@ void UpdateTest::download_data()
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("savedName"); // empty: rejected, nothing written
 
-    QTest::newRow("good answer") << "/files/module.so" << QByteArray("\x7f" "ELF body", 9)
-                                 << 200 << false << "download of module.so" << "module.so";
+    QTest::newRow("good answer") << "/files/module.so"
+                                 << QByteArray("\x7f"
+                                               "ELF body",
+                                               9)
+                                 << 200 << false << "download of module.so"
+                                 << "module.so";
     QTest::newRow("empty body") << "/files/empty.txt" << QByteArray() << 200 << false
-                                << "download of empty.txt" << "empty.txt";
-    QTest::newRow("query is not part of the name") << "/files/get.xml?id=3" << QByteArray("<a/>")
-                                                   << 200 << false << "download of get.xml"
-                                                   << "get.xml";
+                                << "download of empty.txt"
+                                << "empty.txt";
+    QTest::newRow("query is not part of the name")
+        << "/files/get.xml?id=3" << QByteArray("<a/>") << 200 << false << "download of get.xml"
+        << "get.xml";
     QTest::newRow("not found") << "/files/keep.txt" << QByteArray("<html>gone</html>") << 404
-                               << false << "download of keep.txt" << "";
+                               << false << "download of keep.txt"
+                               << "";
     QTest::newRow("server error") << "/files/keep.txt" << QByteArray("oops") << 500 << false
-                                  << "download of keep.txt" << "";
-    QTest::newRow("connection refused") << "/files/keep.txt" << QByteArray() << 200 << true
-                                        << "download of keep.txt" << "";
-    QTest::newRow("ends in a slash") << "/files/" << QByteArray("listing") << 200 << false
-                                     << "download of " << "";
+                                  << "download of keep.txt"
+                                  << "";
+    QTest::newRow("connection refused")
+        << "/files/keep.txt" << QByteArray() << 200 << true << "download of keep.txt"
+        << "";
+    QTest::newRow("ends in a slash")
+        << "/files/" << QByteArray("listing") << 200 << false << "download of "
+        << "";
     QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << QByteArray("x") << 200
-                                     << false << "download of escaped.txt" << "escaped.txt";
+                                     << false << "download of escaped.txt"
+                                     << "escaped.txt";
     QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << false
-                                  << "download of " << "";
+                                  << "download of "
+                                  << "";
 }
 
 void UpdateTest::download()

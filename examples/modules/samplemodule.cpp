@@ -58,12 +58,12 @@ void SampleModule::refresh()
     }
     QStringList names = database.tables();
     names.sort();
-    summary->setText(tr("%n table(s) in database %1", nullptr, int(names.size()))
-                         .arg(database.databaseName()));
+    summary->setText(
+        tr("%n table(s) in database %1", nullptr, int(names.size())).arg(database.databaseName()));
     for (const QString &name : names) {
         QSqlQuery query(database);
-        query.exec("SELECT COUNT(*) FROM " + database.driver()->escapeIdentifier(
-                                                 name, QSqlDriver::TableName));
+        query.exec("SELECT COUNT(*) FROM " +
+                   database.driver()->escapeIdentifier(name, QSqlDriver::TableName));
         if (!query.next())
             tables->addItem(name);
         else if (query.value(0).toLongLong() == 1)

@@ -14,8 +14,8 @@ ModelComboFieldWidget::ModelComboFieldWidget(const QString &table, const QString
 {
     // Names that are not plain identifiers are quoted, so they cannot widen the statement.
     QSqlQuery query;
-    if (!query.exec("SELECT id," + SqlHelper::identifier(displayColumn) + " FROM "
-                    + SqlHelper::identifier(table)))
+    if (!query.exec("SELECT id," + SqlHelper::identifier(displayColumn) + " FROM " +
+                    SqlHelper::identifier(table)))
         qDebug().noquote() << query.lastError().text();
     while (query.next())
         control->addItem(query.value(1).toString(), query.value(0));

@@ -58,9 +58,10 @@ void DownloaderDialog::saveFile()
     }
     const QString name = fileNameOf(finished->url());
     QSaveFile file(QDir::current().absoluteFilePath(name));
-    if (name.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(finished->readAll()) < 0
-        || !file.commit()) {
-        qDebug().noquote() << "download not saved:" << (name.isEmpty() ? finished->url().toString() : file.errorString());
+    if (name.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(finished->readAll()) < 0 ||
+        !file.commit()) {
+        qDebug().noquote() << "download not saved:"
+                           << (name.isEmpty() ? finished->url().toString() : file.errorString());
         reject();
         return;
     }

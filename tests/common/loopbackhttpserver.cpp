@@ -94,8 +94,8 @@ void LoopbackHttpServer::answer(QTcpSocket *socket, const QString &target)
         response.body = "<html>not found</html>";
         response.contentType = "text/html";
     }
-    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " "
-                      + reason(response.status) + "\r\n";
+    QByteArray head =
+        "HTTP/1.1 " + QByteArray::number(response.status) + " " + reason(response.status) + "\r\n";
     head += "Content-Type: " + response.contentType + "\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
