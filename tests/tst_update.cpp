@@ -10,6 +10,8 @@
 #include "messagecapture.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
+#include "app/mainwindow.h"
+#include "testsettings.h"
 #include "update/downloaderdialog.h"
 #include "update/majdialog.h"
 
@@ -31,6 +33,7 @@ private slots:
     void updateAnswer_data();
     void updateAnswer();
     void noUpdateAddress();
+    void updateActionOpensTheCheck();
     void downloadOpensReleaseAddress_data();
     void downloadOpensReleaseAddress();
 
@@ -65,6 +68,8 @@ void UpdateTest::init()
 {
     openedUrls.clear();
     server.clearRequests();
+    // A main window closes the default connection when it goes.
+    QVERIFY(db.openDefault());
     QCoreApplication::setApplicationVersion("0.5");
     QVERIFY(QDir::setCurrent(workDir.path()));
 }
@@ -176,6 +181,28 @@ void UpdateTest::noUpdateAddress()
     QVERIFY(!dialog.isEnabled());
     QVERIFY(dialog.isVisible());
     QVERIFY(!capture.contains("finish"));
+}
+
+void UpdateTest::updateActionOpensTheCheck()
+{
+    TestSettings settings;
+    server.setResponse("/update.xml", release("0.7", "Next"));
+    setUpdateUrl(server.url("/update.xml").toString());
+    MainWindow window;
+    QString versionLine;
+    QWidget *parent = &window;
+    ModalAnswer answer([&](QWidget *modal) {
+        parent = modal->parentWidget();
+        auto *label = modal->findChild<QLabel *>("versionLabel");
+        QTRY_VERIFY(modal->isEnabled());
+        versionLine = label->text();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    window.findChild<QAction *>("actionUpdate")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(answer.className(), QString("MAJDialog"));
+    QCOMPARE(parent, nullptr);
+    QCOMPARE(versionLine, QString("version Next 0.7"));
 }
 
 void UpdateTest::downloadOpensReleaseAddress_data()
