@@ -27,7 +27,6 @@ private slots:
     void newSearchReplacesTheAnswer();
     void staleAnswerIsDropped();
     void typingCompletes();
-    void fieldValue();
 
 private:
     static QByteArray answer(const QStringList &addresses, bool withStatus = true);
@@ -208,16 +207,6 @@ void GeocodingTest::typingCompletes()
     QCOMPARE(completer->completionMode(), QCompleter::PopupCompletion);
     QCOMPARE(change.size(), 0);
     QVERIFY(!widget.isChanged);
-}
-
-void GeocodingTest::fieldValue()
-{
-    GoogleAddressFieldWidget widget;
-    QCOMPARE(widget.value(), QVariant(QString()));
-    widget.setValue("5 Quai Voltaire");
-    QCOMPARE(widget.value(), QVariant("5 Quai Voltaire"));
-    QTest::qWait(100);
-    QCOMPARE(server.requests(), QStringList());
 }
 
 QTEST_MAIN(GeocodingTest)

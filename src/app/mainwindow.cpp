@@ -78,7 +78,7 @@ MainWindow::~MainWindow()
 {
     delete ui;
     delete userDock;
-    removeModules();
+    deleteModuleWindows();
     qDeleteAll(modules);
     delete Stavimor::instance();
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
@@ -103,7 +103,10 @@ void MainWindow::showUserDock()
 
 void MainWindow::loadModules()
 {
-    removeModules();
+    // A new loading starts from the built-in tool bar and no module windows.
+    for (ModuleInterface *module : std::as_const(modules))
+        ui->mainToolBar->removeAction(module->action());
+    deleteModuleWindows();
     modules.clear();
     ui->menuModules->clear();
     QSettings settings;
@@ -116,7 +119,9 @@ void MainWindow::loadModules()
         if (root) {
             auto *module = qobject_cast<ModuleInterface *>(root);
             qDebug().noquote() << "MainWindow : create Module object";
-            if (module && !settings.value(module->action()->text(), false).toBool()) {
+            // A module without an action has no name to be known by.
+            if (module && module->action()
+                && !settings.value(module->action()->text(), false).toBool()) {
                 module->setDatabase(QSqlDatabase::database());
                 module->setCore(Stavimor::instance());
                 QAction *action = module->action();
@@ -132,12 +137,9 @@ void MainWindow::loadModules()
     ui->menuModules->addAction(ui->actionModule);
 }
 
-// Takes the actions and windows of the loaded modules away, so that a new loading starts from
-// the built-in tool bar. The widgets stay with their modules.
-void MainWindow::removeModules()
+// The widgets stay with their modules, which show them again in a new window.
+void MainWindow::deleteModuleWindows()
 {
-    for (ModuleInterface *module : std::as_const(modules))
-        ui->mainToolBar->removeAction(module->action());
     for (QMdiSubWindow *window : std::as_const(moduleWindows)) {
         window->setWidget(nullptr);
         delete window;
@@ -152,11 +154,13 @@ void MainWindow::startModule(QAction *action)
         return;
     QMdiSubWindow *window = moduleWindows.value(action->text());
     if (!window) {
+        QWidget *widget = module->widget();
+        if (!widget)
+            return;
         window = new QMdiSubWindow;
         window->setAttribute(Qt::WA_DeleteOnClose, false);
         // An open module window must not keep the application running after the main window.
         window->setAttribute(Qt::WA_QuitOnClose, false);
-        QWidget *widget = module->widget();
         widget->setAttribute(Qt::WA_DeleteOnClose, false);
         window->setWidget(widget);
         window->setWindowTitle(tr("test"));

@@ -38,7 +38,7 @@ public slots:
     void test(QAction *action);
 
 private:
-    void removeModules();
+    void deleteModuleWindows();
 
     Ui::MainWindow *ui;
     QDockWidget *userDock;

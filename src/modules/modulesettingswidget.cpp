@@ -32,7 +32,7 @@ void ModuleSettingsWidget::loadModules()
     const QStringList files = ModuleLoader::files();
     for (const QString &file : files) {
         ModuleInterface *module = ModuleLoader::module(file);
-        if (!module)
+        if (!module || !module->action())
             continue;
         modules << module;
         auto *item = new QTreeWidgetItem(ui->treeWidget);
