@@ -43,7 +43,8 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
 
     userDock = new QDockWidget;
-    userDock->setWidget(new UserView);
+    userView = new UserView;
+    userDock->setWidget(userView);
     userDock->setFeatures(QDockWidget::DockWidgetMovable);
     addDockWidget(Qt::RightDockWidgetArea, userDock);
     userDock->hide();
@@ -61,6 +62,7 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(ui->actionAbout_Stavimor, &QAction::triggered, this, &MainWindow::showAboutStavimor);
+    connect(ui->actionAdd_contact, &QAction::triggered, userView, &UserView::addContact);
 
     applyProxySettings();
     setEnabled(false);
@@ -200,6 +202,7 @@ void MainWindow::login()
     Stavimor::instance()->userManager->setCurrentUser(dialog.record);
     setEnabled(true);
     centralArea->loadAll();
+    userView->load();
     iconLabel->icon = QIcon(":16x16/accept.png");
     iconLabel->pixmapLabel->setPixmap(iconLabel->icon.pixmap(16, 16, QIcon::Normal, QIcon::On));
     iconLabel->textLabel->setText(dialog.record.value("username").toString());
@@ -215,6 +218,7 @@ void MainWindow::logout()
     iconLabel->textLabel->setText(QString());
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     centralArea->clear();
+    userView->clear();
 }
 
 void MainWindow::showMAJ()

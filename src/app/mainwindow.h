@@ -8,6 +8,7 @@ class IconLabel;
 class ModuleInterface;
 class QDockWidget;
 class QMdiSubWindow;
+class UserView;
 
 namespace Ui {
 class MainWindow;
@@ -42,6 +43,7 @@ private:
 
     Ui::MainWindow *ui;
     QDockWidget *userDock;
+    UserView *userView;
     QMap<QString, ModuleInterface *> modules;
     QMap<QString, QMdiSubWindow *> moduleWindows;
     IconLabel *iconLabel;

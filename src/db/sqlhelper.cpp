@@ -123,27 +123,40 @@ QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
 
 bool SqlHelper::insert(const QString &table, QSqlRecord &record)
 {
-    if (record.contains("id"))
-        record.setValue("id", lastId(table) + 1);
+    const bool hasId = record.contains("id");
+    int attempted = 0;
+    for (int attempt = 0;; ++attempt) {
+        if (hasId) {
+            // Inside a transaction the maximum is read from its snapshot and can stay behind
+            // the rows another workstation wrote since, so a retry also steps past the id that
+            // collided.
+            attempted = qMax(lastId(table), attempted) + 1;
+            record.setValue("id", attempted);
+        }
+        QString columns;
+        QString values;
+        for (int i = 0; i < record.count(); ++i) {
+            columns += identifier(record.fieldName(i)) + ",";
+            // NULL stays NULL: a strict server refuses '' for numbers and dates.
+            const QVariant value = record.value(i);
+            values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
+        }
+        columns.chop(1);
+        values.chop(1);
 
-    QString columns;
-    QString values;
-    for (int i = 0; i < record.count(); ++i) {
-        columns += identifier(record.fieldName(i)) + ",";
-        // NULL stays NULL: a strict server refuses '' for numbers and dates.
-        const QVariant value = record.value(i);
-        values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
+        const QString statement =
+            "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES (" + values + ")";
+        qDebug().noquote() << statement;
+        QSqlQuery query;
+        const bool ok = query.exec(statement);
+        const QSqlError error = query.lastError();
+        qDebug().noquote() << error.text();
+        // Two workstations can compute the same next id; the later one takes a fresh id.
+        const bool idTaken = !ok && hasId && error.nativeErrorCode() == "1062" &&
+                             error.databaseText().contains("'PRIMARY'");
+        if (!idTaken || attempt + 1 >= maxInsertAttempts)
+            return ok;
     }
-    columns.chop(1);
-    values.chop(1);
-
-    const QString statement =
-        "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES (" + values + ")";
-    qDebug().noquote() << statement;
-    QSqlQuery query;
-    const bool ok = query.exec(statement);
-    qDebug().noquote() << query.lastError().text();
-    return ok;
 }
 
 bool SqlHelper::update(const QString &table, const QSqlRecord &record)
@@ -166,18 +179,23 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
     return true;
 }
 
-bool SqlHelper::save(const QString &table, const QSqlRecord &record)
+bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *writtenId)
 {
     QSqlQueryModel model;
     model.setQuery("SELECT * from " + identifier(table) + " where id='" +
                    escape(record.value("id")) + "'");
     QSqlRecord copy = record;
+    bool ok = false;
     if (model.rowCount() == 0) {
         qDebug().noquote() << "insert " + table;
-        return insert(table, copy);
+        ok = insert(table, copy);
+    } else {
+        qDebug().noquote() << "update " + table;
+        ok = update(table, copy);
     }
-    qDebug().noquote() << "update " + table;
-    return update(table, copy);
+    if (writtenId)
+        *writtenId = ok ? copy.value("id") : QVariant();
+    return ok;
 }
 
 bool SqlHelper::remove(const QString &table, const QString &where)

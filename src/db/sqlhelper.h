@@ -22,7 +22,9 @@ public:
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     static bool insert(const QString &table, QSqlRecord &record);
     static bool update(const QString &table, const QSqlRecord &record);
-    static bool save(const QString &table, const QSqlRecord &record);
+    // writtenId, when given, receives the id of the row really written (after a fresh id
+    // was taken for a collision), or a null value on failure.
+    static bool save(const QString &table, const QSqlRecord &record, QVariant *writtenId = nullptr);
     static bool remove(const QString &table, const QString &where);
     static bool remove(const QString &table, const QVariant &id);
 
@@ -44,6 +46,9 @@ public:
     static QString identifier(const QString &name);
     // The value as a whole SQL literal: NULL, or the escaped text between single quotes.
     static QString literal(const QVariant &value);
+
+    // How often an insert takes a fresh id after another writer took the one it computed.
+    static constexpr int maxInsertAttempts = 50;
 
 private:
     QString table;

@@ -4,7 +4,9 @@
 #include <QAction>
 #include <QSqlDatabase>
 
+#include "editor/extlistviewer.h"
 #include "navigation/listviewer.h"
+#include "query/querylistviewer.h"
 
 CentralWidget::CentralWidget(QWidget *parent)
     : QWidget(parent)
@@ -12,6 +14,8 @@ CentralWidget::CentralWidget(QWidget *parent)
 {
     ui->setupUi(this);
     layout()->setContentsMargins(0, 0, 0, 0);
+    addPage(new ExtListViewer);
+    addPage(new QueryListViewer);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &CentralWidget::itemClicked);
     clear();
 }
@@ -43,7 +47,7 @@ void CentralWidget::loadAll()
             entry->setIcon(0, action->icon());
         }
     }
-    rootItem->setExpanded(true);
+    ui->treeWidget->expandAll();
     ui->stackedWidget->setEnabled(true);
 }
 

@@ -18,8 +18,6 @@ public:
     explicit CentralWidget(QWidget *parent = nullptr);
     ~CentralWidget() override;
 
-    void addPage(ListViewer *page);
-
 public slots:
     void loadAll();
     void clear();
@@ -28,6 +26,8 @@ protected slots:
     void itemClicked(QTreeWidgetItem *item, int column);
 
 private:
+    void addPage(ListViewer *page);
+
     Ui::CentralWidget *ui;
     QList<ListViewer *> pages;
     QTreeWidgetItem *rootItem = nullptr;

@@ -1,14 +1,69 @@
 #include "userview.h"
 #include "ui_userview.h"
 
+#include <QAction>
+#include <QSortFilterProxyModel>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "navigation/contactlistdelegate.h"
+#include "navigation/contactlistmodel.h"
+
 UserView::UserView(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::UserView)
+    , model(new ContactListModel(this))
+    , filter(new QSortFilterProxyModel(this))
 {
     ui->setupUi(this);
+    filter->setSourceModel(model);
+    filter->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    ui->listView->setModel(filter);
+    ui->listView->setItemDelegate(new ContactListDelegate(this));
+    ui->lineEdit->setPlaceholderText(tr("filter contacts"));
+    ui->lineEdit->setClearButtonEnabled(true);
+    connect(ui->lineEdit, &QLineEdit::textChanged, filter,
+            &QSortFilterProxyModel::setFilterFixedString);
+    connect(ui->pushButton, &QPushButton::clicked, this, &UserView::addContact);
+
+    auto *remove = new QAction(QIcon(":16x16/user_delete.png"), tr("remove contact"), this);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setShortcutContext(Qt::WidgetShortcut);
+    ui->listView->addAction(remove);
+    ui->listView->setContextMenuPolicy(Qt::ActionsContextMenu);
+    connect(remove, &QAction::triggered, this, &UserView::remContact);
 }
 
 UserView::~UserView()
 {
     delete ui;
+}
+
+void UserView::addContact()
+{
+    model->addContact();
+}
+
+void UserView::remContact()
+{
+    const QModelIndex current = ui->listView->currentIndex();
+    if (current.isValid())
+        model->remContact(filter->mapToSource(current));
+}
+
+void UserView::load()
+{
+    const UserManager *users = Stavimor::instance()->userManager;
+    model->load(users->currentUser.value("id").toInt());
+    ui->listWidget->clear();
+    for (const QSqlRecord &group : users->userGroups)
+        ui->listWidget->addItem(
+            new QListWidgetItem(QIcon(":16x16/group.png"), group.value("name").toString()));
+}
+
+void UserView::clear()
+{
+    model->load(0);
+    ui->lineEdit->clear();
+    ui->listWidget->clear();
 }

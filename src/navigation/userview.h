@@ -2,11 +2,14 @@
 
 #include <QWidget>
 
+class ContactListModel;
+class QSortFilterProxyModel;
+
 namespace Ui {
 class UserView;
 }
 
-// The contacts dock's panel: the user's contacts and groups.
+// The contacts dock's panel: the logged-in user's contacts and groups.
 class UserView : public QWidget
 {
     Q_OBJECT
@@ -14,6 +17,15 @@ public:
     explicit UserView(QWidget *parent = nullptr);
     ~UserView() override;
 
+public slots:
+    void addContact();
+    void remContact();
+    // Shows the contacts and groups of the user who just logged in.
+    void load();
+    void clear();
+
 private:
     Ui::UserView *ui;
+    ContactListModel *model;
+    QSortFilterProxyModel *filter;
 };

@@ -1,0 +1,127 @@
+#include "extrecordmodel.h"
+
+#include <QColor>
+#include <QDebug>
+
+#include "model/extmodel.h"
+
+ExtRecordModel::ExtRecordModel(ExtModel *tableModel, QObject *parent)
+    : QAbstractTableModel(parent)
+    , tableModel(tableModel)
+    , current(tableModel->record())
+{
+}
+
+ExtRecord *ExtRecordModel::rowRecord(const QModelIndex &index)
+{
+    if (!index.isValid() || !qobject_cast<const ExtModel *>(index.model()))
+        return nullptr;
+    return static_cast<ExtRecord *>(index.internalPointer());
+}
+
+int ExtRecordModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : current.count();
+}
+
+int ExtRecordModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant ExtRecordModel::data(const QModelIndex &index, int role) const
+{
+    const int field = index.row();
+    if (!index.isValid() || field < 0 || field >= current.count())
+        return QVariant();
+    if (role == Qt::DisplayRole) {
+        if (index.column() == 0)
+            return current.label(field);
+        if (ExtRecord::isComplete(current.relation(field)))
+            return current.displayValue(field);
+        return current.value(field);
+    }
+    if (role == Qt::BackgroundRole) {
+        switch (current.state(field)) {
+        case -1:
+            return QColor(255, 0, 0, 50);
+        case 0:
+            return QColor(255, 255, 0, 50);
+        case 1:
+            return QColor(0, 255, 0, 50);
+        default:
+            return QVariant();
+        }
+    }
+    return QVariant();
+}
+
+QVariant ExtRecordModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QVariant();
+    if (section == 0)
+        return tr("label");
+    if (section == 1)
+        return tr("value");
+    return QVariant();
+}
+
+Qt::ItemFlags ExtRecordModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags flags = QAbstractTableModel::flags(index);
+    if (index.column() == 1)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+bool ExtRecordModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    qDebug() << "SET DATA";
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return false;
+    if (index.column() != 1 || index.row() < 0 || index.row() >= current.count())
+        return false;
+    const int field = index.row();
+    current.setValue(field, value);
+    const QModelIndex target = tableModel->index(currentRow, field + 2);
+    if (!target.isValid())
+        return false;
+    qDebug() << "row" << currentRow << "column" << field + 2 << tableModel->tableName
+             << tableModel->metaObject()->className();
+    tableModel->setData(target, current.value(field), Qt::EditRole);
+    return true;
+}
+
+void ExtRecordModel::setRecord(const ExtRecord &record)
+{
+    emit layoutAboutToBeChanged();
+    current = record;
+    emit layoutChanged();
+}
+
+void ExtRecordModel::setRecordFromIndex(const QModelIndex &index)
+{
+    currentRow = index.row();
+    if (const ExtRecord *row = rowRecord(index))
+        setRecord(*row);
+}
+
+ExtRecord &ExtRecordModel::record()
+{
+    return current;
+}
+
+void ExtRecordModel::setState(int row, int state)
+{
+    if (row < 0 || row >= current.count())
+        return;
+    current.setState(row, state);
+    tableModel->setState(currentRow, row, state);
+    emit dataChanged(index(row, 0), index(row, 1));
+}
+
+int ExtRecordModel::state(int row)
+{
+    return current.state(row);
+}

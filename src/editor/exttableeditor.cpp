@@ -1,0 +1,211 @@
+#include "exttableeditor.h"
+#include "ui_exttableeditor.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressBar>
+#include <QUrl>
+
+#include "editor/extdelegate.h"
+#include "editor/extrecordeditor.h"
+#include "editor/extrecordmodel.h"
+#include "editor/extxmlmodel.h"
+#include "editor/modelexporter.h"
+
+ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
+    : QMainWindow(parent)
+    , ui(new Ui::ExtTableEditor)
+{
+    ui->setupUi(this);
+    searchEdit = new QLineEdit;
+    searchEdit->setPlaceholderText(tr("search"));
+    searchEdit->setClearButtonEnabled(true);
+    ui->searchToolbar->addWidget(searchEdit);
+
+    model = new ExtXmlModel(schemaFile);
+    recordEditor = new ExtRecordEditor(model);
+    fieldList = new QListWidget;
+    ui->tableView->setModel(model);
+    ui->tableView->setItemDelegate(new ExtDelegate(this));
+    ui->tabWidget->addTab(recordEditor, tr("form"));
+    ui->tabWidget->addTab(fieldList, tr("fields"));
+
+    progressBar = new QProgressBar;
+    progressBar->setRange(0, 100);
+    progressBar->setMaximumWidth(160);
+    progressBar->hide();
+    statusBar()->addPermanentWidget(progressBar);
+
+    connect(ui->actionRefresh, &QAction::triggered, this, &ExtTableEditor::refresh);
+    connect(ui->tableView, &QTableView::clicked, recordEditor->recordModel,
+            &ExtRecordModel::setRecordFromIndex);
+    connect(ui->actionFields, &QAction::triggered, this, &ExtTableEditor::showFields);
+    connect(ui->actionForm, &QAction::triggered, this, &ExtTableEditor::showForm);
+    connect(ui->actionRem, &QAction::triggered, this, &ExtTableEditor::rem);
+    connect(ui->actionSave, &QAction::triggered, this, &ExtTableEditor::save);
+    connect(ui->actionAdd, &QAction::triggered, this, &ExtTableEditor::add);
+    connect(ui->actionMark, &QAction::triggered, this, &ExtTableEditor::mark);
+    connect(ui->actionCsv, &QAction::triggered, this, &ExtTableEditor::exportCsv);
+    connect(ui->actionPrint, &QAction::triggered, this, &ExtTableEditor::print);
+    connect(ui->actionClose, &QAction::triggered, this, &QWidget::close);
+    connect(ui->tableView, &QTableView::clicked, this, &ExtTableEditor::itemClicked);
+    connect(fieldList, &QListWidget::itemClicked, this, &ExtTableEditor::fieldChecked);
+    connect(model, &ExtModel::messageChanged, this, &ExtTableEditor::showModelMessage);
+    connect(model, &ExtModel::progress, this, &ExtTableEditor::showProgress);
+    connect(searchEdit, &QLineEdit::textChanged, this, &ExtTableEditor::search);
+
+    ui->tabWidget->hide();
+    ui->tabWidget->setContentsMargins(0, 0, 0, 0);
+    recordEditor->setContentsMargins(0, 0, 0, 0);
+}
+
+ExtTableEditor::~ExtTableEditor()
+{
+    delete ui;
+    delete model;
+}
+
+void ExtTableEditor::beginWork()
+{
+    setEnabled(false);
+    progressBar->setValue(0);
+    progressBar->show();
+}
+
+void ExtTableEditor::endWork()
+{
+    progressBar->hide();
+    setEnabled(true);
+    search(searchEdit->text());
+}
+
+void ExtTableEditor::showProgress(int percent)
+{
+    progressBar->setValue(percent);
+    // The work runs in this thread: let the bar and the status line repaint meanwhile. The
+    // window is disabled, so no input reaches it.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void ExtTableEditor::refresh()
+{
+    beginWork();
+    model->load();
+    ui->tableView->resizeColumnsToContents();
+    ui->tableView->verticalHeader()->setDefaultSectionSize(20);
+    ui->tableView->horizontalHeader()->setStretchLastSection(true);
+    fieldList->clear();
+    for (int column = 0; column < model->columnCount(); ++column) {
+        auto *item = new QListWidgetItem(
+            QIcon(":16x16/tag.png"), model->headerData(column, Qt::Horizontal).toString());
+        item->setData(Qt::UserRole, column);
+        item->setCheckState(Qt::Checked);
+        fieldList->addItem(item);
+    }
+    endWork();
+}
+
+void ExtTableEditor::add()
+{
+    model->insertRecord(-1);
+    ui->tableView->selectRow(model->rowCount() - 1);
+}
+
+// Highest first, so that a row leaving the list does not shift the ones still to come.
+QList<int> ExtTableEditor::selectedRows() const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedRows(0))
+        rows << index.row();
+    std::sort(rows.begin(), rows.end(), std::greater<int>());
+    return rows;
+}
+
+void ExtTableEditor::rem()
+{
+    for (int row : selectedRows())
+        model->removeRecord(row);
+}
+
+void ExtTableEditor::mark()
+{
+    for (int row : selectedRows())
+        model->toggleMark(row);
+}
+
+void ExtTableEditor::save()
+{
+    beginWork();
+    model->save();
+    endWork();
+}
+
+void ExtTableEditor::print()
+{
+    QPrinter printer(QPrinter::ScreenResolution);
+    printer.setPageOrientation(QPageLayout::Landscape);
+    QPrintDialog dialog(&printer, this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ModelExporter(model).print(&printer, model->tableName);
+}
+
+void ExtTableEditor::exportCsv()
+{
+    qDebug() << "export csv";
+    const QString fileName =
+        QFileDialog::getSaveFileName(this, tr("save csv"), QString(), tr("CSV Files (*.csv)"));
+    if (ModelExporter(model).writeCsv(fileName))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+}
+
+void ExtTableEditor::showPanel(bool visible, int tab)
+{
+    ui->tabWidget->setVisible(visible);
+    ui->tabWidget->setCurrentIndex(tab);
+}
+
+void ExtTableEditor::showFields(bool visible)
+{
+    showPanel(visible, 1);
+}
+
+void ExtTableEditor::showForm(bool visible)
+{
+    showPanel(visible, 0);
+}
+
+void ExtTableEditor::itemClicked(const QModelIndex &index)
+{
+    ui->actionMark->setIcon(QIcon(model->isMarked(index.row()) ? ":16x16/star.png"
+                                                               : ":16x16/star_blue.png"));
+}
+
+void ExtTableEditor::search(const QString &text)
+{
+    // Rows are hidden in the view, not filtered through a proxy, so every index the delegates
+    // see still carries its row's record.
+    for (int row = 0; row < model->rowCount(); ++row) {
+        bool shown = text.isEmpty();
+        for (int column = 2; !shown && column < model->columnCount(); ++column)
+            shown = model->index(row, column).data().toString().contains(text, Qt::CaseInsensitive);
+        ui->tableView->setRowHidden(row, !shown);
+    }
+}
+
+void ExtTableEditor::fieldChecked(QListWidgetItem *item)
+{
+    const int column = item->data(Qt::UserRole).toInt();
+    ui->tableView->setColumnHidden(column, item->checkState() == Qt::Unchecked);
+}
+
+void ExtTableEditor::showModelMessage(const QString &message)
+{
+    statusBar()->showMessage(message);
+}

@@ -1,0 +1,110 @@
+#include "extmetadata.h"
+
+#include <QHash>
+#include <QSet>
+#include <QSqlQuery>
+
+#include "db/sqlhelper.h"
+#include "model/extrecord.h"
+
+namespace {
+void setStamps(ExtRecord &record, const QSqlQuery &query)
+{
+    record.setCreated(query.value("created").toDateTime(), query.value("created_user_id"));
+    record.setModified(query.value("modified").toDateTime(), query.value("modified_user_id"));
+}
+
+// The first metadata row of a data row and the later of two state rows are defined by the id.
+QString tableCondition(const QString &alias, const QString &table)
+{
+    return alias + "table_name='" + SqlHelper::escape(table) + "'";
+}
+} // namespace
+
+bool ExtMetadata::idText(const QVariant &id, QString *text)
+{
+    bool ok = false;
+    const qlonglong number = id.toString().trimmed().toLongLong(&ok);
+    *text = ok ? QString::number(number) : QString();
+    return ok;
+}
+
+void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QString &userId,
+                             const QSqlRecord &columns)
+{
+    QString rowId;
+    if (!idText(record.value("id"), &rowId))
+        return;
+    QSqlQuery query;
+    if (!query.exec("SELECT * from ext_records WHERE " + tableCondition(QString(), table) +
+                    " AND table_id=" + rowId + " ORDER BY id") ||
+        !query.next())
+        return;
+    setStamps(record, query);
+    const QString extId = query.value("id").toString();
+
+    QString user;
+    record.marked = idText(userId, &user) &&
+                    query.exec("select * FROM ext_records_monitorings WHERE ext_record_id=" +
+                               extId + " AND user_id=" + user) &&
+                    query.next();
+
+    if (!query.exec("select * FROM ext_records_fields WHERE ext_record_id=" + extId +
+                    " ORDER BY id"))
+        return;
+    while (query.next())
+        record.setState(columns.indexOf(query.value("field_name").toString()),
+                        query.value("state").toInt());
+}
+
+void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &table,
+                              const QString &userId, const QSqlRecord &columns)
+{
+    QHash<qlonglong, ExtRecord *> byRowId;
+    for (ExtRecord *record : records) {
+        QString rowId;
+        if (idText(record->value("id"), &rowId))
+            byRowId.insert(rowId.toLongLong(), record);
+    }
+    if (byRowId.isEmpty())
+        return;
+
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    QHash<qlonglong, ExtRecord *> byExtId;
+    QSet<qlonglong> found;
+    if (!query.exec("SELECT * FROM ext_records WHERE " + tableCondition(QString(), table) +
+                    " ORDER BY table_id, id"))
+        return;
+    while (query.next()) {
+        const QVariant tableId = query.value("table_id");
+        ExtRecord *record = tableId.isNull() ? nullptr : byRowId.value(tableId.toLongLong());
+        if (!record || found.contains(tableId.toLongLong()))
+            continue;
+        found.insert(tableId.toLongLong());
+        setStamps(*record, query);
+        record->marked = false;
+        byExtId.insert(query.value("id").toLongLong(), record);
+    }
+
+    QString user;
+    if (idText(userId, &user) &&
+        query.exec("SELECT em.ext_record_id FROM ext_records e, ext_records_monitorings em "
+                   "WHERE e.id = em.ext_record_id AND " +
+                   tableCondition("e.", table) + " AND em.user_id=" + user)) {
+        while (query.next()) {
+            if (ExtRecord *record = byExtId.value(query.value(0).toLongLong()))
+                record->marked = true;
+        }
+    }
+
+    if (!query.exec("SELECT ef.ext_record_id, ef.field_name, ef.state "
+                    "FROM ext_records e, ext_records_fields ef WHERE e.id = ef.ext_record_id "
+                    "AND " +
+                    tableCondition("e.", table) + " ORDER BY ef.ext_record_id, ef.id"))
+        return;
+    while (query.next()) {
+        if (ExtRecord *record = byExtId.value(query.value(0).toLongLong()))
+            record->setState(columns.indexOf(query.value(1).toString()), query.value(2).toInt());
+    }
+}

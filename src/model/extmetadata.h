@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QSqlRecord>
+#include <QString>
+
+class ExtRecord;
+
+// Reads the review metadata of loaded rows: creation and change stamps, the user's mark and
+// the field states. Field names are matched against columns without regard to case; a state
+// naming no column is kept under field -1.
+class ExtMetadata
+{
+public:
+    // Three statements per row; the reference that readRecords() must agree with.
+    static void readRecord(ExtRecord &record, const QString &table, const QString &userId,
+                           const QSqlRecord &columns);
+    // Three statements for the whole table, whatever the number of rows.
+    static void readRecords(const QList<ExtRecord *> &records, const QString &table,
+                            const QString &userId, const QSqlRecord &columns);
+
+    // An id as it may stand unquoted in a statement; false for anything but a whole number.
+    static bool idText(const QVariant &id, QString *text);
+};

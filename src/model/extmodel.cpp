@@ -1,0 +1,353 @@
+#include "extmodel.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QIcon>
+#include <QSqlQuery>
+#include <QtMath>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "db/sqlhelper.h"
+#include "model/extmetadata.h"
+#include "model/extrecordstore.h"
+
+ExtModel::ExtModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{}
+
+ExtModel::ExtModel(const QString &table, QObject *parent)
+    : QAbstractTableModel(parent)
+{
+    setTable(table);
+}
+
+ExtModel::~ExtModel()
+{
+    qDeleteAll(records);
+}
+
+QVariant ExtModel::currentUserId()
+{
+    return Stavimor::instance()->userManager->currentUser.value("id");
+}
+
+void ExtModel::setTable(const QString &table)
+{
+    tableName = table;
+    // Only a whole number stands unquoted in the statement; without one it is malformed and
+    // yields no columns.
+    QString userId;
+    ExtMetadata::idText(currentUserId(), &userId);
+    const QString name = SqlHelper::identifier(table);
+    QSqlQuery result;
+    result.exec("(SELECT t.* from " + name +
+                " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
+                ") UNION (SELECT t.* from " + name +
+                " t WHERE  t.group_id=0 OR ISNULL(t.group_id)) ");
+    query = result.lastQuery();
+    columnRecord.setValues(result.record());
+}
+
+ExtRecord &ExtModel::record()
+{
+    columnRecord.clearValues();
+    return columnRecord;
+}
+
+void ExtModel::setLabel(int field, const QString &label)
+{
+    columnRecord.labels.insert(field, label);
+}
+
+void ExtModel::setRelation(int field, const QSqlRelation &relation)
+{
+    columnRecord.setRelation(field, relation);
+}
+
+QSqlRelation ExtModel::relation(int field) const
+{
+    return columnRecord.relation(field);
+}
+
+void ExtModel::reportProgress(int done, int total)
+{
+    const int percent = total > 0 ? int(qint64(done) * 100 / total) : 100;
+    if (percent == lastProgress)
+        return;
+    lastProgress = percent;
+    emit progress(percent);
+}
+
+bool ExtModel::select()
+{
+    QList<ExtRecord *> loaded;
+    QSqlQuery result;
+    result.setForwardOnly(true);
+    if (!query.isEmpty() && result.exec(query)) {
+        while (result.next()) {
+            auto *row = new ExtRecord(columnRecord);
+            row->setValues(result.record());
+            loaded << row;
+        }
+    }
+
+    const QString userId = currentUserId().toString();
+    ExtMetadata::readRecords(loaded, tableName, userId, columnRecord);
+    const bool hasRelations = columnRecord.hasCompleteRelation();
+    // One lookup per relation and key for this load; the next load asks the server again.
+    QHash<QString, QVariant> displayCache;
+    lastProgress = -1;
+    for (int n = 0; n < loaded.size(); ++n) {
+        reportProgress(n, loaded.size());
+        if (hasRelations)
+            loaded.at(n)->resolveRelations(&displayCache);
+        setMessage("loading " + QString::number(n));
+    }
+    setMessage("loading finish");
+    reportProgress(loaded.size(), loaded.size());
+
+    beginResetModel();
+    qDeleteAll(records);
+    records = loaded;
+    endResetModel();
+    return true;
+}
+
+bool ExtModel::save()
+{
+    const int count = rowCount();
+    const QList<ExtRecord *> snapshot = records;
+    ExtRecordStore store(tableName, currentUserId());
+    lastProgress = -1;
+    for (int i = 0; i < snapshot.size(); ++i) {
+        ExtRecord *row = snapshot.at(i);
+        const int percent = qFloor(double(i) / count * 100.0 + 0.5);
+        setMessage("processing " + QString::number(double(percent)) + "%");
+        reportProgress(percent, 100);
+        const int position = records.indexOf(row);
+        if (row->dirty) {
+            ExtRecord copy(*row);
+            if (!store.save(copy)) {
+                setMessage("error, cannot save item " + row->value("id").toString());
+                return false;
+            }
+            // Written: a later save after a failure must not write this row again, and a new
+            // row now has its id.
+            row->setValue("id", copy.value("id"));
+            row->setCreated(copy.created, copy.createdUserId);
+            row->setModified(copy.modified, copy.modifiedUserId);
+            row->dirty = false;
+            rowChanged(position, 0, columnCount() - 1);
+        }
+        if (row->deleted) {
+            if (!store.remove(*row)) {
+                setMessage("error, cannot delete item " + row->value("id").toString());
+                return false;
+            }
+            beginRemoveRows(QModelIndex(), position, position);
+            delete records.takeAt(position);
+            endRemoveRows();
+        }
+    }
+    setMessage("Save compete");
+    reportProgress(100, 100);
+    select();
+    return true;
+}
+
+bool ExtModel::saveRecord(const ExtRecord &record)
+{
+    ExtRecord copy(record);
+    return ExtRecordStore(tableName, currentUserId()).save(copy);
+}
+
+bool ExtModel::deleteRecord(const ExtRecord &record)
+{
+    return ExtRecordStore(tableName, currentUserId()).remove(ExtRecord(record));
+}
+
+bool ExtModel::insertRecord(int row, const QModelIndex &parent)
+{
+    Q_UNUSED(parent)
+    const int count = rowCount();
+    if (row >= count)
+        return false;
+    if (row < 0)
+        row = count;
+    beginInsertRows(QModelIndex(), row, row);
+    auto *record = new ExtRecord(columnRecord);
+    record->dirty = true;
+    records.insert(row, record);
+    endInsertRows();
+    return true;
+}
+
+bool ExtModel::removeRecord(int row, const QModelIndex &parent)
+{
+    Q_UNUSED(parent)
+    if (!validRow(row))
+        return false;
+    ExtRecord *record = records.at(row);
+    if (!record->dirty && !record->deleted) {
+        record->deleted = true;
+        emit headerDataChanged(Qt::Vertical, row, row);
+        return true;
+    }
+    // A new or changed row loses its edits; a second removal withdraws the deletion.
+    beginRemoveRows(QModelIndex(), row, row);
+    delete records.takeAt(row);
+    endRemoveRows();
+    return true;
+}
+
+void ExtModel::rowChanged(int row, int firstColumn, int lastColumn)
+{
+    emit dataChanged(index(row, firstColumn), index(row, lastColumn));
+    emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+void ExtModel::setMarked(int row, bool marked)
+{
+    if (!validRow(row))
+        return;
+    records.at(row)->marked = marked;
+    records.at(row)->dirty = true;
+    rowChanged(row, 0, columnCount() - 1);
+}
+
+void ExtModel::toggleMark(int row)
+{
+    if (validRow(row))
+        setMarked(row, !isMarked(row));
+}
+
+bool ExtModel::isMarked(int row) const
+{
+    return validRow(row) && records.at(row)->marked;
+}
+
+void ExtModel::setState(int row, int field, int state)
+{
+    if (!validRow(row))
+        return;
+    records.at(row)->setState(field, state);
+    records.at(row)->dirty = true;
+    rowChanged(row, 1, 1);
+}
+
+QModelIndex ExtModel::index(int row, int column, const QModelIndex &parent) const
+{
+    if (!hasIndex(row, column, parent))
+        return QModelIndex();
+    return createIndex(row, column, records.at(row));
+}
+
+int ExtModel::rowCount(const QModelIndex &parent) const
+{
+    Q_UNUSED(parent)
+    return records.size();
+}
+
+int ExtModel::columnCount(const QModelIndex &parent) const
+{
+    Q_UNUSED(parent)
+    return columnRecord.count() + 2;
+}
+
+QVariant ExtModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || !validRow(index.row()))
+        return QVariant();
+    const ExtRecord *row = records.at(index.row());
+    const int column = index.column();
+    const int field = column - 2;
+    switch (role) {
+    case Qt::DisplayRole:
+        if (column == 0)
+            return QVariant();
+        if (column == 1)
+            return row->progress();
+        if (ExtRecord::isComplete(row->relation(field)))
+            return row->displayValue(field);
+        return row->value(field);
+    case Qt::DecorationRole:
+        if (column == 0 && row->marked)
+            return QIcon(":/16x16/star.png");
+        return QVariant();
+    case Qt::FontRole: {
+        QFont font;
+        font.setWeight(row->marked ? QFont::Bold : QFont::Normal);
+        return font;
+    }
+    case Qt::BackgroundRole:
+        return row->marked ? QVariant(QColor(45, 69, 116, 255)) : QVariant();
+    case Qt::ForegroundRole:
+        return row->marked ? QVariant(QColor(Qt::white)) : QVariant();
+    default:
+        return QVariant();
+    }
+}
+
+bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if ((role != Qt::EditRole && role != Qt::DisplayRole) || !index.isValid() ||
+        !validRow(index.row()))
+        return false;
+    if (index.column() < 2)
+        return true;
+    ExtRecord *row = records.at(index.row());
+    row->setValue(index.column() - 2, value);
+    row->resolveRelations();
+    row->dirty = true;
+    rowChanged(index.row(), 0, columnCount() - 1);
+    return true;
+}
+
+QVariant ExtModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (role != Qt::DisplayRole)
+        return QVariant();
+    if (orientation == Qt::Horizontal) {
+        if (section == 0)
+            return "M";
+        if (section == 1)
+            return "progress";
+        if (section < 2 || section >= columnCount())
+            return QVariant();
+        return columnRecord.label(section - 2);
+    }
+    if (!validRow(section))
+        return QVariant();
+    const ExtRecord *row = records.at(section);
+    if (row->dirty)
+        return "*";
+    if (row->deleted)
+        return "!";
+    return section;
+}
+
+bool ExtModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                             int role)
+{
+    if (role != Qt::DisplayRole || orientation != Qt::Horizontal || section < 2)
+        return false;
+    setLabel(section - 2, value.toString());
+    return true;
+}
+
+Qt::ItemFlags ExtModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    if (index.column() < 2)
+        return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
+}
+
+void ExtModel::setMessage(const QString &text)
+{
+    message = text;
+    emit messageChanged(message);
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QSqlRelation>
+#include <QString>
+
+#include "model/extrecord.h"
+
+// The rows of one table that the logged-in user may see, with their review metadata. Changes
+// stay in memory as flags on the rows until save() writes them and reloads.
+class ExtModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit ExtModel(QObject *parent = nullptr);
+    explicit ExtModel(const QString &table, QObject *parent = nullptr);
+    ~ExtModel() override;
+
+    void setTable(const QString &table);
+    ExtRecord &record();
+    void setLabel(int field, const QString &label);
+    void setRelation(int field, const QSqlRelation &relation);
+    QSqlRelation relation(int field) const;
+
+    bool select();
+    bool save();
+    bool saveRecord(const ExtRecord &record);
+    bool deleteRecord(const ExtRecord &record);
+
+    bool insertRecord(int row, const QModelIndex &parent = QModelIndex());
+    bool removeRecord(int row, const QModelIndex &parent = QModelIndex());
+    void setMarked(int row, bool marked);
+    void toggleMark(int row);
+    bool isMarked(int row) const;
+    void setState(int row, int field, int state);
+
+    QModelIndex index(int row, int column, const QModelIndex &parent = QModelIndex()) const override;
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                       int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+
+    void setMessage(const QString &text);
+
+    QString query;
+    QList<ExtRecord *> records;
+    ExtRecord columnRecord;
+    QString tableName;
+    QString message;
+
+signals:
+    void progress(int percent);
+    void messageChanged(QString message);
+
+private:
+    static QVariant currentUserId();
+    bool validRow(int row) const { return row >= 0 && row < records.size(); }
+    void rowChanged(int row, int firstColumn, int lastColumn);
+    void reportProgress(int done, int total);
+
+    int lastProgress = -1;
+};

@@ -1,0 +1,144 @@
+#include "extrecord.h"
+
+#include <QDebug>
+#include <QSqlField>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "db/sqlhelper.h"
+
+ExtRecord::ExtRecord()
+    : marked(false)
+    , deleted(false)
+    , dirty(false)
+{}
+
+ExtRecord::ExtRecord(const ExtRecord &other)
+    : QSqlRecord(other)
+    , marked(other.marked)
+    , created(other.created)
+    , modified(other.modified)
+    , createdUserId(other.createdUserId)
+    , modifiedUserId(other.modifiedUserId)
+    , deleted(false)
+    , dirty(false)
+{
+    for (int i = 0; i < other.count(); ++i) {
+        states.insert(i, other.state(i));
+        relations.insert(i, other.relation(i));
+        displayValues.insert(i, other.displayValue(i));
+        labels.insert(i, other.label(i));
+    }
+}
+
+int ExtRecord::state(int field) const
+{
+    return states.value(field, 0);
+}
+
+int ExtRecord::state(const QString &fieldName) const
+{
+    return state(indexOf(fieldName));
+}
+
+QSqlRelation ExtRecord::relation(int field) const
+{
+    return relations.value(field);
+}
+
+QVariant ExtRecord::displayValue(int field) const
+{
+    return displayValues.value(field);
+}
+
+QString ExtRecord::label(int field) const
+{
+    const QString text = labels.value(field);
+    return text.isEmpty() ? fieldName(field) : text;
+}
+
+int ExtRecord::progress() const
+{
+    int sum = 0;
+    for (int value : states)
+        sum += value;
+    // The first two columns (id and group) are not reviewed. A record with nothing else to
+    // review has no scale: the sign of its states decides, and no states at all are "todo".
+    const int reviewed = count() - 2;
+    if (reviewed <= 0)
+        return sum > 0 ? 100 : (sum < 0 ? 0 : 50);
+    const float s = float(sum);
+    const float d = float(reviewed);
+    return int((s + d) / (2.0f * d) * 100.0f);
+}
+
+bool ExtRecord::isComplete(const QSqlRelation &relation)
+{
+    return !relation.tableName().isEmpty() && !relation.indexColumn().isEmpty() &&
+           !relation.displayColumn().isEmpty();
+}
+
+bool ExtRecord::hasCompleteRelation() const
+{
+    for (const QSqlRelation &relation : relations) {
+        if (isComplete(relation))
+            return true;
+    }
+    return false;
+}
+
+void ExtRecord::setState(int field, int state)
+{
+    states.insert(field, state);
+}
+
+void ExtRecord::setRelation(int field, const QSqlRelation &relation)
+{
+    relations.insert(field, relation);
+}
+
+void ExtRecord::setCreated(const QDateTime &when, const QVariant &userId)
+{
+    created = when;
+    createdUserId = userId;
+}
+
+void ExtRecord::setModified(const QDateTime &when, const QVariant &userId)
+{
+    modified = when;
+    modifiedUserId = userId;
+}
+
+void ExtRecord::setValues(const QSqlRecord &row)
+{
+    clear();
+    for (int i = 0; i < row.count(); ++i)
+        append(row.field(i));
+}
+
+void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
+{
+    for (auto it = relations.cbegin(); it != relations.cend(); ++it) {
+        const QSqlRelation &relation = it.value();
+        if (!isComplete(relation))
+            continue;
+        // The key is escaped but still compared as quoted text, as the server compares it.
+        const QString statement = "select " + SqlHelper::identifier(relation.displayColumn()) +
+                                  " FROM " + SqlHelper::identifier(relation.tableName()) +
+                                  " WHERE " + SqlHelper::identifier(relation.indexColumn()) +
+                                  "='" + SqlHelper::escape(value(it.key())) + "'";
+        if (cache && cache->contains(statement)) {
+            displayValues.insert(it.key(), cache->value(statement));
+            continue;
+        }
+        QSqlQuery query;
+        QVariant display;
+        // A failed lookup gives an invalid value; no row gives a null of the column's type.
+        if (query.exec(statement))
+            display = query.first() ? query.value(0) : QVariant(query.record().field(0).metaType());
+        qDebug() << statement;
+        displayValues.insert(it.key(), display);
+        if (cache)
+            cache->insert(statement, display);
+    }
+}

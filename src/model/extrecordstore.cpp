@@ -1,0 +1,161 @@
+#include "extrecordstore.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include "db/sqlhelper.h"
+#include "model/extrecord.h"
+
+namespace {
+// Runs one row's statements as a unit: committed when all succeed, otherwise rolled back.
+template<typename Work>
+bool inTransaction(Work work)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    if (!db.transaction()) {
+        qDebug().noquote() << "cannot start a transaction: " + db.lastError().text();
+        return false;
+    }
+    if (work() && db.commit())
+        return true;
+    db.rollback();
+    return false;
+}
+
+QString lastErrorText()
+{
+    return QSqlDatabase::database().lastError().text();
+}
+} // namespace
+
+ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId)
+    : tableName(tableName)
+    , userId(userId)
+{}
+
+bool ExtRecordStore::save(ExtRecord &record)
+{
+    ExtRecord written = record;
+    if (!inTransaction([&] { return writeRecord(written); }))
+        return false;
+    record = written;
+    return true;
+}
+
+bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
+                             const QString &failure, const QString &success)
+{
+    if (!SqlHelper::save(table, row, id)) {
+        qDebug().noquote() << failure + lastErrorText();
+        return false;
+    }
+    qDebug().noquote() << success;
+    return true;
+}
+
+bool ExtRecordStore::writeRecord(ExtRecord &record)
+{
+    QVariant rowId;
+    if (!SqlHelper::save(tableName, QSqlRecord(record), &rowId)) {
+        qDebug().noquote() << "cannot save in " + tableName + "--" + lastErrorText();
+        return false;
+    }
+    qDebug().noquote() << tableName + " saved...";
+    if (record.value("id").isNull())
+        qDebug().noquote() << "is New";
+    // The id the data row really got, also when a row thought existing had been deleted meanwhile.
+    record.setValue("id", rowId);
+    const QString id = QString::number(rowId.toLongLong());
+    const QString table = SqlHelper::escape(tableName);
+
+    QSqlQuery query;
+    const QList<QPair<QString, QString>> metadata = {{"em", "ext_records_monitorings"},
+                                                     {"ef", "ext_records_fields"},
+                                                     {"et", "ext_records_tasks"}};
+    for (const auto &[alias, metadataTable] : metadata) {
+        if (!query.exec("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " +
+                        alias + " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" +
+                        table + "' AND e.table_id =" + id))
+            return false;
+    }
+    if (!query.exec("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" +
+                    id))
+        return false;
+
+    // Whole seconds, as the server keeps them, so the record in memory equals the row written.
+    QDateTime now = QDateTime::currentDateTime();
+    now = now.addMSecs(-now.time().msec());
+    if (record.created.isNull())
+        record.setCreated(now, userId);
+    record.setModified(now, userId);
+
+    QSqlRecord meta = SqlHelper::emptyRecord("ext_records");
+    meta.setValue("table_name", tableName);
+    meta.setValue("table_id", rowId);
+    meta.setValue("created", record.created);
+    meta.setValue("modified", record.modified);
+    meta.setValue("created_user_id", record.createdUserId);
+    meta.setValue("modified_user_id", userId);
+    QVariant extId;
+    if (!saveRow("ext_records", meta, &extId, "cannot save in ext_records ", "ext_record saved..."))
+        return false;
+
+    if (record.marked) {
+        QSqlRecord monitoring = SqlHelper::emptyRecord("ext_records_monitorings");
+        monitoring.setValue("ext_record_id", extId);
+        monitoring.setValue("user_id", userId);
+        if (!saveRow("ext_records_monitorings", monitoring, nullptr, "cannot save in monitorings ",
+                     "monitoring saved..."))
+            return false;
+    }
+
+    for (int f = 0; f < record.count(); ++f) {
+        const int state = record.state(record.fieldName(f));
+        if (state == 0)
+            continue;
+        QSqlRecord field = SqlHelper::emptyRecord("ext_records_fields");
+        field.setValue("ext_record_id", extId);
+        field.setValue("field_name", record.fieldName(f));
+        field.setValue("state", state);
+        if (!saveRow("ext_records_fields", field, nullptr, "cannot save in ext_records ",
+                     record.fieldName(f) + " saved..."))
+            return false;
+    }
+    return true;
+}
+
+bool ExtRecordStore::remove(const ExtRecord &record)
+{
+    return remove(record.value("id").toInt());
+}
+
+bool ExtRecordStore::remove(int tableId)
+{
+    return inTransaction([&] { return removeRow(tableId); });
+}
+
+bool ExtRecordStore::removeRow(int tableId)
+{
+    if (!SqlHelper::remove(tableName, QVariant(tableId)))
+        return false;
+    const int extId = extRecordId(tableId);
+    return SqlHelper::remove("ext_records", QVariant(extId)) &&
+           SqlHelper::remove("ext_records_fields", "ext_record_id=" + QString::number(extId)) &&
+           SqlHelper::remove("ext_records_monitorings",
+                             "ext_record_id=" + QString::number(extId));
+}
+
+int ExtRecordStore::extRecordId(int tableId)
+{
+    QSqlQuery query;
+    if (!query.exec("SELECT id from ext_records where table_name='" +
+                    SqlHelper::escape(tableName) + "' AND table_id='" + QString::number(tableId) +
+                    "'") ||
+        !query.next())
+        return 0;
+    return query.value(0).toInt();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QSqlQueryModel;
+
+namespace Ui {
+class QueryEditor;
+}
+
+// One SQL statement, its result or the server's error, and saving it for a group.
+class QueryEditor : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit QueryEditor(const QString &query, QWidget *parent = nullptr);
+    ~QueryEditor() override;
+
+    // Puts a statement in front of the user without running it.
+    void edit(const QString &query);
+
+public slots:
+    void run();
+    void clear();
+    void save();
+    void setAction(bool enable);
+    void exportCsv();
+    void exportPdf();
+
+protected slots:
+    void queryChanged();
+
+private:
+    Ui::QueryEditor *ui;
+    QSqlQueryModel *model;
+};

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "navigation/listviewer.h"
+
+// The saved statements of the logged-in user's groups; each opens in a query editor.
+class QueryListViewer : public ListViewer
+{
+    Q_OBJECT
+public:
+    explicit QueryListViewer(QWidget *parent = nullptr);
+
+public slots:
+    void load() override;
+    void startEditor();
+    void newQuery();
+    void removeQuery();
+    void editQuery();
+
+private:
+    QAction *currentAction() const;
+};

@@ -1,0 +1,188 @@
+#include <QAction>
+#include <QDockWidget>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTextEdit>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include "app/logindialog.h"
+#include "app/mainwindow.h"
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "modalanswer.h"
+#include "navigation/centralwidget.h"
+#include "query/queryeditor.h"
+#include "query/querylistviewer.h"
+#include "testdatabase.h"
+#include "testsettings.h"
+
+// The navigation area's tree of pages and entries, on its own and inside the main window.
+class CentralWidgetTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void emptyUntilLoaded();
+    void treeMirrorsThePages();
+    void doubleClicks();
+    void loginFillsAndLogoutEmpties();
+
+private:
+    static void doubleClick(QTreeWidget *tree, QTreeWidgetItem *item);
+    static QTreeWidgetItem *queryPage(QTreeWidget *tree);
+
+    TestSettings settings;
+    TestDatabase db;
+    int alice = 0;
+};
+
+void CentralWidgetTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "secret");
+    const int bob = db.addUser("bob", "secret");
+    const int nord = db.addGroup("Nord");
+    db.addMembership(nord, alice);
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES (1, %1, %2)")
+                        .arg(alice)
+                        .arg(bob)));
+    QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
+                            "(1, 'first', 'SELECT 1 AS one', %1), "
+                            "(2, 'second', 'SELECT 2 AS two', %1)")
+                        .arg(nord)));
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+}
+
+void CentralWidgetTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+void CentralWidgetTest::doubleClick(QTreeWidget *tree, QTreeWidgetItem *item)
+{
+    tree->scrollToItem(item);
+    const QPoint where = tree->visualItemRect(item).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, where);
+}
+
+QTreeWidgetItem *CentralWidgetTest::queryPage(QTreeWidget *tree)
+{
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    for (int i = 0; root && i < root->childCount(); ++i)
+        if (root->child(i)->text(0) == "query")
+            return root->child(i);
+    return nullptr;
+}
+
+void CentralWidgetTest::emptyUntilLoaded()
+{
+    CentralWidget area;
+    auto *tree = area.findChild<QTreeWidget *>("treeWidget");
+    auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QVERIFY(!stack->isEnabled());
+    QVERIFY(tree->isHeaderHidden());
+    area.loadAll();
+    QVERIFY(stack->isEnabled());
+    area.clear();
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QVERIFY(!stack->isEnabled());
+}
+
+void CentralWidgetTest::treeMirrorsThePages()
+{
+    CentralWidget area;
+    area.loadAll();
+    auto *tree = area.findChild<QTreeWidget *>("treeWidget");
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem *root = tree->topLevelItem(0);
+    QCOMPARE(root->text(0), QString("database(QMYSQL)"));
+    QCOMPARE(root->toolTip(0), QString("QMYSQL"));
+    auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
+    QCOMPARE(root->childCount(), stack->count());
+    for (int i = 0; i < root->childCount(); ++i)
+        QCOMPARE(root->child(i)->text(0), stack->widget(i)->windowTitle());
+
+    QTreeWidgetItem *queries = queryPage(tree);
+    QVERIFY(queries);
+    QStringList entries;
+    for (int i = 0; i < queries->childCount(); ++i)
+        entries << queries->child(i)->text(0);
+    entries.sort();
+    QCOMPARE(entries, QStringList({"first", "second"}));
+}
+
+void CentralWidgetTest::doubleClicks()
+{
+    CentralWidget area;
+    area.resize(600, 400);
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    area.loadAll();
+    auto *tree = area.findChild<QTreeWidget *>("treeWidget");
+    auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
+    auto *page = area.findChild<QueryListViewer *>();
+    QVERIFY(page);
+    const int pageIndex = stack->indexOf(page);
+    stack->setCurrentIndex(pageIndex == 0 ? qMin(1, stack->count() - 1) : 0);
+
+    doubleClick(tree, tree->topLevelItem(0));
+    QVERIFY(page->findChildren<QueryEditor *>().isEmpty());
+
+    QTreeWidgetItem *queries = queryPage(tree);
+    queries->setExpanded(true);
+    doubleClick(tree, queries);
+    QCOMPARE(stack->currentIndex(), pageIndex);
+
+    QTreeWidgetItem *second = nullptr;
+    for (int i = 0; i < queries->childCount(); ++i)
+        if (queries->child(i)->text(0) == "second")
+            second = queries->child(i);
+    QVERIFY(second);
+    doubleClick(tree, second);
+    const QList<QueryEditor *> editors = page->findChildren<QueryEditor *>();
+    QCOMPARE(editors.size(), 1);
+    QCOMPARE(editors.first()->findChild<QTextEdit *>("textEdit")->toPlainText(),
+             QString("SELECT 2 AS two"));
+    QCOMPARE(stack->currentIndex(), pageIndex);
+}
+
+void CentralWidgetTest::loginFillsAndLogoutEmpties()
+{
+    settings.clear();
+    db.writeConnectionSettings();
+    MainWindow window;
+    auto *tree = window.findChild<QTreeWidget *>("treeWidget");
+    auto *contacts = window.findChild<QListView *>("listView");
+    QCOMPARE(tree->topLevelItemCount(), 0);
+
+    ModalAnswer answer([](QWidget *modal) {
+        auto *dialog = qobject_cast<LoginDialog *>(modal);
+        if (!dialog)
+            return;
+        dialog->findChild<QLineEdit *>("usernameLineEdit")->setText("alice");
+        dialog->findChild<QLineEdit *>("passwordLineEdit")->setText("secret");
+        QTest::mouseClick(dialog->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+    });
+    window.findChild<QAction *>("actionLogin")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QVERIFY(queryPage(tree));
+    QCOMPARE(queryPage(tree)->childCount(), 2);
+    QCOMPARE(contacts->model()->rowCount(), 1);
+    QCOMPARE(contacts->model()->index(0, 0).data().toString(), QString("bob"));
+
+    window.findChild<QAction *>("actionLogin")->trigger();
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QCOMPARE(contacts->model()->rowCount(), 0);
+}
+
+QTEST_MAIN(CentralWidgetTest)
+#include "tst_centralwidget.moc"

@@ -1,0 +1,260 @@
+#include <QAction>
+#include <QImage>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "modalanswer.h"
+#include "navigation/contactlistdelegate.h"
+#include "navigation/contactlistmodel.h"
+#include "navigation/userview.h"
+#include "testdatabase.h"
+#include "testsettings.h"
+
+// The contacts model, its delegate and the dock panel against the real server.
+class ContactsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void loadStatementAndRoles();
+    void addThroughThePicker_data();
+    void addThroughThePicker();
+    void removeTouchesOnlyThisOwner();
+    void panelFollowsTheLogin();
+    void panelFilterAndDeleteKey();
+    void delegateDrawsNameAndEmail();
+
+private:
+    static ModalAnswer::Answer pick(const QString &username);
+    static QStringList names(const QAbstractItemModel *model);
+
+    TestSettings settings;
+    TestDatabase db;
+    int alice = 0;
+    int bob = 0;
+    int carol = 0;
+};
+
+void ContactsTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "x", "alice@example.org");
+    bob = db.addUser("bob", "x", "bob@example.org");
+    carol = db.addUser("carol", "x", "carol@example.org");
+    const int nord = db.addGroup("Nord");
+    db.addMembership(nord, alice);
+}
+
+void ContactsTest::init()
+{
+    QVERIFY(db.exec("DELETE FROM contacts"));
+}
+
+void ContactsTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+ModalAnswer::Answer ContactsTest::pick(const QString &username)
+{
+    return [username](QWidget *modal) {
+        auto *view = modal->findChild<QTableView *>("tableView");
+        for (int row = 0; view && row < view->model()->rowCount(); ++row)
+            if (view->model()->index(row, 1).data().toString() == username)
+                view->selectRow(row);
+        QTest::mouseClick(modal->findChild<QPushButton *>(username.isEmpty() ? "cancelButton"
+                                                                             : "okButon"),
+                          Qt::LeftButton);
+    };
+}
+
+QStringList ContactsTest::names(const QAbstractItemModel *model)
+{
+    QStringList list;
+    for (int row = 0; row < model->rowCount(); ++row)
+        list << model->index(row, 0).data().toString();
+    return list;
+}
+
+void ContactsTest::loadStatementAndRoles()
+{
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES "
+                            "(1, %1, %2)")
+                        .arg(alice)
+                        .arg(bob)));
+    ContactListModel model;
+    db.markStatements();
+    model.load(alice);
+    QVERIFY(db.statements().contains(
+        "SELECT u.id,u.username, u.first_name, u.second_name,u.email FROM users u, contacts c  "
+        "WHERE c.user_id='"
+        + QString::number(alice) + "' AND c.contact_user_id=u.id"));
+    QCOMPARE(model.rowCount(), 1);
+    const QModelIndex first = model.index(0);
+    QCOMPARE(first.data().toString(), QString("bob"));
+    QCOMPARE(first.data(Qt::DecorationRole).value<QIcon>().pixmap(16).toImage(),
+             QIcon(":16x16/vcard.png").pixmap(16).toImage());
+    QCOMPARE(first.data(ContactListModel::EmailRole).toString(), QString("bob@example.org"));
+    QVERIFY(!first.data(Qt::ToolTipRole).isValid());
+
+    model.load(carol);
+    QCOMPARE(model.rowCount(), 0);
+}
+
+void ContactsTest::addThroughThePicker_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QStringList>("contacts");
+    QTest::newRow("a new contact") << "carol" << QStringList{"bob", "carol"};
+    QTest::newRow("cancelled") << "" << QStringList{"bob"};
+    QTest::newRow("already a contact") << "bob" << QStringList{"bob"};
+    QTest::newRow("oneself") << "alice" << QStringList{"bob"};
+}
+
+void ContactsTest::addThroughThePicker()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QStringList, contacts);
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES "
+                            "(1, %1, %2)")
+                        .arg(alice)
+                        .arg(bob)));
+    ContactListModel model;
+    model.load(alice);
+    ModalAnswer answer(pick(chosen));
+    model.addContact();
+    QVERIFY(answer.answered());
+    QCOMPARE(answer.className(), QString("SqlQueryDialog"));
+    QStringList shown = names(&model);
+    shown.sort();
+    QCOMPARE(shown, contacts);
+    QCOMPARE(db.count("contacts", "user_id = " + QString::number(alice)), contacts.size());
+}
+
+void ContactsTest::removeTouchesOnlyThisOwner()
+{
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES "
+                            "(1, %1, %2), (2, %1, %3), (3, %3, %2)")
+                        .arg(alice)
+                        .arg(bob)
+                        .arg(carol)));
+    ContactListModel model;
+    model.load(alice);
+    const int row = names(&model).indexOf("bob");
+    QVERIFY(row >= 0);
+    model.remContact(model.index(row));
+    QCOMPARE(names(&model), QStringList{"carol"});
+    QCOMPARE(db.count("contacts"), 2);
+    QCOMPARE(db.count("contacts", QString("user_id = %1 AND contact_user_id = %2")
+                                      .arg(carol)
+                                      .arg(bob)),
+             1);
+    // A row that is not there removes nothing.
+    model.remContact(model.index(5));
+    QCOMPARE(db.count("contacts"), 2);
+}
+
+void ContactsTest::panelFollowsTheLogin()
+{
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES "
+                            "(1, %1, %2)")
+                        .arg(alice)
+                        .arg(bob)));
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    UserView view;
+    auto *list = view.findChild<QListView *>("listView");
+    auto *groups = view.findChild<QListWidget *>("listWidget");
+    QCOMPARE(list->model()->rowCount(), 0);
+    view.load();
+    QCOMPARE(names(list->model()), QStringList{"bob"});
+    QCOMPARE(groups->count(), 1);
+    QCOMPARE(groups->item(0)->text(), QString("Nord"));
+
+    ModalAnswer answer(pick("carol"));
+    QTest::mouseClick(view.findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+    QVERIFY(answer.answered());
+    QCOMPARE(list->model()->rowCount(), 2);
+
+    view.clear();
+    QCOMPARE(list->model()->rowCount(), 0);
+    QCOMPARE(groups->count(), 0);
+}
+
+void ContactsTest::panelFilterAndDeleteKey()
+{
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES "
+                            "(1, %1, %2), (2, %1, %3)")
+                        .arg(alice)
+                        .arg(bob)
+                        .arg(carol)));
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    UserView view;
+    view.load();
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto *list = view.findChild<QListView *>("listView");
+    QTest::keyClicks(view.findChild<QLineEdit *>("lineEdit"), "CAR");
+    QCOMPARE(names(list->model()), QStringList{"carol"});
+
+    // The only row left is carol, the second row of the model: the filtered row is removed.
+    list->setFocus();
+    list->setCurrentIndex(list->model()->index(0, 0));
+    QTest::keyClick(list, Qt::Key_Delete);
+    QCOMPARE(db.count("contacts"), 1);
+    QCOMPARE(db.scalar("SELECT contact_user_id FROM contacts").toInt(), bob);
+    view.findChild<QLineEdit *>("lineEdit")->clear();
+    QCOMPARE(names(list->model()), QStringList{"bob"});
+    QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
+    QCOMPARE(list->actions().size(), 1);
+}
+
+void ContactsTest::delegateDrawsNameAndEmail()
+{
+    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES "
+                            "(1, %1, %2)")
+                        .arg(alice)
+                        .arg(bob)));
+    ContactListModel model;
+    model.load(alice);
+    ContactListDelegate delegate;
+    QStyleOptionViewItem option;
+    option.font = QFont("DejaVu Sans", 10);
+    option.palette = QPalette(Qt::black, Qt::white);
+    const QModelIndex index = model.index(0);
+    const QSize hint = delegate.sizeHint(option, index);
+    const QFontMetrics metrics(option.font);
+    QVERIFY(hint.height() >= 2 * metrics.height());
+    QVERIFY(hint.width() > 16 + metrics.horizontalAdvance("bob@example.org"));
+
+    QImage image(hint, QImage::Format_ARGB32);
+    image.fill(Qt::white);
+    option.rect = QRect(QPoint(0, 0), hint);
+    {
+        QPainter painter(&image);
+        delegate.paint(&painter, option, index);
+    }
+    // Ink on the upper and on the lower half of the text column: two lines were drawn.
+    auto inked = [&](int top, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            for (int x = 24; x < image.width(); ++x)
+                if (qGray(image.pixel(x, y)) < 160)
+                    return true;
+        return false;
+    };
+    QVERIFY(inked(0, hint.height() / 2));
+    QVERIFY(inked(hint.height() / 2, hint.height()));
+}
+
+QTEST_MAIN(ContactsTest)
+#include "tst_contacts.moc"

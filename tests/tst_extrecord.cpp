@@ -1,0 +1,277 @@
+#include <QSqlField>
+#include <QtTest>
+
+#include "messagecapture.h"
+#include "model/extrecord.h"
+#include "testdatabase.h"
+
+// The row value with its metadata: copy rules, progress, labels, and relation lookups on the
+// real server.
+class ExtRecordTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void copyStartsCleanAndFillsEveryField();
+    void assignmentKeepsFlags();
+    void progress_data();
+    void progress();
+    void label_data();
+    void label();
+    void stateByNameIgnoresCase();
+    void setValuesKeepsMetadata();
+    void resolveRelations_data();
+    void resolveRelations();
+    void resolveWritesStatementAndSkipsIncomplete();
+    void cacheSendsEachLookupOnce();
+
+private:
+    static ExtRecord withFields(const QStringList &names);
+    TestDatabase db;
+};
+
+void ExtRecordTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY2(db.exec("INSERT INTO groups (id, name) VALUES (3, 'third'), (4, 'fourth'), "
+                     "(30, 'thirty')",
+                     &error),
+             qPrintable(error));
+    QVERIFY2(db.exec("CREATE TABLE codes (code VARCHAR(16) NOT NULL, title VARCHAR(64) NULL)",
+                     &error),
+             qPrintable(error));
+    QVERIFY2(db.exec("INSERT INTO codes VALUES ('abc', 'Alpha'), ('q''x', 'Quoted'), "
+                     "('nul', NULL)",
+                     &error),
+             qPrintable(error));
+}
+
+void ExtRecordTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+ExtRecord ExtRecordTest::withFields(const QStringList &names)
+{
+    ExtRecord record;
+    for (const QString &name : names)
+        record.append(QSqlField(name, QMetaType(QMetaType::QString)));
+    return record;
+}
+
+void ExtRecordTest::copyStartsCleanAndFillsEveryField()
+{
+    ExtRecord original = withFields({"id", "group_id", "name"});
+    original.setValue("name", "x");
+    original.dirty = true;
+    original.deleted = true;
+    original.marked = true;
+    const QDateTime created(QDate(2020, 1, 2), QTime(3, 4, 5));
+    const QDateTime modified(QDate(2021, 6, 7), QTime(8, 9, 10));
+    original.setCreated(created, 11);
+    original.setModified(modified, 12);
+    original.setState(2, 1);
+    original.setState(-1, -1);
+    original.setRelation(1, QSqlRelation("groups", "id", "name"));
+    original.displayValues.insert(1, "third");
+    original.labels.insert(2, "Name");
+
+    const ExtRecord copy(original);
+    QVERIFY(!copy.dirty);
+    QVERIFY(!copy.deleted);
+    QVERIFY(copy.marked);
+    QCOMPARE(copy.created, created);
+    QCOMPARE(copy.modified, modified);
+    QCOMPARE(copy.createdUserId, QVariant(11));
+    QCOMPARE(copy.modifiedUserId, QVariant(12));
+    QCOMPARE(copy.value("name").toString(), QString("x"));
+    QCOMPARE(copy.states, (QMap<int, int>{{0, 0}, {1, 0}, {2, 1}}));
+    QCOMPARE(copy.labels, (QMap<int, QString>{{0, "id"}, {1, "group_id"}, {2, "Name"}}));
+    QCOMPARE(copy.relations.keys(), (QList<int>{0, 1, 2}));
+    QCOMPARE(copy.relation(1).tableName(), QString("groups"));
+    QVERIFY(copy.relation(0).tableName().isEmpty());
+    QCOMPARE(copy.displayValue(1).toString(), QString("third"));
+    QVERIFY(!copy.displayValue(0).isValid());
+}
+
+void ExtRecordTest::assignmentKeepsFlags()
+{
+    ExtRecord original = withFields({"id"});
+    original.dirty = true;
+    original.deleted = true;
+    original.setState(-1, 1);
+    ExtRecord assigned;
+    assigned = original;
+    QVERIFY(assigned.dirty);
+    QVERIFY(assigned.deleted);
+    QCOMPARE(assigned.state(-1), 1);
+}
+
+void ExtRecordTest::progress_data()
+{
+    QTest::addColumn<int>("fields");
+    QTest::addColumn<QList<int>>("states"); // field, state, field, state, ...
+    QTest::addColumn<int>("expected");
+    QTest::newRow("5 columns, one valid") << 5 << QList<int>{2, 1} << 66;
+    QTest::newRow("5 columns, one error") << 5 << QList<int>{2, -1} << 33;
+    QTest::newRow("4 columns, error and valid") << 4 << QList<int>{2, -1, 3, 1} << 50;
+    QTest::newRow("no states") << 6 << QList<int>{} << 50;
+    QTest::newRow("all valid") << 4 << QList<int>{2, 1, 3, 1} << 100;
+    QTest::newRow("all error") << 4 << QList<int>{2, -1, 3, -1} << 0;
+    QTest::newRow("orphan state counts") << 4 << QList<int>{-1, 1, 2, 1} << 100;
+    QTest::newRow("replaced state counts once") << 5 << QList<int>{2, 1, 2, -1} << 33;
+    QTest::newRow("states beyond the scale") << 3 << QList<int>{0, 1, 1, 1, 2, 1} << 200;
+    QTest::newRow("two fields, no states") << 2 << QList<int>{} << 50;
+    QTest::newRow("two fields, valid") << 2 << QList<int>{0, 1} << 100;
+    QTest::newRow("two fields, error") << 2 << QList<int>{1, -1} << 0;
+    QTest::newRow("one field, valid") << 1 << QList<int>{0, 1} << 100;
+    QTest::newRow("no fields") << 0 << QList<int>{} << 50;
+}
+
+void ExtRecordTest::progress()
+{
+    QFETCH(int, fields);
+    QFETCH(QList<int>, states);
+    QFETCH(int, expected);
+    QStringList names;
+    for (int i = 0; i < fields; ++i)
+        names << QString("f%1").arg(i);
+    ExtRecord record = withFields(names);
+    for (int i = 0; i + 1 < states.size(); i += 2)
+        record.setState(states.at(i), states.at(i + 1));
+    QCOMPARE(record.progress(), expected);
+}
+
+void ExtRecordTest::label_data()
+{
+    QTest::addColumn<bool>("stored");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("no label") << false << QString() << "name";
+    QTest::newRow("empty label") << true << QString("") << "name";
+    QTest::newRow("label") << true << QString("Full name") << "Full name";
+}
+
+void ExtRecordTest::label()
+{
+    QFETCH(bool, stored);
+    QFETCH(QString, label);
+    QFETCH(QString, expected);
+    ExtRecord record = withFields({"id", "name"});
+    if (stored)
+        record.labels.insert(1, label);
+    QCOMPARE(record.label(1), expected);
+    QCOMPARE(ExtRecord(record).label(1), expected);
+}
+
+void ExtRecordTest::stateByNameIgnoresCase()
+{
+    ExtRecord record = withFields({"id", "Name"});
+    record.setState(1, -1);
+    QCOMPARE(record.state("name"), -1);
+    QCOMPARE(record.state("NAME"), -1);
+    QCOMPARE(record.state("nosuch"), 0);
+}
+
+void ExtRecordTest::setValuesKeepsMetadata()
+{
+    ExtRecord record = withFields({"a", "b", "c"});
+    record.setState(1, 1);
+    record.labels.insert(0, "A");
+    record.dirty = true;
+    QSqlRecord row;
+    row.append(QSqlField("id", QMetaType(QMetaType::Int)));
+    row.setValue(0, 7);
+    record.setValues(row);
+    QCOMPARE(record.count(), 1);
+    QCOMPARE(record.fieldName(0), QString("id"));
+    QCOMPARE(record.value(0).toInt(), 7);
+    QCOMPARE(record.state(1), 1);
+    QCOMPARE(record.labels.value(0), QString("A"));
+    QVERIFY(record.dirty);
+}
+
+void ExtRecordTest::resolveRelations_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("index");
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QVariant>("key");
+    QTest::addColumn<QVariant>("expected");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("number key") << "groups" << "id" << "name" << QVariant(3) << QVariant("third")
+                                << true;
+    QTest::newRow("number as quoted text") << "groups" << "id" << "name" << QVariant("03")
+                                           << QVariant("third") << true;
+    QTest::newRow("case of a text key") << "codes" << "code" << "title" << QVariant("ABC")
+                                        << QVariant("Alpha") << true;
+    QTest::newRow("trailing blank") << "codes" << "code" << "title" << QVariant("abc ")
+                                    << QVariant("Alpha") << true;
+    QTest::newRow("quote in the key") << "codes" << "code" << "title" << QVariant("q'x")
+                                      << QVariant("Quoted") << true;
+    QTest::newRow("unknown key") << "groups" << "id" << "name" << QVariant(99) << QVariant()
+                                 << true;
+    QTest::newRow("null key") << "groups" << "id" << "name" << QVariant() << QVariant() << true;
+    QTest::newRow("null display") << "codes" << "code" << "title" << QVariant("nul")
+                                  << QVariant() << true;
+    QTest::newRow("missing table") << "nosuch" << "id" << "name" << QVariant(3) << QVariant()
+                                   << false;
+}
+
+void ExtRecordTest::resolveRelations()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, index);
+    QFETCH(QString, display);
+    QFETCH(QVariant, key);
+    QFETCH(QVariant, expected);
+    QFETCH(bool, valid);
+    ExtRecord record = withFields({"id", "ref"});
+    record.setValue("ref", key);
+    record.setRelation(1, QSqlRelation(table, index, display));
+    record.resolveRelations();
+    const QVariant value = record.displayValue(1);
+    QCOMPARE(value.isValid(), valid);
+    if (expected.isValid())
+        QCOMPARE(value.toString(), expected.toString());
+    else
+        QVERIFY(value.isNull());
+    QCOMPARE(db.count("codes"), 3);
+}
+
+void ExtRecordTest::resolveWritesStatementAndSkipsIncomplete()
+{
+    ExtRecord record = withFields({"id", "group_id", "other"});
+    record.setValue("group_id", 3);
+    record.setValue("other", 4);
+    record.setRelation(1, QSqlRelation("groups", "id", "name"));
+    record.setRelation(2, QSqlRelation("groups", "id", ""));
+    MessageCapture capture;
+    db.markStatements();
+    record.resolveRelations();
+    QCOMPARE(capture.lines(), QStringList{"\"select name FROM groups WHERE id='3'\""});
+    QCOMPARE(db.statements(), QStringList{"select name FROM groups WHERE id='3'"});
+    QVERIFY(!record.displayValues.contains(2));
+}
+
+void ExtRecordTest::cacheSendsEachLookupOnce()
+{
+    QHash<QString, QVariant> cache;
+    db.markStatements();
+    QStringList shown;
+    for (const QVariant key : {QVariant(3), QVariant(4), QVariant(3), QVariant(30), QVariant(4)}) {
+        ExtRecord record = withFields({"id", "group_id"});
+        record.setValue("group_id", key);
+        record.setRelation(1, QSqlRelation("groups", "id", "name"));
+        record.resolveRelations(&cache);
+        shown << record.displayValue(1).toString();
+    }
+    QCOMPARE(shown, (QStringList{"third", "fourth", "third", "thirty", "fourth"}));
+    QCOMPARE(db.statements().size(), 3);
+}
+
+QTEST_MAIN(ExtRecordTest)
+#include "tst_extrecord.moc"

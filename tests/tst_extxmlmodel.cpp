@@ -1,0 +1,292 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "editor/extxmlmodel.h"
+#include "messagecapture.h"
+#include "testdatabase.h"
+
+// A table opened through its schema file, against the real server: labels, relations, the
+// table taken from the file name, unreadable schemas and hostile file names.
+class ExtXmlModelTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+
+    void labels_data();
+    void labels();
+    void relations_data();
+    void relations();
+    void tableFromFileName_data();
+    void tableFromFileName();
+    void visibleRowsPerUser();
+    void reloadRereadsSchema();
+    void unreadableSchema_data();
+    void unreadableSchema();
+    void hostileFileName_data();
+    void hostileFileName();
+
+private:
+    QString writeSchema(const QString &name, const QString &xml);
+    static QStringList headers(const ExtModel &model);
+    static QStringList column(const ExtModel &model, int column);
+
+    TestDatabase db;
+    QTemporaryDir dir;
+    int alice = 0;
+    int bob = 0;
+};
+
+void ExtXmlModelTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "x");
+    bob = db.addUser("bob", "x");
+    const int nord = db.addGroup("Nord");
+    const int sud = db.addGroup("Sud");
+    db.addMembership(nord, alice);
+    db.addMembership(sud, bob);
+    QVERIFY2(
+        db.execScript(
+            QString("CREATE TABLE Orders (id INT PRIMARY KEY, customer_id INT, "
+                    "name VARCHAR(64), group_id INT NULL);"
+                    "INSERT INTO Orders VALUES (1, 1, 'first', NULL), (2, 2, 'second', 0), "
+                    "(3, 1, 'third', %1), (4, 2, 'fourth', %2);"
+                    "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
+                    "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt');"
+                    "CREATE TABLE victims (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
+                    "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);"
+                    "CREATE TABLE `it's` (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
+                    "INSERT INTO `it's` VALUES (1, 'a', 0);"
+                    "CREATE TABLE `we``ird` LIKE `it's`;"
+                    "INSERT INTO `we``ird` VALUES (1, 'a', NULL), (2, 'b', 0);")
+                .arg(nord)
+                .arg(sud),
+            &error),
+        qPrintable(error));
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+}
+
+void ExtXmlModelTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+QString ExtXmlModelTest::writeSchema(const QString &name, const QString &xml)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return QString();
+    file.write(xml.toUtf8());
+    return file.fileName();
+}
+
+QStringList ExtXmlModelTest::headers(const ExtModel &model)
+{
+    QStringList texts;
+    for (int section = 2; section < model.columnCount(); ++section)
+        texts << model.headerData(section, Qt::Horizontal).toString();
+    return texts;
+}
+
+QStringList ExtXmlModelTest::column(const ExtModel &model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.index(row, column).data().toString();
+    texts.sort();
+    return texts;
+}
+
+void ExtXmlModelTest::labels_data()
+{
+    QTest::addColumn<QString>("xml");
+    QTest::addColumn<QStringList>("headers");
+    const QStringList plain{"id", "customer_id", "name", "group_id"};
+    QTest::newRow("name matched ignoring case")
+        << "<s><fields><f name=\"CUSTOMER_ID\"><label>Customer</label></f></fields></s>"
+        << QStringList{"id", "Customer", "name", "group_id"};
+    QTest::newRow("declaration, comments, all text of the label")
+        << "<?xml version=\"1.0\"?><s><fields><!-- note --><f name=\"name\">"
+           "<label>Order <b>name</b></label></f><f name=\"id\"><label>Key</label></f></fields></s>"
+        << QStringList{"Key", "customer_id", "Order name", "group_id"};
+    QTest::newRow("empty label") << "<s><fields><f name=\"name\"><label/></f></fields></s>"
+                                 << plain;
+    QTest::newRow("entry without name")
+        << "<s><fields><f><label>X</label></f></fields></s>" << plain;
+    QTest::newRow("unknown column")
+        << "<s><fields><f name=\"nosuch\"><label>X</label></f></fields></s>" << plain;
+    QTest::newRow("only the first fields element")
+        << "<s><fields><f name=\"id\"><label>One</label></f></fields>"
+           "<fields><f name=\"name\"><label>Two</label></f></fields></s>"
+        << QStringList{"One", "customer_id", "name", "group_id"};
+    QTest::newRow("names are case-sensitive")
+        << "<s><Fields><f name=\"id\"><label>One</label></f></Fields>"
+           "<fields><f name=\"id\"><Label>Two</Label></f></fields></s>"
+        << plain;
+    QTest::newRow("no fields element") << "<s/>" << plain;
+}
+
+void ExtXmlModelTest::labels()
+{
+    QFETCH(QString, xml);
+    QFETCH(QStringList, headers);
+    ExtXmlModel model(writeSchema("Orders.xml", xml));
+    QVERIFY(model.load());
+    QCOMPARE(ExtXmlModelTest::headers(model), headers);
+    QCOMPARE(model.rowCount(), 3);
+}
+
+void ExtXmlModelTest::relations_data()
+{
+    QTest::addColumn<QString>("relation");
+    QTest::addColumn<QStringList>("parts");
+    QTest::addColumn<QStringList>("shown");
+    QTest::newRow("complete") << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
+                                 "<displayColumn>name</displayColumn>"
+                              << QStringList{"customers", "id", "name"}
+                              << QStringList{"Acme", "Acme", "Bolt"};
+    QTest::newRow("no display column")
+        << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
+        << QStringList{"customers", "id", ""} << QStringList{"1", "1", "2"};
+    QTest::newRow("empty") << "" << QStringList{"", "", ""} << QStringList{"1", "1", "2"};
+    QTest::newRow("hostile display column")
+        << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
+           "<displayColumn>name FROM customers; DROP TABLE customers; --</displayColumn>"
+        << QStringList{"customers", "id", "name FROM customers; DROP TABLE customers; --"}
+        << QStringList{"", "", ""};
+}
+
+void ExtXmlModelTest::relations()
+{
+    QFETCH(QString, relation);
+    QFETCH(QStringList, parts);
+    QFETCH(QStringList, shown);
+    ExtXmlModel model(writeSchema("Orders.xml", "<s><fields><f name=\"customer_id\"><relation>" +
+                                                    relation + "</relation></f></fields></s>"));
+    QVERIFY(model.load());
+    const QSqlRelation stored = model.relation(1);
+    QCOMPARE((QStringList{stored.tableName(), stored.indexColumn(), stored.displayColumn()}),
+             parts);
+    QCOMPARE(column(model, 3), shown);
+    QCOMPARE(db.count("customers"), 2);
+}
+
+void ExtXmlModelTest::tableFromFileName_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("plain") << "Orders.xml"
+                           << "Orders" << 6 << 3;
+    QTest::newRow("everything from the first dot on dropped") << "Orders.old.v2.xml"
+                                                              << "Orders" << 6 << 3;
+    QTest::newRow("no such table") << "nosuch.xml"
+                                   << "nosuch" << 2 << 0;
+    QTest::newRow("quote in the name") << "it's.xml"
+                                       << "it's" << 5 << 1;
+    QTest::newRow("backtick in the name") << "we`ird.xml"
+                                          << "we`ird" << 5 << 2;
+}
+
+void ExtXmlModelTest::tableFromFileName()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QString, table);
+    QFETCH(int, columns);
+    QFETCH(int, rows);
+    ExtXmlModel model(writeSchema(fileName, "<s><fields><f name=\"id\"/></fields></s>"));
+    QVERIFY(model.load());
+    QCOMPARE(model.tableName, table);
+    QCOMPARE(model.columnCount(), columns);
+    QCOMPARE(model.rowCount(), rows);
+}
+
+void ExtXmlModelTest::visibleRowsPerUser()
+{
+    ExtXmlModel model(writeSchema("Orders.xml", "<s/>"));
+    QVERIFY(model.load());
+    QCOMPARE(column(model, 2), (QStringList{"1", "2", "3"}));
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(bob));
+    QVERIFY(model.load());
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    QCOMPARE(column(model, 2), (QStringList{"1", "2", "4"}));
+}
+
+void ExtXmlModelTest::reloadRereadsSchema()
+{
+    const QString relation = "<relation><tablename>customers</tablename><indexColumn>id"
+                             "</indexColumn><displayColumn>name</displayColumn></relation>";
+    const QString fileName = writeSchema(
+        "Orders.xml", "<s><fields><f name=\"name\"><label>A</label></f><f name=\"customer_id\">" +
+                          relation + "</f></fields></s>");
+    ExtXmlModel model(fileName);
+    QVERIFY(model.load());
+    QVERIFY(model.load());
+    QCOMPARE(headers(model), (QStringList{"id", "customer_id", "A", "group_id"}));
+    QCOMPARE(column(model, 3), (QStringList{"Acme", "Acme", "Bolt"}));
+    QCOMPARE(model.rowCount(), 3);
+    // Entries no longer in the schema keep what an earlier load stored.
+    writeSchema("Orders.xml", "<s><fields><f name=\"id\"><label>B</label></f></fields></s>");
+    QVERIFY(model.load());
+    QCOMPARE(headers(model), (QStringList{"B", "customer_id", "A", "group_id"}));
+    QCOMPARE(column(model, 3), (QStringList{"Acme", "Acme", "Bolt"}));
+}
+
+void ExtXmlModelTest::unreadableSchema_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("opens");
+    const QString data = STAVIMOR_TEST_DATA "/schemas/";
+    QTest::newRow("missing") << data + "Orders.missing.xml" << false;
+    QTest::newRow("unclosed element") << data + "Orders.unclosed.xml" << true;
+    QTest::newRow("empty file") << data + "Orders.empty.xml" << true;
+    QTest::newRow("two root elements") << data + "Orders.tworoots.xml" << true;
+    QTest::newRow("bare ampersand") << data + "Orders.ampersand.xml" << true;
+}
+
+void ExtXmlModelTest::unreadableSchema()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, opens);
+    ExtXmlModel model(fileName);
+    MessageCapture capture;
+    QVERIFY(!model.load());
+    QCOMPARE(model.tableName, QString("Orders"));
+    QCOMPARE(model.rowCount(), 0);
+    if (!opens) {
+        QVERIFY(capture.contains("cannot open file"));
+        return;
+    }
+    const QStringList parse =
+        capture.lines().filter(QRegularExpression("^cannot parse xml \".+\"$"));
+    QCOMPARE(parse.size(), 1);
+    QVERIFY(!capture.contains("cannot open file"));
+}
+
+void ExtXmlModelTest::hostileFileName_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::newRow("backtick") << "victims`; DROP TABLE victims; --.xml";
+    QTest::newRow("quote") << "victims'; DROP TABLE victims; --.xml";
+    QTest::newRow("double quote") << "victims\"; DROP TABLE victims; --.xml";
+}
+
+void ExtXmlModelTest::hostileFileName()
+{
+    QFETCH(QString, fileName);
+    ExtXmlModel model(writeSchema(fileName, "<s><fields><f name=\"name\"><label>N</label></f>"
+                                            "</fields></s>"));
+    model.load();
+    QCOMPARE(model.columnCount(), 2);
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(db.count("victims"), 2);
+}
+
+QTEST_MAIN(ExtXmlModelTest)
+#include "tst_extxmlmodel.moc"

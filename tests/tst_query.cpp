@@ -1,0 +1,526 @@
+#include <QAction>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlQueryModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QToolBar>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "db/sqlhelper.h"
+#include "modalanswer.h"
+#include "query/queryeditor.h"
+#include "query/querylistviewer.h"
+#include "query/querysavedialog.h"
+#include "query/sqlquerydialog.h"
+#include "testdatabase.h"
+#include "testsettings.h"
+
+// The query editor, the saved-query list and the row picker against the real server.
+class QueryTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void opening_data();
+    void opening();
+    void runOutcomes_data();
+    void runOutcomes();
+    void editingAndClearingDisableTheResultActions();
+    void save_data();
+    void save();
+    void cancelledSaveChangesNothing_data();
+    void cancelledSaveChangesNothing();
+    void listShowsTheUsersGroups();
+    void listOpensTheDoubleClickedRow();
+    void listToolActions_data();
+    void listToolActions();
+    void exportCsv();
+    void exportPdf();
+    void pickerColumnsAndFilter();
+    void pickerSelectionUnderFilter();
+    void pickerInvalidPattern();
+
+private:
+    void logIn(int userId);
+    QueryEditor *openEditor(const QString &query);
+    static QAction *action(QWidget *window, const char *name);
+    static QString tabName(QueryEditor *editor);
+    static bool resultActionsEnabled(QueryEditor *editor);
+    static ModalAnswer::Answer chooseFile(const QString &path);
+
+    TestSettings settings;
+    TestDatabase db;
+    int alice = 0;
+    int lonely = 0;
+    int nord = 0;
+    int sud = 0;
+    int other = 0;
+    QList<QWidget *> windows;
+};
+
+void QueryTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "secret");
+    lonely = db.addUser("lonely", "secret");
+    const int bob = db.addUser("bob", "secret");
+    nord = db.addGroup("Nord");
+    sud = db.addGroup("Sud");
+    other = db.addGroup("Other");
+    db.addMembership(nord, alice);
+    db.addMembership(sud, alice);
+    db.addMembership(other, bob);
+    QVERIFY(db.exec("CREATE TABLE samples (id INT PRIMARY KEY, label VARCHAR(40))"));
+    QVERIFY(db.exec("INSERT INTO samples VALUES (1, 'plain'), (2, 'a, b'), (3, 'say \"hi\"')"));
+}
+
+void QueryTest::init()
+{
+    qDeleteAll(windows);
+    windows.clear();
+    QVERIFY(db.exec("DELETE FROM querys"));
+    logIn(alice);
+}
+
+void QueryTest::cleanupTestCase()
+{
+    qDeleteAll(windows);
+    db.drop();
+}
+
+void QueryTest::logIn(int userId)
+{
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(userId));
+}
+
+QueryEditor *QueryTest::openEditor(const QString &query)
+{
+    auto *editor = new QueryEditor(query);
+    windows << editor;
+    editor->show();
+    return editor;
+}
+
+QAction *QueryTest::action(QWidget *window, const char *name)
+{
+    return window->findChild<QAction *>(name);
+}
+
+QString QueryTest::tabName(QueryEditor *editor)
+{
+    auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
+    return tabs->tabText(tabs->currentIndex());
+}
+
+bool QueryTest::resultActionsEnabled(QueryEditor *editor)
+{
+    const bool save = action(editor, "actionSave")->isEnabled();
+    // The three always move together.
+    if (action(editor, "actionPdf")->isEnabled() != save
+        || action(editor, "actionCsv")->isEnabled() != save)
+        qFatal("result actions out of step");
+    return save;
+}
+
+ModalAnswer::Answer QueryTest::chooseFile(const QString &path)
+{
+    return [path](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog) {
+            qobject_cast<QDialog *>(modal)->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
+
+void QueryTest::opening_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("empty") << "" << 0;
+    QTest::newRow("a statement") << "SELECT id FROM samples" << 3;
+    QTest::newRow("a failing statement") << "SELECT nothing FROM nowhere" << 0;
+}
+
+void QueryTest::opening()
+{
+    QFETCH(QString, query);
+    QFETCH(int, rows);
+    db.markStatements();
+    QueryEditor *editor = openEditor(query);
+    const QStringList received = db.statements();
+    QCOMPARE(received.count(query), query.isEmpty() ? 0 : 1);
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), rows);
+    QCOMPARE(tabName(editor), QString("Result"));
+    QVERIFY(!resultActionsEnabled(editor));
+    QCOMPARE(editor->windowTitle(), QString("MainWindow"));
+}
+
+void QueryTest::runOutcomes_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("tab");
+    QTest::addColumn<bool>("enabled");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("rows") << "SELECT id, label FROM samples ORDER BY id" << "Result" << true << 3;
+    QTest::newRow("no rows") << "UPDATE samples SET label = label WHERE id = 0" << "Result" << true
+                             << 0;
+    QTest::newRow("error") << "SELECT * FROM missing_table" << "Message" << false << 0;
+}
+
+void QueryTest::runOutcomes()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, tab);
+    QFETCH(bool, enabled);
+    QFETCH(int, rows);
+    QueryEditor *editor = openEditor(QString());
+    QTest::keyClicks(editor->findChild<QTextEdit *>("textEdit"), query);
+    action(editor, "actionRun")->trigger();
+    QCOMPARE(tabName(editor), tab);
+    QCOMPARE(resultActionsEnabled(editor), enabled);
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), rows);
+    const QString message = editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText();
+    if (enabled)
+        QVERIFY2(message.isEmpty(), qPrintable(message));
+    else
+        QVERIFY2(message.contains("missing_table"), qPrintable(message));
+}
+
+void QueryTest::editingAndClearingDisableTheResultActions()
+{
+    QueryEditor *editor = openEditor(QString());
+    auto *text = editor->findChild<QTextEdit *>("textEdit");
+    text->setPlainText("SELECT id FROM samples");
+    action(editor, "actionRun")->trigger();
+    QVERIFY(resultActionsEnabled(editor));
+    QTest::keyClick(text, Qt::Key_Space);
+    QVERIFY(!resultActionsEnabled(editor));
+
+    action(editor, "actionRun")->trigger();
+    QVERIFY(resultActionsEnabled(editor));
+    action(editor, "actionclear")->trigger();
+    QVERIFY(!resultActionsEnabled(editor));
+    QVERIFY(text->toPlainText().isEmpty());
+    auto *model = editor->findChild<QTableView *>("tableView")->model();
+    QCOMPARE(model->rowCount(), 0);
+    QCOMPARE(model->columnCount(), 0);
+}
+
+void QueryTest::save_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<int>("groupRow");
+    QTest::newRow("replaces a name of another group")
+        << "weekly" << "SELECT id FROM samples" << 1;
+    QTest::newRow("quotes and backslashes") << "O'Brien's \"best\" a\\b"
+                                            << "SELECT 'it''s', label FROM samples" << 0;
+}
+
+void QueryTest::save()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, query);
+    QFETCH(int, groupRow);
+    QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
+                            "(50, 'weekly', 'SELECT 0', %1)")
+                        .arg(other)));
+    QueryEditor *editor = openEditor(query);
+    action(editor, "actionRun")->trigger();
+    QVERIFY(resultActionsEnabled(editor));
+
+    ModalAnswer answer([&](QWidget *modal) {
+        modal->findChild<QComboBox *>("comboBox")->setCurrentIndex(groupRow);
+        QTest::keyClicks(modal->findChild<QLineEdit *>("lineEdit"), name);
+        QTest::mouseClick(modal->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+    });
+    action(editor, "actionSave")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(answer.className(), QString("QuerySaveDialog"));
+
+    const int group = groupRow == 0 ? nord : sud;
+    const QString where = "name = " + SqlHelper::literal(name);
+    QCOMPARE(db.count("querys", where), 1);
+    QCOMPARE(db.scalar("SELECT query FROM querys WHERE " + where).toString(), query);
+    QCOMPARE(db.scalar("SELECT group_id FROM querys WHERE " + where).toInt(), group);
+    QCOMPARE(db.count("querys"), name == "weekly" ? 1 : 2);
+
+    // Listed under its name, and opened again with its text.
+    QueryListViewer list;
+    list.load();
+    QStringList names;
+    for (QAction *entry : list.itemActions())
+        names << entry->text();
+    QVERIFY2(names.contains(name), qPrintable(names.join(" | ")));
+    for (QAction *entry : list.itemActions())
+        if (entry->text() == name)
+            QCOMPARE(entry->data().toString(), query);
+}
+
+void QueryTest::cancelledSaveChangesNothing_data()
+{
+    QTest::addColumn<int>("user");
+    QTest::addColumn<bool>("accept");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("cancel") << 0 << false << 0;
+    QTest::newRow("user in no group") << 1 << true << 1;
+}
+
+void QueryTest::cancelledSaveChangesNothing()
+{
+    QFETCH(int, user);
+    QFETCH(bool, accept);
+    QFETCH(int, rows);
+    logIn(user == 0 ? alice : lonely);
+    QueryEditor *editor = openEditor("SELECT 1");
+    action(editor, "actionRun")->trigger();
+    int groups = -1;
+    ModalAnswer answer([&](QWidget *modal) {
+        groups = modal->findChild<QComboBox *>("comboBox")->count();
+        QTest::keyClicks(modal->findChild<QLineEdit *>("lineEdit"), "one");
+        QTest::mouseClick(modal->findChild<QPushButton *>(accept ? "pushButton" : "pushButton_2"),
+                          Qt::LeftButton);
+    });
+    action(editor, "actionSave")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(groups, user == 0 ? 2 : 0);
+    QCOMPARE(db.count("querys"), rows);
+    if (rows)
+        QCOMPARE(db.scalar("SELECT group_id FROM querys").toInt(), 0);
+}
+
+void QueryTest::listShowsTheUsersGroups()
+{
+    QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
+                            "(1, 'north', 'SELECT 1', %1), (2, 'south', 'SELECT 2', %2), "
+                            "(3, 'elsewhere', 'SELECT 3', %3)")
+                        .arg(nord)
+                        .arg(sud)
+                        .arg(other)));
+    QueryListViewer list;
+    QCOMPARE(list.windowTitle(), QString("query"));
+    db.markStatements();
+    list.load();
+    QVERIFY(db.statements().contains(
+        "Select q.* from querys q,groups_users gu WHERE q.group_id = gu.group_id AND gu.user_id="
+        + QString::number(alice)));
+    QStringList names;
+    for (QAction *entry : list.itemActions()) {
+        names << entry->text();
+        QCOMPARE(entry->icon().pixmap(16).toImage(),
+                 QIcon(":16x16/script.png").pixmap(16).toImage());
+    }
+    names.sort();
+    QCOMPARE(names, QStringList({"north", "south"}));
+
+    logIn(lonely);
+    list.load();
+    QVERIFY(list.itemActions().isEmpty());
+    QCOMPARE(list.findChild<QListWidget *>("listWidget")->count(), 0);
+}
+
+void QueryTest::listOpensTheDoubleClickedRow()
+{
+    QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
+                            "(1, 'first', 'SELECT label FROM samples WHERE id = 1', %1), "
+                            "(2, 'second', 'SELECT label FROM samples WHERE id > 1', %1)")
+                        .arg(nord)));
+    auto *list = new QueryListViewer;
+    windows << list;
+    list->load();
+    list->show();
+    QVERIFY(QTest::qWaitForWindowExposed(list));
+    auto *rows = list->findChild<QListWidget *>("listWidget");
+    const QList<QListWidgetItem *> found = rows->findItems("second", Qt::MatchExactly);
+    QCOMPARE(found.size(), 1);
+    const QPoint where = rows->visualItemRect(found.first()).center();
+    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, where);
+    QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, where);
+
+    const QList<QueryEditor *> editors = list->findChildren<QueryEditor *>();
+    QCOMPARE(editors.size(), 1);
+    QueryEditor *editor = editors.first();
+    QVERIFY(editor->isVisible());
+    QCOMPARE(editor->findChild<QTextEdit *>("textEdit")->toPlainText(),
+             QString("SELECT label FROM samples WHERE id > 1"));
+    // It ran at once.
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), 2);
+}
+
+void QueryTest::listToolActions_data()
+{
+    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("confirm");
+    QTest::addColumn<int>("editors");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("remaining");
+    QTest::newRow("add table") << "add table" << "" << 1 << "" << QStringList{"keep", "target"};
+    QTest::newRow("rem table, yes") << "rem table" << "Yes" << 0 << "" << QStringList{"keep"};
+    QTest::newRow("rem table, no")
+        << "rem table" << "No" << 0 << "" << QStringList{"keep", "target"};
+    QTest::newRow("edit table") << "edit table" << "" << 1 << "SELECT 'target'"
+                                << QStringList{"keep", "target"};
+}
+
+void QueryTest::listToolActions()
+{
+    QFETCH(QString, tool);
+    QFETCH(QString, confirm);
+    QFETCH(int, editors);
+    QFETCH(QString, text);
+    QFETCH(QStringList, remaining);
+    QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
+                            "(1, 'keep', 'SELECT ''keep''', %1), "
+                            "(2, 'target', 'SELECT ''target''', %1)")
+                        .arg(nord)));
+    QueryListViewer list;
+    list.load();
+    auto *rows = list.findChild<QListWidget *>("listWidget");
+    rows->setCurrentItem(rows->findItems("target", Qt::MatchExactly).value(0));
+    QVERIFY(rows->currentItem());
+
+    QAction *chosen = nullptr;
+    for (QAction *candidate : list.findChild<QToolBar *>("toolBar")->actions())
+        if (candidate->text() == tool)
+            chosen = candidate;
+    QVERIFY(chosen);
+    ModalAnswer answer(ModalAnswer::clickButton(confirm), confirm.isEmpty() ? 200 : 10000);
+    chosen->trigger();
+    QCOMPARE(answer.answered(), !confirm.isEmpty());
+
+    const QList<QueryEditor *> opened = list.findChildren<QueryEditor *>();
+    QCOMPARE(opened.size(), editors);
+    if (editors) {
+        QueryEditor *editor = opened.first();
+        QCOMPARE(editor->findChild<QTextEdit *>("textEdit")->toPlainText(), text);
+        // Opened for editing: nothing ran.
+        QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->columnCount(), 0);
+    }
+    QStringList names;
+    for (QAction *entry : list.itemActions())
+        names << entry->text();
+    names.sort();
+    QCOMPARE(names, remaining);
+    QCOMPARE(db.count("querys"), remaining.size());
+}
+
+void QueryTest::exportCsv()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("result.csv");
+    QueryEditor *editor = openEditor("SELECT id, label FROM samples ORDER BY id");
+    action(editor, "actionRun")->trigger();
+    ModalAnswer answer(chooseFile(path));
+    action(editor, "actionCsv")->trigger();
+    QVERIFY(answer.answered());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    QCOMPARE(lines, QStringList({"id,label", "1,plain", "2,\"a, b\"", "3,\"say \"\"hi\"\"\"", ""}));
+}
+
+void QueryTest::exportPdf()
+{
+    const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
+    QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils) is needed");
+    QVERIFY(db.exec("CREATE TABLE many AS SELECT seq AS n, CONCAT('row ', seq) AS label "
+                    "FROM seq_1_to_300"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath("result.pdf");
+    QueryEditor *editor = openEditor("SELECT n, label FROM many ORDER BY n");
+    action(editor, "actionRun")->trigger();
+    ModalAnswer answer(chooseFile(path));
+    action(editor, "actionPdf")->trigger();
+    QVERIFY(answer.answered());
+
+    QProcess convert;
+    convert.start(pdftotext, {"-layout", path, "-"});
+    QVERIFY(convert.waitForFinished(30000));
+    QCOMPARE(convert.exitCode(), 0);
+    const QString text = QString::fromUtf8(convert.readAllStandardOutput());
+    // Several pages, each with the header row.
+    const QStringList pages = text.split('\f', Qt::SkipEmptyParts);
+    QVERIFY2(pages.size() > 2, qPrintable(QString::number(pages.size())));
+    for (const QString &page : pages)
+        if (!page.trimmed().isEmpty())
+            QVERIFY2(page.contains(QRegularExpression("\\bn\\s+label\\b")),
+                     qPrintable(page.left(200)));
+    QVERIFY(text.contains(QRegularExpression("\\brow 1\\b")));
+    QVERIFY(text.contains("row 300"));
+}
+
+void QueryTest::pickerColumnsAndFilter()
+{
+    SqlQueryDialog dialog;
+    dialog.setQuery("select id,username,first_name,second_name from users");
+    auto *columns = dialog.findChild<QComboBox *>("comboBox");
+    QStringList names;
+    for (int i = 0; i < columns->count(); ++i)
+        names << columns->itemText(i);
+    QCOMPARE(names, QStringList({"id", "username", "first_name", "second_name"}));
+    auto *view = dialog.findChild<QTableView *>("tableView");
+    QCOMPARE(view->model()->rowCount(), 3);
+
+    columns->setCurrentIndex(1);
+    auto *pattern = dialog.findChild<QLineEdit *>("lineEdit");
+    QTest::keyClicks(pattern, "^b");
+    QCOMPARE(view->model()->rowCount(), 1);
+    QCOMPARE(view->model()->index(0, 1).data().toString(), QString("bob"));
+    pattern->clear();
+    QCOMPARE(view->model()->rowCount(), 3);
+    QVERIFY(dialog.selectedRecords().isEmpty());
+}
+
+void QueryTest::pickerSelectionUnderFilter()
+{
+    SqlQueryDialog dialog;
+    dialog.setQuery("select id,username from users order by id");
+    dialog.findChild<QComboBox *>("comboBox")->setCurrentIndex(1);
+    // Hides alice, the first row of the whole result.
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), "o");
+    auto *view = dialog.findChild<QTableView *>("tableView");
+    QCOMPARE(view->model()->rowCount(), 2);
+    view->selectRow(1);
+    const QList<QSqlRecord> chosen = dialog.selectedRecords();
+    QCOMPARE(chosen.size(), 1);
+    QCOMPARE(chosen.first().value("username").toString(),
+             view->model()->index(1, 1).data().toString());
+    QVERIFY(chosen.first().value("username").toString() != "alice");
+}
+
+void QueryTest::pickerInvalidPattern()
+{
+    SqlQueryDialog dialog;
+    dialog.setQuery("select id,username from users");
+    dialog.show();
+    dialog.findChild<QComboBox *>("comboBox")->setCurrentIndex(1);
+    auto *view = dialog.findChild<QTableView *>("tableView");
+    auto *message = dialog.findChild<QLabel *>("messageLabel");
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), "(ali");
+    QCOMPARE(view->model()->rowCount(), 0);
+    QVERIFY(message->isVisible());
+    QVERIFY(!message->text().isEmpty());
+    QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), ")");
+    QCOMPARE(view->model()->rowCount(), 1);
+    QVERIFY(!message->isVisible());
+}
+
+QTEST_MAIN(QueryTest)
+#include "tst_query.moc"
