@@ -44,6 +44,7 @@ private slots:
     void startingFromTheModulesMenu();
     void builtInToolBarActionsDoNothing();
     void secondLoadingReplacesTheFirst();
+    void sameNameKeepsTheLaterModule();
     void disabledModulesAreSkipped();
     void loginLoadsModules();
     void moduleActionOpensTheModulePage();
@@ -296,22 +297,38 @@ void ModulesTest::secondLoadingReplacesTheFirst()
     MainWindow window;
     window.loadModules();
     auto *toolBar = window.findChild<QToolBar *>("mainToolBar");
+    QPointer<QObject> firstModule = moduleOf(window);
     toolBar->actions().last()->trigger();
     QCOMPARE(subWindows().size(), 1);
-    QPointer<QMdiSubWindow> first = subWindows().first();
-    QPointer<QWidget> widget = first->widget();
+    QPointer<QMdiSubWindow> firstWindow = subWindows().first();
 
     window.loadModules();
     QCOMPARE(texts(toolBar->actions()), builtInToolBar + QStringList{"Table overview"});
     QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
              QStringList({"Table overview", "-", "Module..."}));
-    QVERIFY(!first);
-    // The module's own widget is not destroyed with the window; it comes back in a new one.
-    QVERIFY(widget);
+    // The earlier window and module object are gone; a fresh one has the connection.
+    QVERIFY(!firstWindow);
+    QVERIFY(!firstModule);
+    QCOMPARE(subWindows().size(), 0);
+    ModuleInterface *module = moduleOf(window);
+    QVERIFY(module);
+    QVERIFY(module->database.isOpen());
     toolBar->actions().last()->trigger();
     QCOMPARE(subWindows().size(), 1);
-    QCOMPARE(subWindows().first()->widget(), widget.data());
-    QVERIFY(widget->isVisible());
+    QCOMPARE(subWindows().first()->widget(), module->widget());
+    QVERIFY(module->widget()->isVisible());
+}
+
+void ModulesTest::sameNameKeepsTheLaterModule()
+{
+    installSample("liba.so");
+    installSample("libb.so");
+    MainWindow window;
+    window.loadModules();
+    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()),
+             builtInToolBar + QStringList{"Table overview"});
+    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
+             QStringList({"Table overview", "-", "Module..."}));
 }
 
 void ModulesTest::disabledModulesAreSkipped()
@@ -358,20 +375,25 @@ void ModulesTest::moduleActionOpensTheModulePage()
     window.loadModules();
     QStringList rows;
     QString pageTitle;
+    // Switched off on the page and saved: the module leaves the tool bar at once.
     ModalAnswer answer([&](QWidget *modal) {
         if (auto *page = modal->findChild<ModuleSettingsWidget *>()) {
             pageTitle = page->windowTitle();
             auto *tree = page->findChild<QTreeWidget *>();
             for (int row = 0; row < tree->topLevelItemCount(); ++row)
                 rows << tree->topLevelItem(row)->text(0);
+            tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         }
-        qobject_cast<QDialog *>(modal)->reject();
+        QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
     });
     window.findChild<QAction *>("actionModule")->trigger();
     QVERIFY(answer.answered());
     QCOMPARE(answer.className(), QString("FormDialog"));
     QCOMPARE(pageTitle, QString("Modules"));
     QCOMPARE(rows, QStringList{"Table overview"});
+    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()), builtInToolBar);
+    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
+             QStringList({"-", "Module..."}));
 }
 
 void ModulesTest::pageListsModules()

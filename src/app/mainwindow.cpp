@@ -80,8 +80,7 @@ MainWindow::~MainWindow()
 {
     delete ui;
     delete userDock;
-    deleteModuleWindows();
-    qDeleteAll(modules);
+    deleteModules();
     delete Stavimor::instance();
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     qDebug().noquote() << "delete all : mainwindow";
@@ -105,11 +104,10 @@ void MainWindow::showUserDock()
 
 void MainWindow::loadModules()
 {
-    // A new loading starts from the built-in tool bar and no module windows.
+    // A new loading starts from the built-in tool bar, with fresh module objects.
     for (ModuleInterface *module : std::as_const(modules))
         ui->mainToolBar->removeAction(module->action());
-    deleteModuleWindows();
-    modules.clear();
+    deleteModules();
     ui->menuModules->clear();
     QSettings settings;
     settings.beginGroup("module_disable");
@@ -122,15 +120,8 @@ void MainWindow::loadModules()
             auto *module = qobject_cast<ModuleInterface *>(root);
             qDebug().noquote() << "MainWindow : create Module object";
             // A module without an action has no name to be known by.
-            if (module && module->action()
-                && !settings.value(module->action()->text(), false).toBool()) {
-                module->setDatabase(QSqlDatabase::database());
-                module->setCore(Stavimor::instance());
-                QAction *action = module->action();
-                modules.insert(action->text(), module);
-                ui->mainToolBar->addAction(action);
-                ui->menuModules->addAction(action);
-            }
+            if (module && module->action())
+                addModule(module, settings.value(module->action()->text(), false).toBool());
         }
         qDebug() << "module loader" << error;
     }
@@ -139,14 +130,38 @@ void MainWindow::loadModules()
     ui->menuModules->addAction(ui->actionModule);
 }
 
-// The widgets stay with their modules, which show them again in a new window.
-void MainWindow::deleteModuleWindows()
+// Every module object the window took is either registered or deleted, so that none lives on
+// to the end of the process holding a connection whose driver is already gone.
+void MainWindow::addModule(ModuleInterface *module, bool disabled)
+{
+    const QString name = module->action()->text();
+    if (disabled) {
+        delete module;
+        return;
+    }
+    // Of two modules of one name the later one is kept, with one button.
+    if (ModuleInterface *earlier = modules.take(name)) {
+        ui->mainToolBar->removeAction(earlier->action());
+        ui->menuModules->removeAction(earlier->action());
+        delete earlier;
+    }
+    module->setDatabase(QSqlDatabase::database());
+    module->setCore(Stavimor::instance());
+    modules.insert(name, module);
+    ui->mainToolBar->addAction(module->action());
+    ui->menuModules->addAction(module->action());
+}
+
+// The windows go first: they hand the modules' widgets back before the modules delete them.
+void MainWindow::deleteModules()
 {
     for (QMdiSubWindow *window : std::as_const(moduleWindows)) {
         window->setWidget(nullptr);
         delete window;
     }
     moduleWindows.clear();
+    qDeleteAll(modules);
+    modules.clear();
 }
 
 void MainWindow::startModule(QAction *action)
@@ -233,6 +248,8 @@ void MainWindow::showModuleSettings()
     page->load();
     FormDialog dialog(page, nullptr);
     dialog.exec();
+    // Modules switched off or fetched on the page take effect at once, not at the next login.
+    loadModules();
 }
 
 void MainWindow::setEnabled(bool enable)

@@ -39,7 +39,8 @@ public slots:
     void test(QAction *action);
 
 private:
-    void deleteModuleWindows();
+    void addModule(ModuleInterface *module, bool disabled);
+    void deleteModules();
 
     Ui::MainWindow *ui;
     QDockWidget *userDock;
