@@ -61,7 +61,8 @@ void UpdateTest::initTestCase()
     QVERIFY(server.listen());
     QVERIFY(workDir.isValid());
     savedCurrent = QDir::currentPath();
-    QDesktopServices::setUrlHandler("http", this, "openUrl");
+    for (const char *scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(scheme, this, "openUrl");
 }
 
 void UpdateTest::init()
@@ -81,7 +82,8 @@ void UpdateTest::cleanup()
 
 void UpdateTest::cleanupTestCase()
 {
-    QDesktopServices::unsetUrlHandler("http");
+    for (const char *scheme : {"http", "https", "file"})
+        QDesktopServices::unsetUrlHandler(scheme);
     db.drop();
 }
 
@@ -213,6 +215,9 @@ void UpdateTest::downloadOpensReleaseAddress_data()
                                << QList<QUrl>{QUrl("http://downloads.example/stavimor-2.tar.gz")};
     QTest::newRow("without path") << QByteArray("<r><release version=\"2\" title=\"x\"/></r>")
                                   << QList<QUrl>();
+    QTest::newRow("local file") << QByteArray("<r><release version=\"2\" title=\"x\">"
+                                              "<path>file:///bin/sh</path></release></r>")
+                                << QList<QUrl>();
 }
 
 void UpdateTest::downloadOpensReleaseAddress()

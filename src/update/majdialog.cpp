@@ -68,6 +68,9 @@ void MAJDialog::parse()
 
 void MAJDialog::downloadApp()
 {
-    if (!appUrl.isEmpty())
+    // The address comes over the network: only a web address goes to the desktop, never a
+    // local file or program that its handler would open or run.
+    const QString scheme = appUrl.scheme().toLower();
+    if (!appUrl.isEmpty() && (scheme == "http" || scheme == "https"))
         QDesktopServices::openUrl(appUrl);
 }
