@@ -2,6 +2,8 @@
 # Builds the application and starts it on the demo database: a private MariaDB whose data
 # stays in var/demo between runs, and settings of its own in var/demo/config, so that the
 # user's own settings are left alone. Log in with "login", then "Login" (user tavel).
+# A small web server on 127.0.0.1 plays the organisation's update and module server:
+# "Update..." finds a newer release, and the module catalogue offers the sample module.
 # Arguments go to the application. Works under xvfb-run too.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -71,14 +73,78 @@ load_demo()
     fi
 }
 
-stavimor_deps
-stavimor_build stavimor
+www=$demo/www
+WWW_PID=
 
-mariadb_stop_on_exit
+# Writes the update descriptor, a release page and the module catalogue for a server on port,
+# beside a copy of the sample module.
+write_www()
+{
+    local base=http://127.0.0.1:$1
+    mkdir -p "$www"
+    cp "$appdir/modules/libstavimor_samplemodule.so" "$www/"
+    cat >"$www/update.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<releases>
+  <release version="0.6" title="Stavimor">
+    <path>$base/release-0.6.html</path>
+  </release>
+</releases>
+XML
+    cat >"$www/release-0.6.html" <<HTML
+<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>Stavimor 0.6</title></head>
+<body><h1>Stavimor 0.6</h1><p>The demo's stand-in for a release page.</p></body></html>
+HTML
+    cat >"$www/modules.xml" <<XML
+<?xml version="1.0" encoding="UTF-8"?>
+<modules>
+  <module title="Table overview" version="1.25">
+    <path>$base/libstavimor_samplemodule.so</path>
+    <comment>Lists the tables of the database with their row counts</comment>
+  </module>
+</modules>
+XML
+}
+
+# The demo data point at port 8765; another port is written into infos when that one is taken.
+start_www()
+{
+    local port=8765
+    if timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$port" 2>/dev/null; then
+        port=$(mariadb_free_port)
+    fi
+    write_www "$port"
+    python3 -m http.server --bind 127.0.0.1 --directory "$www" "$port" >"$demo/www.log" 2>&1 &
+    WWW_PID=$!
+    local attempt
+    for attempt in $(seq 1 50); do
+        timeout 2 bash -c "exec 3<>/dev/tcp/127.0.0.1/$port" 2>/dev/null && break
+        sleep 0.1
+    done
+    mariadb_sql "$database" -e "UPDATE infos SET
+        module_update_url = 'http://127.0.0.1:$port/modules.xml',
+        app_update_url = 'http://127.0.0.1:$port/update.xml'"
+}
+
+stop_www()
+{
+    if [ -n "$WWW_PID" ]; then
+        kill "$WWW_PID" 2>/dev/null || true
+        wait "$WWW_PID" 2>/dev/null || true
+        WWW_PID=
+    fi
+}
+
+stavimor_deps
+stavimor_build stavimor stavimor_samplemodule
+
+mariadb_stop_on_exit stop_www
 mariadb_start "$demo"
 if [ -z "$(mariadb_sql -N -e "SHOW DATABASES LIKE '$database'")" ]; then
     load_demo
 fi
+start_www
 
 # The application lists and opens its table schemas in its own directory.
 cp "$root"/db/demo/schemas/*.xml "$appdir/"
@@ -92,5 +158,6 @@ settings_set "$XDG_CONFIG_HOME/Brunvale/Stavimor.conf" login username=tavel
 cd "$appdir"
 status=0
 mariadb_run_client ./stavimor "$@" || status=$?
+stop_www
 mariadb_stop
 exit "$status"

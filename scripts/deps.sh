@@ -5,7 +5,7 @@
 
 STAVIMOR_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libqt6sql6-sqlite libgl-dev
-    cmake g++ make
+    cmake g++ make python3
     mariadb-server mariadb-client
     oxygen-icon-theme
     xvfb xauth imagemagick poppler-utils fonts-dejavu-core

@@ -15,6 +15,8 @@ endif()
 set(expected
     "${appdirs}/stavimor"
     "${appdirs}/patients.xml"
+    "${appdirs}/modules"
+    "${PREFIX}/include/stavimor/moduleinterface.h"
     "${PREFIX}/bin/stavimor"
     "${PREFIX}/share/applications/stavimor.desktop"
     "${PREFIX}/share/icons/hicolor/48x48/apps/stavimor.png"
@@ -24,6 +26,10 @@ foreach(file IN LISTS expected)
         message(FATAL_ERROR "not installed: ${file}")
     endif()
 endforeach()
+file(GLOB modules "${appdirs}/modules/*")
+if(NOT modules)
+    message(FATAL_ERROR "no module in ${appdirs}/modules")
+endif()
 file(REAL_PATH "${PREFIX}/bin/stavimor" resolved)
 if(NOT resolved STREQUAL "${appdirs}/stavimor")
     message(FATAL_ERROR "bin/stavimor leads to ${resolved}, not to the application folder")

@@ -403,6 +403,7 @@ class Study:
                            [(i, g, u) for i, (u, g) in enumerate(memberships, 1)]))
         out.append(inserts("contacts", ["id", "user_id", "contact_user_id"],
                            [(i, u, c) for i, (u, c) in enumerate(CONTACTS, 1)]))
+        # scripts/demo.sh serves the update descriptor and the module catalogue there.
         out.append(inserts("infos", ["module_update_url", "app_update_url", "version"],
                            [("http://127.0.0.1:8765/modules.xml",
                              "http://127.0.0.1:8765/update.xml", "beta 0.5.2")]))

@@ -4,11 +4,15 @@
 #include <QApplication>
 #include <QDebug>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QLabel>
+#include <QMdiSubWindow>
 #include <QMessageBox>
 #include <QNetworkProxy>
+#include <QSettings>
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QToolBar>
 
 #include "admin/admindialog.h"
 #include "app/clipboardactions.h"
@@ -20,10 +24,14 @@
 #include "forms/preferencedialog.h"
 #include "forms/profileformwidget.h"
 #include "forms/proxytypes.h"
+#include "modules/moduleinterface.h"
+#include "modules/moduleloader.h"
+#include "modules/modulesettingswidget.h"
 #include "navigation/aboutstavimordialog.h"
 #include "navigation/centralwidget.h"
 #include "navigation/iconlabel.h"
 #include "navigation/userview.h"
+#include "update/majdialog.h"
 
 namespace {
 void applyProxySettings()
@@ -52,7 +60,10 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->actionAdministration, &QAction::triggered, this, &MainWindow::showAdmin);
     connect(ui->actionShowUserView, &QAction::triggered, this,
             qOverload<bool>(&MainWindow::showUserDock));
+    connect(ui->mainToolBar, &QToolBar::actionTriggered, this, &MainWindow::startModule);
     connect(ui->actionLogin, &QAction::triggered, this, &MainWindow::toggleLogin);
+    connect(ui->actionUpdate, &QAction::triggered, this, &MainWindow::showMAJ);
+    connect(ui->actionModule, &QAction::triggered, this, &MainWindow::showModuleSettings);
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
     connect(ui->actionAbout_Stavimor, &QAction::triggered, this, &MainWindow::showAboutStavimor);
@@ -81,6 +92,7 @@ MainWindow::~MainWindow()
 {
     delete ui;
     delete userDock;
+    deleteModules();
     delete Stavimor::instance();
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     qDebug().noquote() << "delete all : mainwindow";
@@ -115,6 +127,91 @@ void MainWindow::showUserDock(bool show)
 void MainWindow::showUserDock()
 {
     showUserDock(true);
+}
+
+void MainWindow::loadModules()
+{
+    // A new loading starts from the built-in tool bar, with fresh module objects.
+    for (ModuleInterface *module : std::as_const(modules))
+        ui->mainToolBar->removeAction(module->action());
+    deleteModules();
+    ui->menuModules->clear();
+    QSettings settings;
+    settings.beginGroup("module_disable");
+    const QStringList files = ModuleLoader::files();
+    for (const QString &file : files) {
+        qDebug() << "module " << QFileInfo(file).fileName() << " loading";
+        QString error;
+        QObject *root = ModuleLoader::root(file, &error);
+        if (root) {
+            auto *module = qobject_cast<ModuleInterface *>(root);
+            qDebug().noquote() << "MainWindow : create Module object";
+            // A module without an action has no name to be known by.
+            if (module && module->action())
+                addModule(module, settings.value(module->action()->text(), false).toBool());
+        }
+        qDebug() << "module loader" << error;
+    }
+    // The module page has no other place: it ends the menu of the modules it manages.
+    ui->menuModules->addSeparator();
+    ui->menuModules->addAction(ui->actionModule);
+}
+
+// Every module object the window took is either registered or deleted, so that none lives on
+// to the end of the process holding a connection whose driver is already gone.
+void MainWindow::addModule(ModuleInterface *module, bool disabled)
+{
+    const QString name = module->action()->text();
+    if (disabled) {
+        delete module;
+        return;
+    }
+    // Of two modules of one name the later one is kept, with one button.
+    if (ModuleInterface *earlier = modules.take(name)) {
+        ui->mainToolBar->removeAction(earlier->action());
+        ui->menuModules->removeAction(earlier->action());
+        delete earlier;
+    }
+    module->setDatabase(QSqlDatabase::database());
+    module->setCore(Stavimor::instance());
+    modules.insert(name, module);
+    ui->mainToolBar->addAction(module->action());
+    ui->menuModules->addAction(module->action());
+}
+
+// The windows go first: they hand the modules' widgets back before the modules delete them.
+void MainWindow::deleteModules()
+{
+    for (QMdiSubWindow *window : std::as_const(moduleWindows)) {
+        window->setWidget(nullptr);
+        delete window;
+    }
+    moduleWindows.clear();
+    qDeleteAll(modules);
+    modules.clear();
+}
+
+void MainWindow::startModule(QAction *action)
+{
+    ModuleInterface *module = modules.value(action->text());
+    if (!module)
+        return;
+    QMdiSubWindow *window = moduleWindows.value(action->text());
+    if (!window) {
+        QWidget *widget = module->widget();
+        if (!widget)
+            return;
+        window = new QMdiSubWindow;
+        window->setAttribute(Qt::WA_DeleteOnClose, false);
+        // An open module window must not keep the application running after the main window.
+        window->setAttribute(Qt::WA_QuitOnClose, false);
+        widget->setAttribute(Qt::WA_DeleteOnClose, false);
+        window->setWidget(widget);
+        window->setWindowTitle(tr("test"));
+        moduleWindows.insert(action->text(), window);
+    }
+    window->showMaximized();
+    window->widget()->setVisible(true);
 }
 
 void MainWindow::openConnection()
@@ -157,6 +254,8 @@ void MainWindow::login()
     iconLabel->icon = QIcon(":16x16/accept.png");
     iconLabel->pixmapLabel->setPixmap(iconLabel->icon.pixmap(16, 16, QIcon::Normal, QIcon::On));
     iconLabel->textLabel->setText(dialog.record.value("username").toString());
+    // After the login the modules find the connection open.
+    loadModules();
 }
 
 void MainWindow::logout()
@@ -168,6 +267,22 @@ void MainWindow::logout()
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     centralArea->clear();
     userView->clear();
+}
+
+void MainWindow::showMAJ()
+{
+    MAJDialog dialog(nullptr);
+    dialog.exec();
+}
+
+void MainWindow::showModuleSettings()
+{
+    auto *page = new ModuleSettingsWidget;
+    page->load();
+    FormDialog dialog(page, nullptr);
+    dialog.exec();
+    // Modules switched off or fetched on the page take effect at once, not at the next login.
+    loadModules();
 }
 
 void MainWindow::setEnabled(bool enable)

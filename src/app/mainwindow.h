@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QMap>
 
 class CentralWidget;
 class IconLabel;
+class ModuleInterface;
 class QDockWidget;
+class QMdiSubWindow;
 class UserView;
 
 namespace Ui {
@@ -25,18 +28,27 @@ public slots:
     void showProfile();
     void showUserDock(bool show);
     void showUserDock();
+    void loadModules();
+    void startModule(QAction *action);
     void openConnection();
     void toggleLogin(bool accept);
     void login();
     void logout();
+    void showMAJ();
+    void showModuleSettings();
     void setEnabled(bool enable);
     void showAboutStavimor();
     void test(QAction *action);
 
 private:
+    void addModule(ModuleInterface *module, bool disabled);
+    void deleteModules();
+
     Ui::MainWindow *ui;
     QDockWidget *userDock;
     UserView *userView;
+    QMap<QString, ModuleInterface *> modules;
+    QMap<QString, QMdiSubWindow *> moduleWindows;
     IconLabel *iconLabel;
     CentralWidget *centralArea;
 };

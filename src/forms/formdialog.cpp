@@ -17,6 +17,8 @@ FormDialog::FormDialog(AbstractFormWidget *page, QWidget *parent)
     ui->groupBox->setLayout(layout);
     ui->groupBox->setContentsMargins(0, 0, 0, 0);
     ui->groupBox->setWindowTitle(page->windowTitle());
+    // The form's placeholder caption would otherwise stand above the page.
+    ui->groupBox->setTitle(page->windowTitle());
     ui->groupBox->setWindowIcon(page->windowIcon());
     connect(ui->saveButton, &QPushButton::clicked, this, [this] {
         if (savePage())

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QList>
+#include <QPointer>
+#include <QString>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+// Postal addresses that the geocoding service proposes for the text typed last.
+class GoogleMapModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    struct Result
+    {
+        QString address;
+        double latitude = 0;
+        double longitude = 0;
+    };
+
+    explicit GoogleMapModel(QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    // The service's scheme and host, from the setting "geocoding/origin".
+    static QString origin();
+
+public slots:
+    void search(QString search);
+
+protected slots:
+    void parse();
+
+private:
+    QNetworkAccessManager *manager;
+    QList<Result> results;
+    QPointer<QNetworkReply> pending;
+};

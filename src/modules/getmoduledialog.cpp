@@ -1,0 +1,80 @@
+#include "getmoduledialog.h"
+#include "ui_getmoduledialog.h"
+
+#include <QDebug>
+#include <QDomDocument>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+#include "core/stavimor.h"
+#include "modules/moduleloader.h"
+#include "update/downloaderdialog.h"
+
+GetModuleDialog::GetModuleDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::GetModuleDialog)
+    , manager(new QNetworkAccessManager(this))
+{
+    ui->setupUi(this);
+    setEnabled(false);
+    downloadXml();
+    connect(ui->downloadButton, &QPushButton::clicked, this, &GetModuleDialog::downloadPlugin);
+}
+
+GetModuleDialog::~GetModuleDialog()
+{
+    delete ui;
+}
+
+void GetModuleDialog::downloadXml()
+{
+    QNetworkReply *reply = manager->get(QNetworkRequest(Stavimor::moduleUpdateUrl()));
+    connect(reply, &QNetworkReply::finished, this, &GetModuleDialog::parseXml);
+}
+
+void GetModuleDialog::parseXml()
+{
+    auto *reply = qobject_cast<QNetworkReply *>(sender());
+    QDomDocument document;
+    // An error answer (a server's error page) is no document of ours: read as empty.
+    if (reply->error() == QNetworkReply::NoError)
+        document.setContent(reply->readAll());
+    for (QDomNode entry = document.documentElement().firstChild(); !entry.isNull();
+         entry = entry.nextSibling()) {
+        const QDomElement element = entry.toElement();
+        auto *item = new QTreeWidgetItem(ui->treeWidget);
+        item->setIcon(0, QIcon(":16x16/plugin.png"));
+        item->setText(0, element.attribute("title"));
+        item->setText(1, element.attribute("version"));
+        item->setText(2, element.firstChildElement("comment").text());
+        item->setToolTip(2, item->text(2));
+        item->setData(0, Qt::UserRole, element.firstChildElement("path").text());
+    }
+    ui->treeWidget->resizeColumnToContents(0);
+    ui->treeWidget->resizeColumnToContents(1);
+    setEnabled(true);
+    reply->deleteLater();
+}
+
+void GetModuleDialog::downloadPlugin()
+{
+    const QList<QTreeWidgetItem *> selected = ui->treeWidget->selectedItems();
+    if (selected.isEmpty())
+        return;
+    auto *downloader = new DownloaderDialog(this);
+    downloader->startDownload(QUrl(selected.first()->data(0, Qt::UserRole).toString()));
+    const int result = downloader->exec();
+    const QString saved = downloader->savedFilePath;
+    downloader->deleteLater();
+    if (result != QDialog::Accepted) {
+        reject();
+        return;
+    }
+    qDebug().noquote() << "YES!!";
+    const QDir modules = ModuleLoader::directory();
+    modules.mkpath(".");
+    QFile::copy(saved, modules.absoluteFilePath(QFileInfo(saved).fileName()));
+    accept();
+}

@@ -1,0 +1,82 @@
+#include "downloaderdialog.h"
+#include "ui_downloaderdialog.h"
+
+#include <QDebug>
+#include <QDir>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QSaveFile>
+
+DownloaderDialog::DownloaderDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::DownloaderDialog)
+    , manager(new QNetworkAccessManager(this))
+{
+    ui->setupUi(this);
+    connect(ui->pushButton, &QPushButton::clicked, this, &DownloaderDialog::reject);
+}
+
+DownloaderDialog::~DownloaderDialog()
+{
+    delete ui;
+}
+
+QString DownloaderDialog::fileNameOf(const QUrl &url)
+{
+    // A decoded "%2F" would make a path of the last segment; keep only what follows it.
+    QString name = url.fileName(QUrl::FullyDecoded);
+    name = name.mid(name.lastIndexOf('/') + 1);
+    if (name == "." || name == "..")
+        return QString();
+    return name;
+}
+
+void DownloaderDialog::startDownload(QUrl url)
+{
+    ui->label->setText(tr("download of ") + fileNameOf(url));
+    reply = manager->get(QNetworkRequest(url));
+    connect(reply, &QNetworkReply::downloadProgress, this, &DownloaderDialog::setProgress);
+    connect(reply, &QNetworkReply::finished, this, &DownloaderDialog::saveFile);
+}
+
+void DownloaderDialog::setProgress(qint64 progress, qint64 total)
+{
+    ui->progressBar->setValue(int(double(progress) / double(total) * 100.0));
+}
+
+void DownloaderDialog::saveFile()
+{
+    auto *finished = qobject_cast<QNetworkReply *>(sender());
+    finished->deleteLater();
+    // A failed request must not replace a file with its (empty or error) body, nor pass for
+    // a download.
+    if (finished->error() != QNetworkReply::NoError) {
+        qDebug().noquote() << "download failed:" << finished->errorString();
+        reject();
+        return;
+    }
+    const QString name = fileNameOf(finished->url());
+    QSaveFile file(QDir::current().absoluteFilePath(name));
+    if (name.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(finished->readAll()) < 0 ||
+        !file.commit()) {
+        qDebug().noquote() << "download not saved:"
+                           << (name.isEmpty() ? finished->url().toString() : file.errorString());
+        reject();
+        return;
+    }
+    savedFilePath = QFileInfo(file.fileName()).absoluteFilePath();
+    qDebug().noquote() << "save";
+    accept();
+}
+
+void DownloaderDialog::reject()
+{
+    // Cancel (or the window's close button) stops the transfer too.
+    if (reply && reply->isRunning()) {
+        disconnect(reply, nullptr, this, nullptr);
+        reply->abort();
+        reply->deleteLater();
+    }
+    QDialog::reject();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QUrl>
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace Ui {
+class DownloaderDialog;
+}
+
+// Downloads one file into the working directory while showing its progress; accepted once the
+// file is stored (its path is then in savedFilePath), rejected on failure or Cancel.
+class DownloaderDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit DownloaderDialog(QWidget *parent = nullptr);
+    ~DownloaderDialog() override;
+
+    QString savedFilePath;
+
+signals:
+    void downloadFinish();
+
+public slots:
+    void startDownload(QUrl url);
+    void reject() override;
+
+protected slots:
+    void setProgress(qint64 progress, qint64 total);
+    void saveFile();
+
+private:
+    // The name a download is stored under: the URL's last path segment, never a path.
+    static QString fileNameOf(const QUrl &url);
+
+    Ui::DownloaderDialog *ui;
+    QNetworkAccessManager *manager;
+    QPointer<QNetworkReply> reply;
+};

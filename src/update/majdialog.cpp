@@ -1,0 +1,76 @@
+#include "majdialog.h"
+#include "ui_majdialog.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDomDocument>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+
+#include "core/stavimor.h"
+
+MAJDialog::MAJDialog(QWidget *parent)
+    : QDialog(parent)
+    , ui(new Ui::MAJDialog)
+    , manager(new QNetworkAccessManager(this))
+{
+    ui->setupUi(this);
+    setEnabled(false);
+    connect(ui->downloadButton, &QPushButton::clicked, this, &MAJDialog::downloadApp);
+    load();
+}
+
+MAJDialog::~MAJDialog()
+{
+    delete ui;
+}
+
+void MAJDialog::load()
+{
+    const QUrl url = Stavimor::appUpdateUrl();
+    if (url.isEmpty())
+        return;
+    QNetworkReply *reply = manager->get(QNetworkRequest(url));
+    connect(reply, &QNetworkReply::finished, this, &MAJDialog::parse);
+}
+
+void MAJDialog::parse()
+{
+    auto *reply = qobject_cast<QNetworkReply *>(sender());
+    qDebug().noquote() << "finish";
+    QDomDocument document;
+    // An error answer (a server's error page) is no document of ours: read as empty.
+    if (reply->error() == QNetworkReply::NoError)
+        document.setContent(reply->readAll());
+    reply->deleteLater();
+
+    const QDomElement release = document.documentElement().firstChild().toElement();
+    const double published = release.attribute("version").toDouble();
+    const QString title = release.attribute("title");
+    appUrl = QUrl(release.firstChildElement("path").text());
+    setEnabled(true);
+
+    const double running = QCoreApplication::applicationVersion().toDouble();
+    if (!(published > running)) {
+        qDebug().noquote() << "No update avaible";
+        ui->downloadButton->setEnabled(false);
+        ui->titleLabel->setText(tr("No Update"));
+        ui->versionLabel->setText(tr("you have already the latest version "));
+        close();
+        return;
+    }
+    qDebug().noquote() << "Update avaible";
+    ui->downloadButton->setEnabled(true);
+    ui->titleLabel->setText(tr("Update Avaible"));
+    ui->versionLabel->setText(tr("version ") + title + " " + QString::number(published, 'g', 6));
+}
+
+void MAJDialog::downloadApp()
+{
+    // The address comes over the network: only a web address goes to the desktop, never a
+    // local file or program that its handler would open or run.
+    const QString scheme = appUrl.scheme().toLower();
+    if (!appUrl.isEmpty() && (scheme == "http" || scheme == "https"))
+        QDesktopServices::openUrl(appUrl);
+}

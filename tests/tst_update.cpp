@@ -1,0 +1,416 @@
+#include <QDesktopServices>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "loopbackhttpserver.h"
+#include "messagecapture.h"
+#include "modalanswer.h"
+#include "testdatabase.h"
+#include "app/mainwindow.h"
+#include "testsettings.h"
+#include "update/downloaderdialog.h"
+#include "update/majdialog.h"
+
+// The update check and the file downloader against a real HTTP server on loopback; the update
+// address comes from the real server's infos table.
+class UpdateTest : public QObject
+{
+    Q_OBJECT
+public slots:
+    // Stands in for the desktop's browser.
+    void openUrl(const QUrl &url) { openedUrls << url; }
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void updateAnswer_data();
+    void updateAnswer();
+    void noUpdateAddress();
+    void updateActionOpensTheCheck();
+    void downloadOpensReleaseAddress_data();
+    void downloadOpensReleaseAddress();
+
+    void download_data();
+    void download();
+    void progressValues_data();
+    void progressValues();
+    void slowBodyReportsProgress();
+    void cancelAbortsTheRequest();
+
+private:
+    void setUpdateUrl(const QString &url);
+
+    TestDatabase db;
+    LoopbackHttpServer server;
+    QTemporaryDir workDir;
+    QString savedCurrent;
+    QList<QUrl> openedUrls;
+};
+
+void UpdateTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY(server.listen());
+    QVERIFY(workDir.isValid());
+    savedCurrent = QDir::currentPath();
+    for (const char *scheme : {"http", "https", "file"})
+        QDesktopServices::setUrlHandler(scheme, this, "openUrl");
+}
+
+void UpdateTest::init()
+{
+    openedUrls.clear();
+    server.clearRequests();
+    // A main window closes the default connection when it goes.
+    QVERIFY(db.openDefault());
+    QCoreApplication::setApplicationVersion("0.5");
+    QVERIFY(QDir::setCurrent(workDir.path()));
+}
+
+void UpdateTest::cleanup()
+{
+    QDir::setCurrent(savedCurrent);
+}
+
+void UpdateTest::cleanupTestCase()
+{
+    for (const char *scheme : {"http", "https", "file"})
+        QDesktopServices::unsetUrlHandler(scheme);
+    db.drop();
+}
+
+void UpdateTest::setUpdateUrl(const QString &url)
+{
+    QVERIFY(db.exec("DELETE FROM infos"));
+    QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES "
+                    "('', '" +
+                    url + "', 'beta 0.5.2')"));
+}
+
+static QByteArray release(const QByteArray &version, const QByteArray &title = "Stavimor")
+{
+    return "<?xml version=\"1.0\"?><releases><release version=\"" + version + "\" title=\"" +
+           title + "\"><path>http://downloads.example/stavimor-" + version +
+           ".tar.gz</path></release></releases>";
+}
+
+void UpdateTest::updateAnswer_data()
+{
+    QTest::addColumn<QString>("running");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("versionLine"); // empty: no update
+
+    QTest::newRow("same version") << "0.5" << release("0.5") << 200 << false << "";
+    QTest::newRow("older published") << "0.5" << release("0.4") << 200 << false << "";
+    QTest::newRow("slightly newer")
+        << "0.5" << release("0.51", "Cedar") << 200 << false << "version Cedar 0.51";
+    QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << false
+                                  << "version One 1";
+    QTest::newRow("running version with a word")
+        << "beta 0.5.2" << release("0.1") << 200 << false << "version Stavimor 0.1";
+    QTest::newRow("no version attribute")
+        << "0.5" << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200
+        << false << "";
+    QTest::newRow("comment first")
+        << "0" << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200
+        << false << "";
+    QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << false << "";
+    QTest::newRow("empty body") << "0" << QByteArray() << 200 << false << "";
+    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << false
+                               << "";
+    QTest::newRow("server error") << "0" << QByteArray() << 500 << false << "";
+    QTest::newRow("error status with a release in its body")
+        << "0" << release("9") << 500 << false << "";
+    QTest::newRow("connection refused") << "0" << QByteArray() << 200 << true << "";
+}
+
+void UpdateTest::updateAnswer()
+{
+    QFETCH(QString, running);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(bool, refused);
+    QFETCH(QString, versionLine);
+
+    QCoreApplication::setApplicationVersion(running);
+    server.setResponse("/update.xml", body, status);
+    setUpdateUrl(refused ? LoopbackHttpServer::refusedUrl("/update.xml").toString()
+                         : server.url("/update.xml").toString());
+
+    MessageCapture capture;
+    MAJDialog dialog;
+    QVERIFY(!dialog.isEnabled());
+    dialog.show();
+    QTRY_VERIFY(capture.contains("finish"));
+    QVERIFY(dialog.isEnabled());
+    auto *title = dialog.findChild<QLabel *>("titleLabel");
+    auto *version = dialog.findChild<QLabel *>("versionLabel");
+    auto *download = dialog.findChild<QPushButton *>("downloadButton");
+    if (versionLine.isEmpty()) {
+        QVERIFY(capture.contains("No update avaible"));
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(!download->isEnabled());
+        QCOMPARE(title->text(), QString("No Update"));
+        QCOMPARE(version->text(), QString("you have already the latest version "));
+    } else {
+        QVERIFY(capture.contains("Update avaible"));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(download->isEnabled());
+        QCOMPARE(title->text(), QString("Update Avaible"));
+        QCOMPARE(version->text(), versionLine);
+    }
+    if (!refused)
+        QCOMPARE(server.requests(), QStringList{"/update.xml"});
+}
+
+void UpdateTest::noUpdateAddress()
+{
+    QVERIFY(db.exec("DELETE FROM infos"));
+    MessageCapture capture;
+    MAJDialog dialog;
+    dialog.show();
+    QTest::qWait(300);
+    QVERIFY(!dialog.isEnabled());
+    QVERIFY(dialog.isVisible());
+    QVERIFY(!capture.contains("finish"));
+}
+
+void UpdateTest::updateActionOpensTheCheck()
+{
+    TestSettings settings;
+    server.setResponse("/update.xml", release("0.7", "Next"));
+    setUpdateUrl(server.url("/update.xml").toString());
+    MainWindow window;
+    QString versionLine;
+    QWidget *parent = &window;
+    ModalAnswer answer([&](QWidget *modal) {
+        parent = modal->parentWidget();
+        auto *label = modal->findChild<QLabel *>("versionLabel");
+        QTRY_VERIFY(modal->isEnabled());
+        versionLine = label->text();
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    window.findChild<QAction *>("actionUpdate")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(answer.className(), QString("MAJDialog"));
+    QCOMPARE(parent, nullptr);
+    QCOMPARE(versionLine, QString("version Next 0.7"));
+}
+
+void UpdateTest::downloadOpensReleaseAddress_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QList<QUrl>>("opened");
+    QTest::newRow("with path") << release("2")
+                               << QList<QUrl>{QUrl("http://downloads.example/stavimor-2.tar.gz")};
+    QTest::newRow("without path") << QByteArray("<r><release version=\"2\" title=\"x\"/></r>")
+                                  << QList<QUrl>();
+    QTest::newRow("local file") << QByteArray("<r><release version=\"2\" title=\"x\">"
+                                              "<path>file:///bin/sh</path></release></r>")
+                                << QList<QUrl>();
+}
+
+void UpdateTest::downloadOpensReleaseAddress()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QList<QUrl>, opened);
+    server.setResponse("/update.xml", body);
+    setUpdateUrl(server.url("/update.xml").toString());
+    MAJDialog dialog;
+    dialog.show();
+    auto *download = dialog.findChild<QPushButton *>("downloadButton");
+    QTRY_VERIFY(dialog.isEnabled());
+    QTest::mouseClick(download, Qt::LeftButton);
+    QCOMPARE(openedUrls, opened);
+    QVERIFY(dialog.isVisible());
+
+    // Cancel ends the dialog once it is enabled.
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.isVisible());
+}
+
+void UpdateTest::download_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("refused");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("savedName"); // empty: rejected, nothing written
+
+    QTest::newRow("good answer") << "/files/module.so"
+                                 << QByteArray("\x7f"
+                                               "ELF body",
+                                               9)
+                                 << 200 << false << "download of module.so"
+                                 << "module.so";
+    QTest::newRow("empty body") << "/files/empty.txt" << QByteArray() << 200 << false
+                                << "download of empty.txt"
+                                << "empty.txt";
+    QTest::newRow("query is not part of the name")
+        << "/files/get.xml?id=3" << QByteArray("<a/>") << 200 << false << "download of get.xml"
+        << "get.xml";
+    QTest::newRow("not found") << "/files/keep.txt" << QByteArray("<html>gone</html>") << 404
+                               << false << "download of keep.txt"
+                               << "";
+    QTest::newRow("server error") << "/files/keep.txt" << QByteArray("oops") << 500 << false
+                                  << "download of keep.txt"
+                                  << "";
+    QTest::newRow("connection refused")
+        << "/files/keep.txt" << QByteArray() << 200 << true << "download of keep.txt"
+        << "";
+    QTest::newRow("ends in a slash")
+        << "/files/" << QByteArray("listing") << 200 << false << "download of "
+        << "";
+    QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << QByteArray("x") << 200
+                                     << false << "download of escaped.txt"
+                                     << "escaped.txt";
+    QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << false
+                                  << "download of "
+                                  << "";
+}
+
+void UpdateTest::download()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, body);
+    QFETCH(int, status);
+    QFETCH(bool, refused);
+    QFETCH(QString, label);
+    QFETCH(QString, savedName);
+
+    // A file of the same name that must survive a failed download.
+    QDir work(workDir.path());
+    for (const QString &name : work.entryList(QDir::Files))
+        work.remove(name);
+    QFile keep(work.absoluteFilePath("keep.txt"));
+    QVERIFY(keep.open(QIODevice::WriteOnly));
+    keep.write("precious");
+    keep.close();
+
+    server.setResponse(path.section('?', 0, 0), body, status);
+    const QUrl url = refused ? LoopbackHttpServer::refusedUrl(path) : server.url(path);
+
+    MessageCapture capture;
+    DownloaderDialog dialog;
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBar")->value(), 24);
+    dialog.startDownload(url);
+    QCOMPARE(dialog.findChild<QLabel *>("label")->text(), label);
+    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    const int result = dialog.exec();
+
+    if (savedName.isEmpty()) {
+        QCOMPARE(result, int(QDialog::Rejected));
+        QVERIFY(dialog.savedFilePath.isEmpty());
+        QVERIFY(!capture.contains("save"));
+        QStringList left = work.entryList(QDir::Files);
+        QCOMPARE(left, QStringList{"keep.txt"});
+        QVERIFY(keep.open(QIODevice::ReadOnly));
+        QCOMPARE(keep.readAll(), QByteArray("precious"));
+    } else {
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(capture.contains("save"));
+        QCOMPARE(dialog.savedFilePath, work.absoluteFilePath(savedName));
+        QFile saved(dialog.savedFilePath);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), body);
+    }
+    // Nothing ever lands outside the working directory.
+    QVERIFY(!QFile::exists(QDir(workDir.path()).absoluteFilePath("../escaped.txt")));
+}
+
+void UpdateTest::progressValues_data()
+{
+    QTest::addColumn<qint64>("progress");
+    QTest::addColumn<qint64>("total");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("a quarter") << qint64(50) << qint64(200) << 25;
+    QTest::newRow("truncated") << qint64(2) << qint64(3) << 66;
+    QTest::newRow("complete") << qint64(7) << qint64(7) << 100;
+    QTest::newRow("unknown total leaves the bar") << qint64(50) << qint64(0) << 24;
+    QTest::newRow("negative total leaves the bar") << qint64(50) << qint64(-1) << 24;
+}
+
+void UpdateTest::progressValues()
+{
+    QFETCH(qint64, progress);
+    QFETCH(qint64, total);
+    QFETCH(int, shown);
+    DownloaderDialog dialog;
+    QVERIFY(QMetaObject::invokeMethod(&dialog, "setProgress", Q_ARG(qint64, progress),
+                                      Q_ARG(qint64, total)));
+    QCOMPARE(dialog.findChild<QProgressBar *>("progressBar")->value(), shown);
+}
+
+void UpdateTest::slowBodyReportsProgress()
+{
+    LoopbackHttpServer::Response response;
+    response.body = QByteArray(40000, 'x');
+    response.contentType = "application/octet-stream";
+    response.pieces = 4;
+    response.pauseMs = 150;
+    server.setResponse("/files/big.bin", response);
+
+    DownloaderDialog dialog;
+    auto *bar = dialog.findChild<QProgressBar *>("progressBar");
+    QList<int> values;
+    connect(bar, &QProgressBar::valueChanged, this, [&values](int value) { values << value; });
+    dialog.startDownload(server.url("/files/big.bin"));
+    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+
+    QVERIFY2(values.size() >= 3, qPrintable(QString::number(values.size())));
+    QCOMPARE(values.last(), 100);
+    int between = 0;
+    for (int i = 0; i < values.size(); ++i) {
+        if (i > 0)
+            QVERIFY(values.at(i) > values.at(i - 1));
+        if (values.at(i) > 0 && values.at(i) < 100)
+            ++between;
+    }
+    QVERIFY(between >= 2);
+    QCOMPARE(QFileInfo(dialog.savedFilePath).size(), qint64(40000));
+}
+
+void UpdateTest::cancelAbortsTheRequest()
+{
+    LoopbackHttpServer::Response response;
+    response.body = QByteArray(10000, 'y');
+    response.pieces = 10;
+    response.pauseMs = 200;
+    server.setResponse("/files/slow.bin", response);
+
+    MessageCapture capture;
+    DownloaderDialog dialog;
+    auto *bar = dialog.findChild<QProgressBar *>("progressBar");
+    dialog.startDownload(server.url("/files/slow.bin"));
+    // Cancel once the body has started to arrive.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &dialog, [&] {
+        if (bar->value() > 0 && bar->value() < 100)
+            QTest::mouseClick(dialog.findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+    });
+    poll.start(20);
+    QTimer::singleShot(10000, &dialog, &QDialog::reject);
+    QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+    poll.stop();
+    QVERIFY(bar->value() < 100);
+    QTRY_COMPARE(server.cutOffAnswers(), 1);
+    QTest::qWait(300);
+    QVERIFY(!QFile::exists(QDir(workDir.path()).absoluteFilePath("slow.bin")));
+    QVERIFY(!capture.contains("save"));
+}
+
+QTEST_MAIN(UpdateTest)
+#include "tst_update.moc"
