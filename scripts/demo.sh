@@ -137,7 +137,9 @@ stop_www()
 }
 
 stavimor_deps
-stavimor_build stavimor stavimor_samplemodule
+# STAVIMOR_DEMO_CLIENT runs another client of the demo in place of the application (built
+# through STAVIMOR_DEMO_TARGETS), with the same arguments.
+stavimor_build stavimor stavimor_samplemodule ${STAVIMOR_DEMO_TARGETS:-}
 
 mariadb_stop_on_exit stop_www
 mariadb_start "$demo"
@@ -157,7 +159,7 @@ settings_set "$XDG_CONFIG_HOME/Brunvale/Stavimor.conf" login username=tavel
 
 cd "$appdir"
 status=0
-mariadb_run_client ./stavimor "$@" || status=$?
+mariadb_run_client "${STAVIMOR_DEMO_CLIENT:-./stavimor}" "$@" || status=$?
 stop_www
 mariadb_stop
 exit "$status"

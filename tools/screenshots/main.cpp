@@ -1,0 +1,195 @@
+// Opens every window and dialog of the application on the demo data, one after the other,
+// and saves a picture of each into the folder given as the only argument. Runs in the
+// application directory with the demo's settings (scripts/screenshots.sh sets that up).
+#include <QAction>
+#include <QApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QListWidget>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QTableView>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+#include "admin/admindialog.h"
+#include "app/appidentity.h"
+#include "app/logindialog.h"
+#include "app/mainwindow.h"
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "db/connectionsettings.h"
+#include "editor/extlistviewer.h"
+#include "editor/extrecordeditor.h"
+#include "editor/extrecordmodel.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
+#include "forms/formdialog.h"
+#include "forms/preferencedialog.h"
+#include "modalanswer.h"
+#include "modules/getmoduledialog.h"
+#include "modules/modulesettingswidget.h"
+#include "navigation/aboutstavimordialog.h"
+#include "query/queryeditor.h"
+#include "query/querysavedialog.h"
+#include "query/sqlquerydialog.h"
+#include "update/downloaderdialog.h"
+#include "update/majdialog.h"
+
+namespace {
+
+QDir folder;
+int taken = 0;
+
+// Lets layouts, paints and loopback answers settle before the picture.
+void settle(int ms = 300)
+{
+    QTest::qWait(ms);
+}
+
+void shoot(QWidget *widget, const QString &name, int wait = 300)
+{
+    widget->show();
+    widget->raise();
+    widget->activateWindow();
+    settle(wait);
+    const QString path = folder.filePath(QStringLiteral("%1-%2.png").arg(++taken, 2, 10, QChar('0')).arg(name));
+    if (!widget->grab().save(path))
+        qWarning("cannot write %s", qPrintable(path));
+}
+
+void shootPages(QDialog *dialog, const QString &name, const QStringList &pages)
+{
+    auto *list = dialog->findChild<QListWidget *>("listWidget");
+    for (int row = 0; row < pages.size(); ++row) {
+        list->setCurrentRow(row);
+        QMetaObject::invokeMethod(dialog, "showCurrentWidget");
+        shoot(dialog, name + "-" + pages.at(row));
+    }
+}
+
+void mainWindow()
+{
+    MainWindow window;
+    window.resize(1000, 650);
+    shoot(&window, "main-window-logged-out");
+    {
+        LoginDialog login(nullptr);
+        shoot(&login, "login");
+    }
+    ModalAnswer answer([](QWidget *modal) {
+        if (auto *dialog = qobject_cast<LoginDialog *>(modal))
+            QTest::mouseClick(dialog->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
+        else
+            ModalAnswer::accept()(modal);
+    });
+    window.findChild<QAction *>("actionLogin")->trigger();
+    // The dock starts hidden under a checked action: twice shows it.
+    window.findChild<QAction *>("actionShowUserView")->trigger();
+    window.findChild<QAction *>("actionShowUserView")->trigger();
+    shoot(&window, "main-window-logged-in");
+}
+
+void logIn()
+{
+    const QString digest =
+        QCryptographicHash::hash(QByteArray("kp4wzn8q"), QCryptographicHash::Md5).toHex();
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::login("tavel", digest));
+}
+
+void dialogs()
+{
+    {
+        PreferenceDialog preferences(nullptr);
+        shootPages(&preferences, "preferences", {"server", "proxy", "style"});
+    }
+    {
+        AdminDialog admin(nullptr);
+        shootPages(&admin, "administration", {"users", "groups", "memberships"});
+    }
+    {
+        ExtListViewer list;
+        list.load();
+        shoot(&list, "schema-list");
+    }
+    {
+        ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
+        editor.resize(1200, 700);
+        editor.show();
+        editor.refresh();
+        ExtXmlModel *model = editor.model;
+        auto *view = editor.findChild<QTableView *>("tableView");
+        model->setMarked(1, true);
+        view->selectRow(3);
+        editor.recordEditor->recordModel->setRecordFromIndex(model->index(3, 2));
+        editor.recordEditor->recordModel->setState(1, 1);
+        editor.recordEditor->recordModel->setState(2, 1);
+        editor.recordEditor->recordModel->setState(4, -1);
+        editor.showForm(true);
+        shoot(&editor, "table-editor-form");
+        editor.showFields(true);
+        shoot(&editor, "table-editor-fields");
+    }
+    {
+        QueryEditor result("SELECT c.name AS centre, c.city, COUNT(p.id) AS patients\n"
+                           "FROM centres c LEFT JOIN patients p ON p.centre_id = c.id\n"
+                           "GROUP BY c.id, c.name, c.city ORDER BY patients DESC");
+        result.resize(700, 500);
+        shoot(&result, "query-editor-result");
+        QueryEditor failure("SELECT * FROM nowhere");
+        failure.resize(700, 500);
+        failure.findChild<QAction *>("actionRun")->trigger();
+        shoot(&failure, "query-editor-error");
+    }
+    {
+        QuerySaveDialog save(nullptr);
+        shoot(&save, "query-save");
+        SqlQueryDialog picker(nullptr);
+        picker.setQuery("select id,username,first_name,second_name from users");
+        shoot(&picker, "row-picker");
+    }
+    {
+        MAJDialog update(nullptr);
+        shoot(&update, "update", 1500);
+        DownloaderDialog download(nullptr);
+        shoot(&download, "download");
+    }
+    {
+        auto *page = new ModuleSettingsWidget;
+        page->load();
+        FormDialog modules(page, nullptr);
+        shoot(&modules, "module-page");
+        GetModuleDialog catalogue(nullptr);
+        shoot(&catalogue, "module-catalogue", 1500);
+    }
+    {
+        AboutStavimorDialog about(nullptr);
+        shoot(&about, "about");
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    AppIdentity::apply();
+    const QStringList args = app.arguments();
+    if (args.size() != 2) {
+        qWarning("usage: %s FOLDER", qPrintable(args.value(0)));
+        return 2;
+    }
+    folder = QDir(args.at(1));
+    folder.mkpath(".");
+    mainWindow();
+    // The main window closed its connection when it went; the dialogs get one of their own.
+    if (!ConnectionSettings::read().addDefaultDatabase().open()) {
+        qWarning("cannot connect to the demo database");
+        return 1;
+    }
+    logIn();
+    dialogs();
+    qInfo("%d pictures in %s", taken, qPrintable(folder.absolutePath()));
+    return taken > 0 ? 0 : 1;
+}
