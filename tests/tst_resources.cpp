@@ -1,6 +1,10 @@
 #include <QDirIterator>
 #include <QFile>
+#include <QApplication>
+#include <algorithm>
+#include <QIcon>
 #include <QImage>
+#include <QPixmap>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
@@ -88,6 +92,42 @@ private slots:
         // The theme trims a few icons by a pixel or two; none may be of another size class.
         QVERIFY2(qMax(image.width(), image.height()) == size,
                  qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+    }
+
+    // Run by ctest a second time with QT_SCALE_FACTOR=2 (tst_resources_scaled).
+    void highDpiIconsAreSharp_data()
+    {
+        QTest::addColumn<QString>("name");
+        for (const QString &name : namesUsedBySources())
+            if (name.startsWith("16x16/") || name.startsWith("32x32/"))
+                QTest::newRow(qPrintable(name)) << name;
+    }
+
+    void highDpiIconsAreSharp()
+    {
+        QFETCH(QString, name);
+        if (qApp->devicePixelRatio() < 2)
+            QSKIP("only on a screen scaled by two");
+        const int size = name.left(2).toInt();
+        const QPixmap pixmap = QIcon(":/" + name).pixmap(QSize(size, size));
+        QCOMPARE(pixmap.deviceIndependentSize().toSize(), QSize(size, size));
+        const QImage sharp(":/" + QString(name).replace(".png", "@2x.png"));
+        QVERIFY2(!sharp.isNull(), qPrintable(name));
+        // Drawn from the larger file at its own size, not stretched from the small one; equal
+        // to it but for the rounding of premultiplied colours.
+        const QImage shown = pixmap.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        const QImage expected = sharp.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QCOMPARE(shown.size(), expected.size());
+        QVERIFY(shown.width() > size);
+        int worst = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) {
+                const QRgb a = shown.pixel(x, y);
+                const QRgb b = expected.pixel(x, y);
+                worst = std::max({worst, qAbs(qRed(a) - qRed(b)), qAbs(qGreen(a) - qGreen(b)),
+                              qAbs(qBlue(a) - qBlue(b)), qAbs(qAlpha(a) - qAlpha(b))});
+            }
+        QVERIFY2(worst <= 2, qPrintable(QString::number(worst)));
     }
 
     void pictures_data()
