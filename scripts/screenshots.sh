@@ -17,5 +17,5 @@ cp "$root"/db/demo/schemas/*.xml "$tool/"
 ln -sfn "$root/build/src/modules" "$tool/modules"
 
 STAVIMOR_DEMO_TARGETS=stavimor-screenshots STAVIMOR_DEMO_CLIENT=$tool/stavimor-screenshots \
-    xvfb-run -a -s "-screen 0 1400x900x24" "$root/scripts/demo.sh" "$out"
+    xvfb-run -a -s "-screen 0 ${STAVIMOR_SCREEN:-1400x900}x24" "$root/scripts/demo.sh" "$out"
 echo "$out"
