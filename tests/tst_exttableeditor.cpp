@@ -89,7 +89,6 @@ private:
     QStringList listedTables(ExtListViewer &list) const;
     static QTableView *table(ExtTableEditor *editor);
     static QAction *action(QWidget *window, const char *name);
-    static ModalAnswer::Answer chooseFile(const QString &path);
 
     TestSettings settings;
     TestDatabase db;
@@ -180,20 +179,6 @@ QAction *ExtTableEditorTest::action(QWidget *window, const char *name)
     return window->findChild<QAction *>(name);
 }
 
-ModalAnswer::Answer ExtTableEditorTest::chooseFile(const QString &path)
-{
-    return [path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        QVERIFY(dialog);
-        if (path.isEmpty()) {
-            dialog->reject();
-            return;
-        }
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");
-    };
-}
-
 void ExtTableEditorTest::listShowsTheSchemaFiles()
 {
     writeSchema("tstpatients.xml");
@@ -246,7 +231,7 @@ void ExtTableEditorTest::listAdd()
     QString boxText;
     std::unique_ptr<ModalAnswer> box;
     ModalAnswer answer([&](QWidget *modal) {
-        chooseFile(chosen)(modal);
+        ModalAnswer::chooseFile(chosen)(modal);
         // Only now: until the file dialog is gone it is the modal widget a box answer sees.
         box = std::make_unique<ModalAnswer>([&](QWidget *m) {
             boxTitle = m->windowTitle();
@@ -539,7 +524,7 @@ void ExtTableEditorTest::exportCsv()
     table(editor.get())->setColumnHidden(3, true);
     QTemporaryDir dir;
     const QString path = dir.filePath("patients.csv");
-    ModalAnswer answer(chooseFile(path));
+    ModalAnswer answer(ModalAnswer::chooseFile(path));
     action(editor.get(), "actionCsv")->trigger();
     QVERIFY(answer.answered());
     QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(path)});

@@ -60,7 +60,6 @@ private:
     static QAction *action(QWidget *window, const char *name);
     static QString tabName(QueryEditor *editor);
     static bool resultActionsEnabled(QueryEditor *editor);
-    static ModalAnswer::Answer chooseFile(const QString &path);
 
     TestSettings settings;
     TestDatabase db;
@@ -135,19 +134,6 @@ bool QueryTest::resultActionsEnabled(QueryEditor *editor)
         || action(editor, "actionCsv")->isEnabled() != save)
         qFatal("result actions out of step");
     return save;
-}
-
-ModalAnswer::Answer QueryTest::chooseFile(const QString &path)
-{
-    return [path](QWidget *modal) {
-        auto *dialog = qobject_cast<QFileDialog *>(modal);
-        if (!dialog) {
-            qobject_cast<QDialog *>(modal)->reject();
-            return;
-        }
-        dialog->selectFile(path);
-        QMetaObject::invokeMethod(dialog, "accept");
-    };
 }
 
 void QueryTest::opening_data()
@@ -428,7 +414,7 @@ void QueryTest::exportCsv()
     const QString path = dir.filePath("result.csv");
     QueryEditor *editor = openEditor("SELECT id, label FROM samples ORDER BY id");
     action(editor, "actionRun")->trigger();
-    ModalAnswer answer(chooseFile(path));
+    ModalAnswer answer(ModalAnswer::chooseFile(path));
     action(editor, "actionCsv")->trigger();
     QVERIFY(answer.answered());
     QFile file(path);
@@ -447,7 +433,7 @@ void QueryTest::exportPdf()
     const QString path = dir.filePath("result.pdf");
     QueryEditor *editor = openEditor("SELECT n, label FROM many ORDER BY n");
     action(editor, "actionRun")->trigger();
-    ModalAnswer answer(chooseFile(path));
+    ModalAnswer answer(ModalAnswer::chooseFile(path));
     action(editor, "actionPdf")->trigger();
     QVERIFY(answer.answered());
 

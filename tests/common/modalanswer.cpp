@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -71,5 +72,20 @@ ModalAnswer::Answer ModalAnswer::reject()
     return [](QWidget *modal) {
         if (auto *dialog = qobject_cast<QDialog *>(modal))
             dialog->reject();
+    };
+}
+
+ModalAnswer::Answer ModalAnswer::chooseFile(const QString &path)
+{
+    return [path](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        if (!dialog || path.isEmpty()) {
+            if (auto *other = qobject_cast<QDialog *>(modal))
+                other->reject();
+            return;
+        }
+        dialog->selectFile(path);
+        // accept() is protected in QFileDialog; as a slot it checks the choice like a click.
+        QMetaObject::invokeMethod(dialog, "accept");
     };
 }

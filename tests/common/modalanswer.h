@@ -28,6 +28,8 @@ public:
     static Answer clickButton(const QString &text);
     static Answer accept();
     static Answer reject();
+    // Picks path in a file dialog and accepts it; an empty path cancels the dialog.
+    static Answer chooseFile(const QString &path);
 
 private:
     void poll();
