@@ -109,8 +109,7 @@ void AuditTrailTest::init()
 {
     login(alice);
     for (const QString &statement :
-         {"DROP TABLE IF EXISTS tstaudit, tstcentres",
-          "DROP TRIGGER IF EXISTS refuse",
+         {"DROP TABLE IF EXISTS tstaudit, tstcentres", "DROP TRIGGER IF EXISTS refuse",
           "CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id INT)",
           "INSERT INTO tstcentres VALUES (1, 'Lille', 0), (2, 'Arras', 0)",
           "CREATE TABLE tstaudit (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40), "
@@ -170,8 +169,7 @@ void AuditTrailTest::saveWritesTrail_data()
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<int>("tableId");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("edit") << Edit << 1
-                          << QStringList{"update name Anna Anja NULL NULL"};
+    QTest::newRow("edit") << Edit << 1 << QStringList{"update name Anna Anja NULL NULL"};
     QTest::newRow("edit twice: from the loaded value")
         << EditTwice << 1 << QStringList{"update name Anna Anke NULL NULL"};
     QTest::newRow("edit to the same value") << EditToTheSameValue << 1 << QStringList{};
@@ -270,9 +268,9 @@ void AuditTrailTest::trailOfASecondSaveStartsFromTheFirst()
     QVERIFY(model.setData(model.index(rowOf(model, 1), name), "Anke"));
     model.setState(rowOf(model, 1), name - 2, -1);
     QVERIFY(model.save());
-    QCOMPARE(trail(1), (QStringList{"update name Anna Anja NULL NULL",
-                                    "update name Anja Anke NULL NULL",
-                                    "state name NULL NULL 0 -1"}));
+    QCOMPARE(trail(1),
+             (QStringList{"update name Anna Anja NULL NULL", "update name Anja Anke NULL NULL",
+                          "state name NULL NULL 0 -1"}));
 }
 
 void AuditTrailTest::stampsUserAndUtcTime()
@@ -285,8 +283,9 @@ void AuditTrailTest::stampsUserAndUtcTime()
     QVERIFY(model.save());
     const QDateTime after = db.scalar("SELECT UTC_TIMESTAMP(6)").toDateTime();
     QSqlQuery query(QSqlDatabase::database());
-    QVERIFY(query.exec("SELECT user_id, table_name, changed_utc FROM ext_records_audit WHERE id > " +
-                       QString::number(auditBefore)));
+    QVERIFY(
+        query.exec("SELECT user_id, table_name, changed_utc FROM ext_records_audit WHERE id > " +
+                   QString::number(auditBefore)));
     QVERIFY(query.next());
     QCOMPARE(query.value(0).toInt(), bob);
     QCOMPARE(query.value(1).toString(), QString("tstaudit"));
@@ -333,11 +332,12 @@ void AuditTrailTest::failedSaveLeavesNoTrailForTheRolledBackRow()
     for (int id = 1; id <= 3; ++id) {
         const bool written = rowOf(model, id) < rowOf(model, 2);
         const QString old = QStringList{"Anna", "Bert", "Cleo"}.at(id - 1);
-        QCOMPARE(db.scalar("SELECT name FROM tstaudit WHERE id = " + QString::number(id)).toString(),
-                 written ? names.at(id - 1) : old);
-        QCOMPARE(trail(id), written ? QStringList{"update name " + old + " " + names.at(id - 1) +
-                                                  " NULL NULL"}
-                                    : QStringList{});
+        QCOMPARE(
+            db.scalar("SELECT name FROM tstaudit WHERE id = " + QString::number(id)).toString(),
+            written ? names.at(id - 1) : old);
+        QCOMPARE(trail(id),
+                 written ? QStringList{"update name " + old + " " + names.at(id - 1) + " NULL NULL"}
+                         : QStringList{});
     }
     QVERIFY(rowOf(model, 1) < rowOf(model, 2)); // the case needs a committed row before
 }
@@ -485,14 +485,12 @@ void AuditTrailTest::historyTab()
     }
     QCOMPARE(rows, (QStringList{"bob|mark|not marked|marked", "bob|Patient name|todo|valid",
                                 "alice|Centre|Lille|Arras", "alice|Patient name|Anna|Anja"}));
-    QCOMPARE(shown->headerData(ExtHistoryModel::When, Qt::Horizontal).toString(),
-             QString("when"));
+    QCOMPARE(shown->headerData(ExtHistoryModel::When, Qt::Horizontal).toString(), QString("when"));
 
     // Local time of the UTC stamp.
     const QDateTime utc = db.scalar("SELECT MAX(changed_utc) FROM ext_records_audit").toDateTime();
-    const QString expectedWhen = QDateTime(utc.date(), utc.time(), Qt::UTC)
-                                     .toLocalTime()
-                                     .toString("yyyy-MM-dd HH:mm:ss");
+    const QString expectedWhen =
+        QDateTime(utc.date(), utc.time(), Qt::UTC).toLocalTime().toString("yyyy-MM-dd HH:mm:ss");
     QCOMPARE(shown->index(0, ExtHistoryModel::When).data().toString(), expectedWhen);
 
     // Another row shows its own trail: none.

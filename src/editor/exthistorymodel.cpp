@@ -22,8 +22,7 @@ void ExtHistoryModel::setRecordFromIndex(const QModelIndex &index)
         const ExtRecord *row = tableModel->records.at(index.row());
         // A new row has no id and no trail yet.
         if (!row->isNull("id"))
-            entries = ExtAuditTrail(tableModel->tableName, QVariant())
-                          .history(row->value("id"));
+            entries = ExtAuditTrail(tableModel->tableName, QVariant()).history(row->value("id"));
     }
     endResetModel();
 }
@@ -137,8 +136,8 @@ QString ExtHistoryModel::displayValue(int field, const QVariant &key) const
         return *cached;
     QSqlQuery query;
     // A key the related table no longer holds is shown as it was stored.
-    const QString text = query.exec(statement) && query.next() ? query.value(0).toString()
-                                                                : key.toString();
+    const QString text =
+        query.exec(statement) && query.next() ? query.value(0).toString() : key.toString();
     displayCache.insert(statement, text);
     return text;
 }

@@ -24,13 +24,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
 
-    static QString stateName(const QVariant &state);
-
 public slots:
     void setRecordFromIndex(const QModelIndex &index);
     void clear();
 
 private:
+    static QString stateName(const QVariant &state);
     QString fieldText(const ExtAuditEntry &entry) const;
     QString valueText(const ExtAuditEntry &entry, const QVariant &value,
                       const QVariant &state) const;

@@ -55,9 +55,9 @@ QList<ExtAuditEntry> ExtAuditTrail::changes(const ExtRecord &record)
     QString loadedId;
     QString writtenId;
     // A row that got another id than it was read with (it had vanished meanwhile) is new.
-    const bool isNew = !loaded.known || !ExtMetadata::idText(loaded.values.value("id"), &loadedId) ||
-                       !ExtMetadata::idText(record.value("id"), &writtenId) ||
-                       loadedId != writtenId;
+    const bool isNew =
+        !loaded.known || !ExtMetadata::idText(loaded.values.value("id"), &loadedId) ||
+        !ExtMetadata::idText(record.value("id"), &writtenId) || loadedId != writtenId;
     QList<ExtAuditEntry> entries;
     if (isNew)
         entries << entry("insert");
@@ -123,19 +123,13 @@ bool ExtAuditTrail::write(const QVariant &tableId, const QList<ExtAuditEntry> &e
     QStringList rows;
     for (const ExtAuditEntry &change : entries) {
         const QVariant field = change.fieldName.isEmpty() ? QVariant() : QVariant(change.fieldName);
-        rows << "(" +
-                    QStringList{SqlHelper::literal(tableName),
-                                id,
-                                SqlHelper::literal(field),
-                                SqlHelper::literal(change.action),
-                                SqlHelper::literal(change.oldValue),
-                                SqlHelper::literal(change.newValue),
-                                SqlHelper::literal(change.oldState),
-                                SqlHelper::literal(change.newState),
-                                SqlHelper::literal(userId),
-                                "UTC_TIMESTAMP(6)"}
-                        .join(", ") +
-                    ")";
+        const QStringList values = {
+            SqlHelper::literal(tableName),       id,
+            SqlHelper::literal(field),           SqlHelper::literal(change.action),
+            SqlHelper::literal(change.oldValue), SqlHelper::literal(change.newValue),
+            SqlHelper::literal(change.oldState), SqlHelper::literal(change.newState),
+            SqlHelper::literal(userId),          "UTC_TIMESTAMP(6)"};
+        rows << "(" + values.join(", ") + ")";
     }
     // One statement for all changes of the row; the server's clock in UTC.
     QSqlQuery query;

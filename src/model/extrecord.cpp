@@ -128,8 +128,7 @@ QString ExtRecord::relationStatement(const QSqlRelation &relation, const QVarian
     // The key is escaped but still compared as quoted text, as the server compares it.
     return "select " + SqlHelper::identifier(relation.displayColumn()) + " FROM " +
            SqlHelper::identifier(relation.tableName()) + " WHERE " +
-           SqlHelper::identifier(relation.indexColumn()) + "='" + SqlHelper::escape(key) +
-           "'";
+           SqlHelper::identifier(relation.indexColumn()) + "='" + SqlHelper::escape(key) + "'";
 }
 
 void ExtRecord::rememberLoaded()

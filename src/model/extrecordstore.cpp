@@ -155,7 +155,8 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
     const int extId = extRecordId(tableId);
     return SqlHelper::remove("ext_records", QVariant(extId)) &&
            SqlHelper::remove("ext_records_fields", "ext_record_id=" + QString::number(extId)) &&
-           SqlHelper::remove("ext_records_monitorings", "ext_record_id=" + QString::number(extId)) &&
+           SqlHelper::remove("ext_records_monitorings",
+                             "ext_record_id=" + QString::number(extId)) &&
            (!auditTrail ||
             ExtAuditTrail(tableName, userId).write(tableId, ExtAuditTrail::removal(record)));
 }
