@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include "editor/extdelegate.h"
+#include "editor/exthistorymodel.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
 #include "editor/extxmlmodel.h"
@@ -35,6 +36,15 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     ui->tableView->setItemDelegate(new ExtDelegate(this));
     ui->tabWidget->addTab(recordEditor, tr("form"));
     ui->tabWidget->addTab(fieldList, tr("fields"));
+    historyModel = new ExtHistoryModel(model, this);
+    historyView = new QTableView;
+    historyView->setObjectName("historyView");
+    historyView->setModel(historyModel);
+    historyView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    historyView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    historyView->verticalHeader()->hide();
+    historyView->horizontalHeader()->setStretchLastSection(true);
+    ui->tabWidget->addTab(historyView, tr("history"));
 
     progressBar = new QProgressBar;
     progressBar->setRange(0, 100);
@@ -55,6 +65,8 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     connect(ui->actionPrint, &QAction::triggered, this, &ExtTableEditor::print);
     connect(ui->actionClose, &QAction::triggered, this, &QWidget::close);
     connect(ui->tableView, &QTableView::clicked, this, &ExtTableEditor::itemClicked);
+    connect(ui->tableView, &QTableView::clicked, historyModel,
+            &ExtHistoryModel::setRecordFromIndex);
     connect(fieldList, &QListWidget::itemClicked, this, &ExtTableEditor::fieldChecked);
     connect(model, &ExtModel::messageChanged, this, &ExtTableEditor::showModelMessage);
     connect(model, &ExtModel::progress, this, &ExtTableEditor::showProgress);
@@ -109,6 +121,11 @@ void ExtTableEditor::refresh()
         fieldList->addItem(item);
     }
     endWork();
+    if (!model->keepsAuditTrail() && !trailNoticeShown) {
+        trailNoticeShown = true;
+        statusBar()->showMessage(
+            tr("no audit trail is kept: the database has no table ext_records_audit"));
+    }
 }
 
 void ExtTableEditor::add()

@@ -2,12 +2,14 @@
 
 #include <QMainWindow>
 
+class ExtHistoryModel;
 class ExtRecordEditor;
 class ExtXmlModel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
 class QProgressBar;
+class QTableView;
 
 namespace Ui {
 class ExtTableEditor;
@@ -54,4 +56,7 @@ private:
 
     Ui::ExtTableEditor *ui;
     QProgressBar *progressBar;
+    ExtHistoryModel *historyModel;
+    QTableView *historyView;
+    bool trailNoticeShown = false;
 };

@@ -10,8 +10,8 @@
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/sqlhelper.h"
+#include "model/extaudittrail.h"
 #include "model/extmetadata.h"
-#include "model/extrecordstore.h"
 
 ExtModel::ExtModel(QObject *parent)
     : QAbstractTableModel(parent)
@@ -50,6 +50,7 @@ void ExtModel::setTable(const QString &table)
     result.exec();
     query = result.lastQuery();
     columnRecord.setValues(result.record());
+    auditTrail = ExtAuditTrail::isKept();
 }
 
 ExtRecord &ExtModel::record()
@@ -105,6 +106,7 @@ bool ExtModel::select()
     lastProgress = -1;
     for (int n = 0; n < loaded.size(); ++n) {
         reportProgress(n, loaded.size());
+        loaded.at(n)->rememberLoaded();
         if (hasRelations)
             loaded.at(n)->resolveRelations(&displayCache);
         setMessage(tr("loading ") + QString::number(n));
@@ -150,6 +152,7 @@ bool ExtModel::save()
             row->setCreated(written.created, written.createdUserId);
             row->setModified(written.modified, written.modifiedUserId);
             row->dirty = false;
+            row->rememberLoaded();
             rowChanged(position, 0, columnCount() - 1);
         }
         if (row->deleted) {
@@ -176,16 +179,23 @@ bool ExtModel::saveRecord(const ExtRecord &record)
 bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
 {
     ExtRecord copy(record);
-    if (!ExtRecordStore(tableName, currentUserId()).save(copy))
+    if (!store().save(copy))
         return false;
     if (written)
         *written = copy;
     return true;
 }
 
+ExtRecordStore ExtModel::store() const
+{
+    ExtRecordStore store(tableName, currentUserId());
+    store.auditTrail = auditTrail;
+    return store;
+}
+
 bool ExtModel::deleteRecord(const ExtRecord &record)
 {
-    return ExtRecordStore(tableName, currentUserId()).remove(record);
+    return store().remove(record);
 }
 
 bool ExtModel::insertRecord(int row, const QModelIndex &parent)

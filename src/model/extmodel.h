@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "model/extrecord.h"
+#include "model/extrecordstore.h"
 
 // The rows of one table that the logged-in user may see, with their review metadata. Changes
 // stay in memory as flags on the rows until save() writes them and reloads.
@@ -48,6 +49,9 @@ public:
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
     void setMessage(const QString &text);
+    // False when the database has no audit table: saves then write no trail. Checked by
+    // setTable(), that is once per load.
+    bool keepsAuditTrail() const { return auditTrail; }
 
     QString query;
     QList<ExtRecord *> records;
@@ -66,6 +70,8 @@ private:
     void reportProgress(int done, int total);
     // written receives the record as stored: its id and stamps.
     bool saveRecord(const ExtRecord &record, ExtRecord *written);
+    ExtRecordStore store() const;
 
     int lastProgress = -1;
+    bool auditTrail = false;
 };

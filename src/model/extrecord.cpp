@@ -23,6 +23,7 @@ ExtRecord::ExtRecord(const ExtRecord &other)
     , modifiedUserId(other.modifiedUserId)
     , deleted(false)
     , dirty(false)
+    , loaded(other.loaded)
 {
     for (int i = 0; i < other.count(); ++i) {
         states.insert(i, other.state(i));
@@ -119,12 +120,24 @@ void ExtRecord::setValues(const QSqlRecord &row)
 
 QString ExtRecord::relationStatement(int field) const
 {
-    const QSqlRelation relation = this->relation(field);
+    return relationStatement(relation(field), value(field));
+}
+
+QString ExtRecord::relationStatement(const QSqlRelation &relation, const QVariant &key)
+{
     // The key is escaped but still compared as quoted text, as the server compares it.
     return "select " + SqlHelper::identifier(relation.displayColumn()) + " FROM " +
            SqlHelper::identifier(relation.tableName()) + " WHERE " +
-           SqlHelper::identifier(relation.indexColumn()) + "='" + SqlHelper::escape(value(field)) +
-           "'";
+           SqlHelper::identifier(relation.indexColumn()) + "='" + SqlHelper::escape(key) + "'";
+}
+
+void ExtRecord::rememberLoaded()
+{
+    // Implicitly shared: the copy costs nothing until the row is changed.
+    loaded.known = true;
+    loaded.values = *this;
+    loaded.states = states;
+    loaded.marked = marked;
 }
 
 void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)

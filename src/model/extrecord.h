@@ -28,6 +28,7 @@ public:
     static bool isComplete(const QSqlRelation &relation);
     // The lookup of a field's display value.
     QString relationStatement(int field) const;
+    static QString relationStatement(const QSqlRelation &relation, const QVariant &key);
 
     void setState(int field, int state);
     void setRelation(int field, const QSqlRelation &relation);
@@ -37,6 +38,8 @@ public:
     // Looks up the display value of every complete relation. With a cache (statement text to
     // result) a lookup that was already made is not sent again.
     void resolveRelations(QHash<QString, QVariant> *cache = nullptr);
+    // Keeps the values, states and mark as they are now as those the row was read with.
+    void rememberLoaded();
     // Fills the cache for resolveRelations() with the lookups of all records, a few statements
     // per relation instead of one per key.
     static void fetchDisplayValues(const QList<ExtRecord *> &records,
@@ -53,4 +56,15 @@ public:
     QVariant modifiedUserId;
     bool deleted;
     bool dirty;
+
+    // What the row held when it was read (or last written): the old values of the audit trail.
+    // A new row has none.
+    struct Loaded
+    {
+        bool known = false;
+        QSqlRecord values;
+        QMap<int, int> states;
+        bool marked = false;
+    };
+    Loaded loaded;
 };

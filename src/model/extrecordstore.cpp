@@ -8,6 +8,7 @@
 #include <QSqlRecord>
 
 #include "db/sqlhelper.h"
+#include "model/extaudittrail.h"
 #include "model/extrecord.h"
 
 namespace {
@@ -132,27 +133,32 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
                      record.fieldName(f) + " saved..."))
             return false;
     }
-    return true;
+    return !auditTrail ||
+           ExtAuditTrail(tableName, userId).write(rowId, ExtAuditTrail::changes(record));
 }
 
 bool ExtRecordStore::remove(const ExtRecord &record)
 {
-    return remove(record.value("id").toInt());
+    const int tableId = record.value("id").toInt();
+    return inTransaction([&] { return removeRow(tableId, &record); });
 }
 
 bool ExtRecordStore::remove(int tableId)
 {
-    return inTransaction([&] { return removeRow(tableId); });
+    return inTransaction([&] { return removeRow(tableId, nullptr); });
 }
 
-bool ExtRecordStore::removeRow(int tableId)
+bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
 {
     if (!SqlHelper::remove(tableName, QVariant(tableId)))
         return false;
     const int extId = extRecordId(tableId);
     return SqlHelper::remove("ext_records", QVariant(extId)) &&
            SqlHelper::remove("ext_records_fields", "ext_record_id=" + QString::number(extId)) &&
-           SqlHelper::remove("ext_records_monitorings", "ext_record_id=" + QString::number(extId));
+           SqlHelper::remove("ext_records_monitorings",
+                             "ext_record_id=" + QString::number(extId)) &&
+           (!auditTrail ||
+            ExtAuditTrail(tableName, userId).write(tableId, ExtAuditTrail::removal(record)));
 }
 
 int ExtRecordStore::extRecordId(int tableId)

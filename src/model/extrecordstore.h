@@ -21,10 +21,12 @@ public:
 
     QString tableName;
     QVariant userId;
+    // Whether each save and deletion also writes its audit trail, in the same transaction.
+    bool auditTrail = false;
 
 private:
     bool writeRecord(ExtRecord &record);
-    bool removeRow(int tableId);
+    bool removeRow(int tableId, const ExtRecord *record);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
                  const QString &success);
 };

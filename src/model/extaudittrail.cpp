@@ -1,0 +1,176 @@
+#include "extaudittrail.h"
+
+#include <QDebug>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+#include "db/sqlhelper.h"
+#include "model/extmetadata.h"
+#include "model/extrecord.h"
+
+namespace {
+ExtAuditEntry entry(const QString &action, const QString &fieldName = QString())
+{
+    ExtAuditEntry result;
+    result.action = action;
+    result.fieldName = fieldName;
+    return result;
+}
+
+QVariant fieldText(const QSqlRecord &record, const QString &name)
+{
+    return record.isNull(name) ? QVariant() : QVariant(record.value(name).toString());
+}
+
+QVariant markText(bool marked)
+{
+    return QString(marked ? "1" : "0");
+}
+
+// The row's own key is the trail's table_id, not one of its values.
+bool isKey(const QString &fieldName)
+{
+    return fieldName.compare("id", Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
+ExtAuditTrail::ExtAuditTrail(const QString &tableName, const QVariant &userId)
+    : tableName(tableName)
+    , userId(userId)
+{}
+
+bool ExtAuditTrail::isKept()
+{
+    QSqlQuery query;
+    return query.exec("SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
+                      "AND TABLE_NAME = 'ext_records_audit'") &&
+           query.next();
+}
+
+QList<ExtAuditEntry> ExtAuditTrail::changes(const ExtRecord &record)
+{
+    const ExtRecord::Loaded &loaded = record.loaded;
+    QString loadedId;
+    QString writtenId;
+    // A row that got another id than it was read with (it had vanished meanwhile) is new.
+    const bool isNew =
+        !loaded.known || !ExtMetadata::idText(loaded.values.value("id"), &loadedId) ||
+        !ExtMetadata::idText(record.value("id"), &writtenId) || loadedId != writtenId;
+    QList<ExtAuditEntry> entries;
+    if (isNew)
+        entries << entry("insert");
+    for (int f = 0; f < record.count(); ++f) {
+        const QString name = record.fieldName(f);
+        if (isKey(name))
+            continue;
+        const QVariant newValue = fieldText(record, name);
+        const QVariant oldValue = isNew ? QVariant() : fieldText(loaded.values, name);
+        if (newValue.isNull() == oldValue.isNull() && newValue.toString() == oldValue.toString())
+            continue;
+        ExtAuditEntry change = entry(isNew ? "insert" : "update", name);
+        change.oldValue = oldValue;
+        change.newValue = newValue;
+        entries << change;
+    }
+    for (int f = 0; f < record.count(); ++f) {
+        const QString name = record.fieldName(f);
+        const int newState = record.state(name);
+        const int oldState = isNew ? 0 : loaded.states.value(record.indexOf(name), 0);
+        if (newState == oldState)
+            continue;
+        ExtAuditEntry change = entry("state", name);
+        change.oldState = oldState;
+        change.newState = newState;
+        entries << change;
+    }
+    const bool wasMarked = !isNew && loaded.marked;
+    if (record.marked != wasMarked) {
+        ExtAuditEntry change = entry("mark");
+        change.oldValue = markText(wasMarked);
+        change.newValue = markText(record.marked);
+        entries << change;
+    }
+    return entries;
+}
+
+QList<ExtAuditEntry> ExtAuditTrail::removal(const ExtRecord *record)
+{
+    QList<ExtAuditEntry> entries{entry("delete")};
+    if (!record)
+        return entries;
+    // The values the trail last knew, so that a deletion never hides what the row held.
+    const QSqlRecord values = record->loaded.known ? record->loaded.values : QSqlRecord(*record);
+    for (int f = 0; f < values.count(); ++f) {
+        const QString name = values.fieldName(f);
+        if (isKey(name) || values.isNull(f))
+            continue;
+        ExtAuditEntry change = entry("delete", name);
+        change.oldValue = fieldText(values, name);
+        entries << change;
+    }
+    return entries;
+}
+
+bool ExtAuditTrail::write(const QVariant &tableId, const QList<ExtAuditEntry> &entries)
+{
+    if (entries.isEmpty())
+        return true;
+    QString id;
+    if (!ExtMetadata::idText(tableId, &id))
+        return false;
+    QStringList rows;
+    for (const ExtAuditEntry &change : entries) {
+        const QVariant field = change.fieldName.isEmpty() ? QVariant() : QVariant(change.fieldName);
+        const QStringList values = {
+            SqlHelper::literal(tableName),       id,
+            SqlHelper::literal(field),           SqlHelper::literal(change.action),
+            SqlHelper::literal(change.oldValue), SqlHelper::literal(change.newValue),
+            SqlHelper::literal(change.oldState), SqlHelper::literal(change.newState),
+            SqlHelper::literal(userId),          "UTC_TIMESTAMP(6)"};
+        rows << "(" + values.join(", ") + ")";
+    }
+    // One statement for all changes of the row; the server's clock in UTC.
+    QSqlQuery query;
+    if (!query.exec("INSERT INTO ext_records_audit (table_name, table_id, field_name, action, "
+                    "old_value, new_value, old_state, new_state, user_id, changed_utc) VALUES " +
+                    rows.join(", "))) {
+        qDebug().noquote() << "cannot save in ext_records_audit " + query.lastError().text();
+        return false;
+    }
+    return true;
+}
+
+QList<ExtAuditEntry> ExtAuditTrail::history(const QVariant &tableId) const
+{
+    QList<ExtAuditEntry> entries;
+    QString id;
+    if (!ExtMetadata::idText(tableId, &id))
+        return entries;
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec("SELECT a.changed_utc, a.user_id, u.username, a.field_name, a.action, "
+                    "a.old_value, a.new_value, a.old_state, a.new_state "
+                    "FROM ext_records_audit a LEFT JOIN users u ON u.id = a.user_id "
+                    "WHERE a.table_name = " +
+                    SqlHelper::literal(tableName) + " AND a.table_id = " + id +
+                    " ORDER BY a.changed_utc DESC, a.id DESC"))
+        return entries;
+    while (query.next()) {
+        ExtAuditEntry change;
+        const QDateTime stored = query.value(0).toDateTime();
+        // The driver hands the stored wall-clock time over as local; it is UTC.
+        change.when = QDateTime(stored.date(), stored.time(), Qt::UTC);
+        change.userId = query.value(1);
+        change.userName = query.value(2).toString();
+        change.fieldName = query.value(3).toString();
+        change.action = query.value(4).toString();
+        change.oldValue = query.value(5);
+        change.newValue = query.value(6);
+        change.oldState = query.value(7);
+        change.newState = query.value(8);
+        entries << change;
+    }
+    return entries;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+
+class ExtRecord;
+
+// One row of the audit trail. Values are kept as text; a null value stays null.
+struct ExtAuditEntry
+{
+    QString fieldName; // empty for the row as a whole and for a mark
+    QString action;    // "insert", "update", "delete", "state" or "mark"
+    QVariant oldValue;
+    QVariant newValue;
+    QVariant oldState;
+    QVariant newState;
+    QVariant userId;
+    QString userName;
+    QDateTime when; // UTC
+};
+
+// Writes and reads the trail of one data table: who changed which field of which row, when,
+// from what to what. The writes belong to the transaction of the row's save.
+class ExtAuditTrail
+{
+public:
+    ExtAuditTrail(const QString &tableName, const QVariant &userId);
+
+    // Whether the database keeps a trail at all (it may predate the audit table).
+    static bool isKept();
+
+    // The entries of a save: record as written (with its id) against what it held when read.
+    static QList<ExtAuditEntry> changes(const ExtRecord &record);
+    // The entries of a deletion; record may be null when only the id is known.
+    static QList<ExtAuditEntry> removal(const ExtRecord *record);
+
+    bool write(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
+    // The row's trail, newest first, with the user names.
+    QList<ExtAuditEntry> history(const QVariant &tableId) const;
+
+    QString tableName;
+    QVariant userId;
+};

@@ -1,0 +1,503 @@
+#include <QFile>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "editor/exthistorymodel.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
+#include "model/extmodel.h"
+#include "testdatabase.h"
+
+namespace {
+const char *const schema = R"(<?xml version="1.0"?>
+<table><fields>
+  <field name="name"><label>Patient name</label></field>
+  <field name="centre_id"><label>Centre</label><relation><tablename>tstcentres</tablename>
+    <indexColumn>id</indexColumn><displayColumn>name</displayColumn></relation></field>
+</fields></table>)";
+
+const QString noTrailNotice = "no audit trail is kept: the database has no table ext_records_audit";
+
+enum Operation {
+    Edit,
+    EditTwice,
+    EditToTheSameValue,
+    EditToNull,
+    EditAfterAnotherClientChangedIt,
+    SetState,
+    ResetState,
+    Mark,
+    Unmark,
+    Insert,
+    Delete,
+    ChangeThenDelete,
+};
+} // namespace
+Q_DECLARE_METATYPE(Operation)
+
+// The audit trail on the real server: what every kind of save writes, that it shares the fate
+// of the row's transaction, that the schema keeps it unchangeable, the database without it, and
+// the editor's history tab.
+class AuditTrailTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+
+    void saveWritesTrail_data();
+    void saveWritesTrail();
+    void trailOfASecondSaveStartsFromTheFirst();
+    void stampsUserAndUtcTime();
+    void failedSaveLeavesNoTrailForTheRolledBackRow_data();
+    void failedSaveLeavesNoTrailForTheRolledBackRow();
+    void trailCannotBeChanged_data();
+    void trailCannotBeChanged();
+    void databaseWithoutTrail();
+    void historyTab();
+
+private:
+    void exec(const QString &sql);
+    void login(int userId);
+    int rowOf(const ExtModel &model, int id) const;
+    int column(const ExtModel &model, const QString &field) const;
+    // action, field, old value, new value, old state, new state; "NULL" for null.
+    QStringList trail(int tableId) const;
+    QStringList trail(const QString &where) const;
+
+    TestDatabase db;
+    int alice = 0;
+    int bob = 0;
+    qlonglong auditBefore = 0;
+};
+
+void AuditTrailTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "a");
+    bob = db.addUser("bob", "b");
+}
+
+void AuditTrailTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+void AuditTrailTest::exec(const QString &sql)
+{
+    QString error;
+    QVERIFY2(db.exec(sql, &error), qPrintable(error));
+}
+
+void AuditTrailTest::login(int userId)
+{
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(userId));
+}
+
+void AuditTrailTest::init()
+{
+    login(alice);
+    for (const QString &statement :
+         {"DROP TABLE IF EXISTS tstaudit, tstcentres", "DROP TRIGGER IF EXISTS refuse",
+          "CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id INT)",
+          "INSERT INTO tstcentres VALUES (1, 'Lille', 0), (2, 'Arras', 0)",
+          "CREATE TABLE tstaudit (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40), "
+          "centre_id INT, group_id INT) ENGINE=InnoDB",
+          "INSERT INTO tstaudit VALUES (1, 'Anna', 1, 0), (2, 'Bert', 2, 0), (3, 'Cleo', NULL, 0)",
+          "DELETE FROM ext_records", "DELETE FROM ext_records_fields",
+          "DELETE FROM ext_records_monitorings",
+          // Row 2 was reviewed and marked before: its name is an error.
+          "INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'tstaudit', 2)",
+          "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (20, 'name', "
+          "-1)"})
+        exec(statement);
+    exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (20, %1)")
+             .arg(alice));
+    // The trail cannot be emptied: each test reads what came after this.
+    auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
+}
+
+int AuditTrailTest::rowOf(const ExtModel &model, int id) const
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.records.at(row)->value("id").toInt() == id)
+            return row;
+    }
+    return -1;
+}
+
+int AuditTrailTest::column(const ExtModel &model, const QString &field) const
+{
+    return model.columnRecord.indexOf(field) + 2;
+}
+
+QStringList AuditTrailTest::trail(const QString &where) const
+{
+    QSqlQuery query(QSqlDatabase::database());
+    QStringList rows;
+    if (!query.exec("SELECT action, field_name, old_value, new_value, old_state, new_state "
+                    "FROM ext_records_audit WHERE id > " +
+                    QString::number(auditBefore) + " AND " + where + " ORDER BY id"))
+        return {query.lastError().text()};
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < 6; ++i)
+            values << (query.isNull(i) ? "NULL" : query.value(i).toString());
+        rows << values.join(" ");
+    }
+    return rows;
+}
+
+QStringList AuditTrailTest::trail(int tableId) const
+{
+    return trail("table_name = 'tstaudit' AND table_id = " + QString::number(tableId));
+}
+
+void AuditTrailTest::saveWritesTrail_data()
+{
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<int>("tableId");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("edit") << Edit << 1 << QStringList{"update name Anna Anja NULL NULL"};
+    QTest::newRow("edit twice: from the loaded value")
+        << EditTwice << 1 << QStringList{"update name Anna Anke NULL NULL"};
+    QTest::newRow("edit to the same value") << EditToTheSameValue << 1 << QStringList{};
+    QTest::newRow("edit to null") << EditToNull << 1
+                                  << QStringList{"update centre_id 1 NULL NULL NULL"};
+    // What the user saw and replaced, not what another workstation wrote meanwhile.
+    QTest::newRow("another client changed it after loading")
+        << EditAfterAnotherClientChangedIt << 1 << QStringList{"update name Anna Anja NULL NULL"};
+    QTest::newRow("state") << SetState << 1 << QStringList{"state name NULL NULL 0 1"};
+    QTest::newRow("state reset") << ResetState << 2 << QStringList{"state name NULL NULL -1 0"};
+    QTest::newRow("mark") << Mark << 1 << QStringList{"mark NULL 0 1 NULL NULL"};
+    QTest::newRow("unmark") << Unmark << 2 << QStringList{"mark NULL 1 0 NULL NULL"};
+    QTest::newRow("insert") << Insert << 4
+                            << QStringList{"insert NULL NULL NULL NULL NULL",
+                                           "insert name NULL Dora NULL NULL",
+                                           "insert centre_id NULL 2 NULL NULL",
+                                           "state name NULL NULL 0 1", "mark NULL 0 1 NULL NULL"};
+    QTest::newRow("delete") << Delete << 1
+                            << QStringList{"delete NULL NULL NULL NULL NULL",
+                                           "delete name Anna NULL NULL NULL",
+                                           "delete centre_id 1 NULL NULL NULL",
+                                           "delete group_id 0 NULL NULL NULL"};
+    QTest::newRow("removed then changed: written, then deleted")
+        << ChangeThenDelete << 3
+        << QStringList{"update name Cleo Clea NULL NULL", "delete NULL NULL NULL NULL NULL",
+                       "delete name Clea NULL NULL NULL", "delete group_id 0 NULL NULL NULL"};
+}
+
+void AuditTrailTest::saveWritesTrail()
+{
+    QFETCH(Operation, operation);
+    QFETCH(int, tableId);
+    QFETCH(QStringList, expected);
+    ExtModel model("tstaudit");
+    QVERIFY(model.keepsAuditTrail());
+    model.select();
+    const int row = rowOf(model, tableId);
+    const int name = column(model, "name");
+    switch (operation) {
+    case Edit:
+        QVERIFY(model.setData(model.index(row, name), "Anja"));
+        break;
+    case EditTwice:
+        QVERIFY(model.setData(model.index(row, name), "Anja"));
+        QVERIFY(model.setData(model.index(row, name), "Anke"));
+        break;
+    case EditToTheSameValue:
+        QVERIFY(model.setData(model.index(row, name), "Anna"));
+        break;
+    case EditToNull:
+        QVERIFY(model.setData(model.index(row, column(model, "centre_id")), QVariant()));
+        break;
+    case EditAfterAnotherClientChangedIt:
+        exec("UPDATE tstaudit SET name = 'Anne' WHERE id = 1");
+        QVERIFY(model.setData(model.index(row, name), "Anja"));
+        break;
+    case SetState:
+        model.setState(row, name - 2, 1);
+        break;
+    case ResetState:
+        model.setState(row, name - 2, 0);
+        break;
+    case Mark:
+    case Unmark:
+        model.toggleMark(row);
+        break;
+    case Insert:
+        QVERIFY(model.insertRecord(-1));
+        QVERIFY(model.setData(model.index(model.rowCount() - 1, name), "Dora"));
+        QVERIFY(model.setData(model.index(model.rowCount() - 1, column(model, "centre_id")), 2));
+        model.setState(model.rowCount() - 1, name - 2, 1);
+        model.setMarked(model.rowCount() - 1, true);
+        break;
+    case Delete:
+        QVERIFY(model.removeRecord(row));
+        break;
+    case ChangeThenDelete:
+        QVERIFY(model.removeRecord(row));
+        QVERIFY(model.setData(model.index(row, name), "Clea"));
+        break;
+    }
+    QVERIFY(model.save());
+    QCOMPARE(trail(tableId), expected);
+    // Nothing about the rows that were not changed.
+    QCOMPARE(trail("NOT (table_name = 'tstaudit' AND table_id = " + QString::number(tableId) + ")"),
+             QStringList{});
+}
+
+void AuditTrailTest::trailOfASecondSaveStartsFromTheFirst()
+{
+    ExtModel model("tstaudit");
+    model.select();
+    const int name = column(model, "name");
+    QVERIFY(model.setData(model.index(rowOf(model, 1), name), "Anja"));
+    QVERIFY(model.save());
+    QVERIFY(model.setData(model.index(rowOf(model, 1), name), "Anke"));
+    model.setState(rowOf(model, 1), name - 2, -1);
+    QVERIFY(model.save());
+    QCOMPARE(trail(1),
+             (QStringList{"update name Anna Anja NULL NULL", "update name Anja Anke NULL NULL",
+                          "state name NULL NULL 0 -1"}));
+}
+
+void AuditTrailTest::stampsUserAndUtcTime()
+{
+    login(bob);
+    ExtModel model("tstaudit");
+    model.select();
+    const QDateTime before = db.scalar("SELECT UTC_TIMESTAMP(6)").toDateTime();
+    QVERIFY(model.setData(model.index(rowOf(model, 3), column(model, "name")), "Clea"));
+    QVERIFY(model.save());
+    const QDateTime after = db.scalar("SELECT UTC_TIMESTAMP(6)").toDateTime();
+    QSqlQuery query(QSqlDatabase::database());
+    QVERIFY(
+        query.exec("SELECT user_id, table_name, changed_utc FROM ext_records_audit WHERE id > " +
+                   QString::number(auditBefore)));
+    QVERIFY(query.next());
+    QCOMPARE(query.value(0).toInt(), bob);
+    QCOMPARE(query.value(1).toString(), QString("tstaudit"));
+    const QDateTime when = query.value(2).toDateTime();
+    QVERIFY2(before <= when && when <= after,
+             qPrintable(when.toString(Qt::ISODateWithMs) + " not in " +
+                        before.toString(Qt::ISODateWithMs) + " .. " +
+                        after.toString(Qt::ISODateWithMs)));
+    QVERIFY(!query.next());
+}
+
+void AuditTrailTest::failedSaveLeavesNoTrailForTheRolledBackRow_data()
+{
+    QTest::addColumn<QString>("trigger");
+    QTest::newRow("data row refused")
+        << "CREATE TRIGGER refuse BEFORE UPDATE ON tstaudit FOR EACH ROW IF NEW.id = 2 THEN "
+           "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF";
+    QTest::newRow("field state refused")
+        << "CREATE TRIGGER refuse BEFORE INSERT ON ext_records_fields FOR EACH ROW SIGNAL "
+           "SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'";
+    // The change never lands without its trail.
+    QTest::newRow("trail refused")
+        << "CREATE TRIGGER refuse BEFORE INSERT ON ext_records_audit FOR EACH ROW IF "
+           "NEW.table_id = 2 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF";
+}
+
+void AuditTrailTest::failedSaveLeavesNoTrailForTheRolledBackRow()
+{
+    QFETCH(QString, trigger);
+    ExtModel model("tstaudit");
+    model.select();
+    const int name = column(model, "name");
+    // Only row 2 carries a field state, so that the state trigger refuses it alone.
+    exec("DELETE FROM ext_records_fields");
+    model.select();
+    const QStringList names = {"Anja", "Berta", "Clea"};
+    for (int id = 1; id <= 3; ++id)
+        QVERIFY(model.setData(model.index(rowOf(model, id), name), names.at(id - 1)));
+    model.setState(rowOf(model, 2), name - 2, 1);
+    exec(trigger);
+    QVERIFY(!model.save());
+    QCOMPARE(model.message, QString("error, cannot save item 2"));
+
+    for (int id = 1; id <= 3; ++id) {
+        const bool written = rowOf(model, id) < rowOf(model, 2);
+        const QString old = QStringList{"Anna", "Bert", "Cleo"}.at(id - 1);
+        QCOMPARE(
+            db.scalar("SELECT name FROM tstaudit WHERE id = " + QString::number(id)).toString(),
+            written ? names.at(id - 1) : old);
+        QCOMPARE(trail(id),
+                 written ? QStringList{"update name " + old + " " + names.at(id - 1) + " NULL NULL"}
+                         : QStringList{});
+    }
+    QVERIFY(rowOf(model, 1) < rowOf(model, 2)); // the case needs a committed row before
+}
+
+void AuditTrailTest::trailCannotBeChanged_data()
+{
+    QTest::addColumn<QString>("statement");
+    QTest::newRow("update") << "UPDATE ext_records_audit SET new_value = 'forged'";
+    QTest::newRow("update one row") << "UPDATE ext_records_audit SET user_id = 0 WHERE id = %1";
+    QTest::newRow("delete") << "DELETE FROM ext_records_audit";
+    QTest::newRow("delete one row") << "DELETE FROM ext_records_audit WHERE id = %1";
+}
+
+void AuditTrailTest::trailCannotBeChanged()
+{
+    QFETCH(QString, statement);
+    ExtModel model("tstaudit");
+    model.select();
+    QVERIFY(model.setData(model.index(rowOf(model, 1), column(model, "name")), "Anja"));
+    QVERIFY(model.save());
+    const QStringList written = trail(1);
+    QCOMPARE(written.size(), 1);
+    const qlonglong id = db.scalar("SELECT MAX(id) FROM ext_records_audit").toLongLong();
+    QString error;
+    QVERIFY(!db.exec(statement.contains("%1") ? statement.arg(id) : statement, &error));
+    QVERIFY2(error.contains("the audit trail cannot be changed"), qPrintable(error));
+    QCOMPARE(trail(1), written);
+}
+
+void AuditTrailTest::databaseWithoutTrail()
+{
+    // The counter of the ids in use is no part of the definition.
+    const QRegularExpression counter(" AUTO_INCREMENT=\\d+");
+    QSqlQuery show(QSqlDatabase::database());
+    QVERIFY(show.exec("SHOW CREATE TABLE ext_records_audit") && show.next());
+    const QString definition = show.value(1).toString().remove(counter);
+    exec("DROP TABLE ext_records_audit");
+
+    // The model saves as before.
+    ExtModel model("tstaudit");
+    QVERIFY(!model.keepsAuditTrail());
+    model.select();
+    QVERIFY(model.setData(model.index(rowOf(model, 1), column(model, "name")), "Anja"));
+    model.setState(rowOf(model, 1), column(model, "name") - 2, 1);
+    QVERIFY(model.insertRecord(-1));
+    QVERIFY(model.setData(model.index(model.rowCount() - 1, column(model, "name")), "Dora"));
+    QVERIFY(model.removeRecord(rowOf(model, 3)));
+    QVERIFY(model.save());
+    QCOMPARE(db.count("tstaudit", "id = 1 AND name = 'Anja'"), 1);
+    QCOMPARE(db.count("tstaudit", "name = 'Dora'"), 1);
+    QCOMPARE(db.count("tstaudit", "name = 'Cleo'"), 0);
+    QCOMPARE(db.count("ext_records_fields", "field_name = 'name' AND state = 1"), 1);
+
+    // The editor says so once, however often it loads.
+    QTemporaryDir dir;
+    const QString schemaFile = dir.filePath("tstaudit.xml");
+    QFile file(schemaFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(schema);
+    file.close();
+    {
+        ExtTableEditor editor(schemaFile);
+        QSignalSpy messages(editor.statusBar(), &QStatusBar::messageChanged);
+        editor.refresh();
+        QCOMPARE(editor.statusBar()->currentMessage(), noTrailNotice);
+        editor.refresh();
+        editor.save();
+        int notices = 0;
+        for (const QList<QVariant> &message : messages)
+            notices += message.at(0).toString() == noTrailNotice ? 1 : 0;
+        QCOMPARE(notices, 1);
+    }
+
+    // The script adds the same trail to the existing database, and the trail is kept again.
+    QFile script(STAVIMOR_SOURCE_DIR "/db/add_audit.sql");
+    QVERIFY(script.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(script.readAll());
+    QString error;
+    QVERIFY2(db.execScript(text, &error), qPrintable(error));
+    QVERIFY2(db.execScript(text, &error), qPrintable(error)); // a second run changes nothing
+    QVERIFY(show.exec("SHOW CREATE TABLE ext_records_audit") && show.next());
+    QCOMPARE(show.value(1).toString().remove(counter), definition);
+    QCOMPARE(db.count("information_schema.TRIGGERS",
+                      "TRIGGER_SCHEMA = DATABASE() AND EVENT_OBJECT_TABLE = 'ext_records_audit'"),
+             2);
+    ExtModel again("tstaudit");
+    QVERIFY(again.keepsAuditTrail());
+    again.select();
+    QVERIFY(again.setData(again.index(rowOf(again, 1), column(again, "name")), "Anke"));
+    QVERIFY(again.save());
+    auditBefore = 0;
+    QCOMPARE(trail(1), QStringList{"update name Anja Anke NULL NULL"});
+    QVERIFY(!db.exec("DELETE FROM ext_records_audit"));
+}
+
+void AuditTrailTest::historyTab()
+{
+    // A table of its own: the trail of the other tests on tstaudit stays.
+    exec("DROP TABLE IF EXISTS tsthistory");
+    exec("CREATE TABLE tsthistory LIKE tstaudit");
+    exec("INSERT INTO tsthistory SELECT * FROM tstaudit");
+    QTemporaryDir dir;
+    const QString schemaFile = dir.filePath("tsthistory.xml");
+    QFile file(schemaFile);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(schema);
+    file.close();
+
+    // Alice renames row 1 and moves it to another centre; then Bob reviews it.
+    ExtTableEditor editor(schemaFile);
+    editor.refresh();
+    QVERIFY(editor.statusBar()->currentMessage() != noTrailNotice);
+    ExtXmlModel *model = editor.model;
+    QVERIFY(model->setData(model->index(rowOf(*model, 1), column(*model, "name")), "Anja"));
+    QVERIFY(model->setData(model->index(rowOf(*model, 1), column(*model, "centre_id")), 2));
+    editor.save();
+    login(bob);
+    editor.refresh();
+    model->setState(rowOf(*model, 1), column(*model, "name") - 2, 1);
+    model->toggleMark(rowOf(*model, 1));
+    editor.save();
+
+    auto *tabs = editor.findChild<QTabWidget *>("tabWidget");
+    QVERIFY(tabs);
+    QCOMPARE(tabs->count(), 3);
+    QCOMPARE(tabs->tabText(0), QString("form"));
+    QCOMPARE(tabs->tabText(1), QString("fields"));
+    QCOMPARE(tabs->tabText(2), QString("history"));
+    auto *history = qobject_cast<QTableView *>(tabs->widget(2));
+    QVERIFY(history);
+
+    editor.show();
+    auto *table = editor.findChild<QTableView *>("tableView");
+    const QModelIndex clicked = model->index(rowOf(*model, 1), column(*model, "name"));
+    table->scrollTo(clicked);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(clicked).center());
+
+    QAbstractItemModel *shown = history->model();
+    QStringList rows;
+    for (int row = 0; row < shown->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = ExtHistoryModel::Who; column < ExtHistoryModel::ColumnCount; ++column)
+            cells << shown->index(row, column).data().toString();
+        rows << cells.join("|");
+    }
+    QCOMPARE(rows, (QStringList{"bob|mark|not marked|marked", "bob|Patient name|todo|valid",
+                                "alice|Centre|Lille|Arras", "alice|Patient name|Anna|Anja"}));
+    QCOMPARE(shown->headerData(ExtHistoryModel::When, Qt::Horizontal).toString(), QString("when"));
+
+    // Local time of the UTC stamp.
+    const QDateTime utc = db.scalar("SELECT MAX(changed_utc) FROM ext_records_audit").toDateTime();
+    const QString expectedWhen =
+        QDateTime(utc.date(), utc.time(), Qt::UTC).toLocalTime().toString("yyyy-MM-dd HH:mm:ss");
+    QCOMPARE(shown->index(0, ExtHistoryModel::When).data().toString(), expectedWhen);
+
+    // Another row shows its own trail: none.
+    const QModelIndex other = model->index(rowOf(*model, 3), column(*model, "name"));
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(other).center());
+    QCOMPARE(shown->rowCount(), 0);
+}
+
+QTEST_MAIN(AuditTrailTest)
+#include "tst_audittrail.moc"
