@@ -131,7 +131,6 @@ bool ExtModel::save()
 {
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
-    ExtRecordStore store(tableName, currentUserId());
     lastProgress = -1;
     for (int i = 0; i < snapshot.size(); ++i) {
         ExtRecord *row = snapshot.at(i);
@@ -140,21 +139,21 @@ bool ExtModel::save()
         reportProgress(percent, 100);
         const int position = records.indexOf(row);
         if (row->dirty) {
-            ExtRecord copy(*row);
-            if (!store.save(copy)) {
+            ExtRecord written;
+            if (!saveRecord(*row, &written)) {
                 setMessage(tr("error, cannot save item ") + idText(*row));
                 return false;
             }
             // Written: a later save after a failure must not write this row again, and a new
             // row now has its id.
-            row->setValue("id", copy.value("id"));
-            row->setCreated(copy.created, copy.createdUserId);
-            row->setModified(copy.modified, copy.modifiedUserId);
+            row->setValue("id", written.value("id"));
+            row->setCreated(written.created, written.createdUserId);
+            row->setModified(written.modified, written.modifiedUserId);
             row->dirty = false;
             rowChanged(position, 0, columnCount() - 1);
         }
         if (row->deleted) {
-            if (!store.remove(*row)) {
+            if (!deleteRecord(*row)) {
                 setMessage(tr("error, cannot delete item ") + idText(*row));
                 return false;
             }
@@ -171,8 +170,17 @@ bool ExtModel::save()
 
 bool ExtModel::saveRecord(const ExtRecord &record)
 {
+    return saveRecord(record, nullptr);
+}
+
+bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
+{
     ExtRecord copy(record);
-    return ExtRecordStore(tableName, currentUserId()).save(copy);
+    if (!ExtRecordStore(tableName, currentUserId()).save(copy))
+        return false;
+    if (written)
+        *written = copy;
+    return true;
 }
 
 bool ExtModel::deleteRecord(const ExtRecord &record)

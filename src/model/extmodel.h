@@ -64,6 +64,8 @@ private:
     bool validRow(int row) const { return row >= 0 && row < records.size(); }
     void rowChanged(int row, int firstColumn, int lastColumn);
     void reportProgress(int done, int total);
+    // written receives the record as stored: its id and stamps.
+    bool saveRecord(const ExtRecord &record, ExtRecord *written);
 
     int lastProgress = -1;
 };

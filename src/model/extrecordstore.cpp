@@ -26,6 +26,15 @@ bool inTransaction(Work work)
     return false;
 }
 
+// The columns of a metadata table with cleared values, read without fetching its rows (the
+// helper's blank record reads the whole table, which grows with every saved row).
+QSqlRecord blankRecord(const QString &table)
+{
+    QSqlRecord record = QSqlDatabase::database().record(table);
+    record.clearValues();
+    return record;
+}
+
 QString lastErrorText()
 {
     return QSqlDatabase::database().lastError().text();
@@ -91,7 +100,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         record.setCreated(now, userId);
     record.setModified(now, userId);
 
-    QSqlRecord meta = SqlHelper::emptyRecord("ext_records");
+    QSqlRecord meta = blankRecord("ext_records");
     meta.setValue("table_name", tableName);
     meta.setValue("table_id", rowId);
     meta.setValue("created", record.created);
@@ -103,7 +112,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         return false;
 
     if (record.marked) {
-        QSqlRecord monitoring = SqlHelper::emptyRecord("ext_records_monitorings");
+        QSqlRecord monitoring = blankRecord("ext_records_monitorings");
         monitoring.setValue("ext_record_id", extId);
         monitoring.setValue("user_id", userId);
         if (!saveRow("ext_records_monitorings", monitoring, nullptr, "cannot save in monitorings ",
@@ -115,7 +124,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         const int state = record.state(record.fieldName(f));
         if (state == 0)
             continue;
-        QSqlRecord field = SqlHelper::emptyRecord("ext_records_fields");
+        QSqlRecord field = blankRecord("ext_records_fields");
         field.setValue("ext_record_id", extId);
         field.setValue("field_name", record.fieldName(f));
         field.setValue("state", state);

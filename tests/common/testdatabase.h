@@ -52,6 +52,6 @@ private:
 
     QString dbName;
     QString adminConnection;
-    QDateTime mark;
+    QString mark; // the server's time in microseconds, as text: a QDateTime keeps milliseconds
     QSet<qlonglong> knownThreads;
 };
