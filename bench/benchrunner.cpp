@@ -221,8 +221,10 @@ bool BenchRunner::editor(int rows, double *ms, QString *error)
         ms, error);
 }
 
-bool BenchRunner::save(int rows, double *ms, double *floorMs, QString *error)
+bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs, double *floorMs,
+                       QString *error)
 {
+    QList<double> reloads;
     const QString table = tableFor(rows);
     ExtXmlModel model(schemaFor(rows));
     if (!model.load() || model.rowCount() != rows) {
@@ -249,10 +251,19 @@ bool BenchRunner::save(int rows, double *ms, double *floorMs, QString *error)
                     model.setState(row, model.columnRecord.indexOf(states.at(k)), stateOf(i, k));
             }
             QElapsedTimer timer;
+            // The writes end where save() reports them complete and starts its reload.
+            double writes = -1;
+            const QMetaObject::Connection done =
+                QObject::connect(&model, &ExtModel::messageChanged, [&](const QString &text) {
+                    if (text == QObject::tr("Save compete"))
+                        writes = elapsedMs(timer);
+                });
             timer.start();
             const bool ok = model.save();
-            *time = elapsedMs(timer);
-            if (!ok || model.rowCount() != rows) {
+            reloads << elapsedMs(timer) - writes;
+            *time = writes;
+            QObject::disconnect(done);
+            if (!ok || writes < 0 || model.rowCount() != rows) {
                 *error = "save failed: " + model.message;
                 return false;
             }
@@ -260,6 +271,23 @@ bool BenchRunner::save(int rows, double *ms, double *floorMs, QString *error)
         },
         ms, error);
     if (!saved)
+        return false;
+    std::sort(reloads.begin(), reloads.end());
+    *reloadMs = reloads.at(reloads.size() / 2);
+
+    QVector<qlonglong> ids;
+    for (int i = 0; i < changedRows; ++i)
+        ids << model.records.at(i * step)->value("id").toLongLong();
+    const bool committed = median(
+        [&](double *time) {
+            QElapsedTimer timer;
+            timer.start();
+            const bool ok = Floor::commits(table, ids, error);
+            *time = elapsedMs(timer);
+            return ok;
+        },
+        commitsMs, error);
+    if (!committed)
         return false;
 
     return median(
@@ -304,7 +332,7 @@ void BenchRunner::ratio(const QString &name, double value)
 bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
 {
     double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0, saveMs = 0,
-           saveFloor = 0;
+           saveReload = 0, saveCommits = 0, saveFloor = 0;
     if (!floorLoad(rows, &floor, error) || !loadFigures(rows, &load, &memory, error) ||
         !referenceLoad(rows, &reference, error) || !editor(rows, &editorMs, error))
         return false;
@@ -316,14 +344,16 @@ bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
             return false;
         perRow << ms * 1000.0 / size;
     }
-    if (!save(rows, &saveMs, &saveFloor, error))
+    if (!save(rows, &saveMs, &saveReload, &saveCommits, &saveFloor, error))
         return false;
 
     figure("load", load, "ms");
     figure("load_floor", floor, "ms");
     figure("load_reference", reference, "ms");
     figure("save", saveMs, "ms");
+    figure("save_reload", saveReload, "ms");
     figure("save_floor", saveFloor, "ms");
+    figure("save_commits", saveCommits, "ms");
     figure("editor", editorMs, "ms");
     figure("memory", memory, "bytes/row");
     for (int i = 0; i < scaleSizes.size(); ++i)

@@ -27,7 +27,10 @@ private:
     bool floorLoad(int rows, double *ms, QString *error);
     bool referenceLoad(int rows, double *ms, QString *error);
     bool editor(int rows, double *ms, QString *error);
-    bool save(int rows, double *ms, double *floorMs, QString *error);
+    // The writes of save() up to its reload, the reload, the cost of one transaction per row,
+    // and the floor of the writes.
+    bool save(int rows, double *ms, double *reloadMs, double *commitsMs, double *floorMs,
+              QString *error);
     void figure(const QString &name, double value, const QString &unit);
     void ratio(const QString &name, double value);
 

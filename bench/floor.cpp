@@ -192,3 +192,21 @@ bool Floor::save(const QString &table, int userId, const QStringList &columns,
     db.rollback();
     return false;
 }
+
+bool Floor::commits(const QString &table, const QVector<qlonglong> &ids, QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    QSqlQuery query;
+    for (qlonglong id : ids) {
+        if (!db.transaction()) {
+            *error = db.lastError().text();
+            return false;
+        }
+        if (!run(query, "UPDATE " + table + " SET quantity = quantity ^ 1 WHERE id=" +
+                            QString::number(id), error) || !db.commit()) {
+            db.rollback();
+            return false;
+        }
+    }
+    return true;
+}

@@ -45,4 +45,7 @@ public:
     // transaction.
     static bool save(const QString &table, int userId, const QStringList &columns,
                      const QVector<Row> &rows, QString *error);
+    // One small write per row, each in a transaction of its own: what per-row transactions
+    // cost whatever a row writes.
+    static bool commits(const QString &table, const QVector<qlonglong> &ids, QString *error);
 };
