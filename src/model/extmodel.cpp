@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QHash>
 #include <QIcon>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QtMath>
 
@@ -88,9 +89,22 @@ bool ExtModel::select()
     QSqlQuery result;
     result.setForwardOnly(true);
     if (!query.isEmpty() && result.exec(query)) {
+        // Every row starts from one copy, whose maps the rows share until they change, and
+        // keeps its fields when the result has the same columns: only the values are per row.
+        const ExtRecord pattern(columnRecord);
+        const QSqlRecord columns = result.record();
+        bool sameColumns = columns.count() == pattern.count();
+        for (int i = 0; sameColumns && i < columns.count(); ++i)
+            sameColumns = columns.fieldName(i) == pattern.fieldName(i) &&
+                          columns.field(i).metaType() == pattern.field(i).metaType();
         while (result.next()) {
-            auto *row = new ExtRecord(columnRecord);
-            row->setValues(result.record());
+            auto *row = new ExtRecord(pattern);
+            if (sameColumns) {
+                for (int i = 0; i < columns.count(); ++i)
+                    row->setValue(i, result.value(i));
+            } else {
+                row->setValues(result.record());
+            }
             loaded << row;
         }
     }
