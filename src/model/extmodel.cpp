@@ -36,6 +36,11 @@ QVariant ExtModel::currentUserId()
 
 void ExtModel::setTable(const QString &table)
 {
+    setTable(table, nullptr);
+}
+
+void ExtModel::setTable(const QString &table, QSqlQuery *rows)
+{
     tableName = table;
     // Only a whole number stands unquoted in the statement; without one it is malformed and
     // yields no columns.
@@ -44,6 +49,7 @@ void ExtModel::setTable(const QString &table)
     const QString name = SqlHelper::identifier(table);
     QSqlQuery result;
     // Prepared, because a direct exec() trims the final blank off the text.
+    result.setForwardOnly(true);
     result.prepare("(SELECT t.* from " + name +
                    " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
                    ") UNION (SELECT t.* from " + name +
@@ -51,6 +57,8 @@ void ExtModel::setTable(const QString &table)
     result.exec();
     query = result.lastQuery();
     columnRecord.setValues(result.record());
+    if (rows)
+        *rows = result;
 }
 
 ExtRecord &ExtModel::record()
@@ -85,10 +93,17 @@ void ExtModel::reportProgress(int done, int total)
 
 bool ExtModel::select()
 {
-    QList<ExtRecord *> loaded;
     QSqlQuery result;
     result.setForwardOnly(true);
-    if (!query.isEmpty() && result.exec(query)) {
+    if (!query.isEmpty())
+        result.exec(query);
+    return selectFrom(result);
+}
+
+bool ExtModel::selectFrom(QSqlQuery &result)
+{
+    QList<ExtRecord *> loaded;
+    if (result.isActive() && result.isSelect()) {
         // Every row starts from one copy, whose maps the rows share until they change, and
         // keeps its fields when the result has the same columns: only the values are per row.
         const ExtRecord pattern(columnRecord);
