@@ -16,6 +16,8 @@ private slots:
 
     void copyStartsCleanAndFillsEveryField();
     void assignmentKeepsFlags();
+    void copiesOfACopyChangeAlone_data();
+    void copiesOfACopyChangeAlone();
     void progress_data();
     void progress();
     void label_data();
@@ -95,6 +97,50 @@ void ExtRecordTest::copyStartsCleanAndFillsEveryField()
     QVERIFY(copy.relation(0).tableName().isEmpty());
     QCOMPARE(copy.displayValue(1).toString(), QString("third"));
     QVERIFY(!copy.displayValue(0).isValid());
+}
+
+void ExtRecordTest::copiesOfACopyChangeAlone_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::newRow("state") << "state";
+    QTest::newRow("relation") << "relation";
+    QTest::newRow("display value") << "display value";
+    QTest::newRow("label") << "label";
+}
+
+// A copy of a copy holds every map entry already; changing one row must leave its siblings
+// and their pattern as they were.
+void ExtRecordTest::copiesOfACopyChangeAlone()
+{
+    QFETCH(QString, change);
+    ExtRecord original = withFields({"id", "group_id", "name"});
+    original.setState(2, 1);
+    original.setRelation(1, QSqlRelation("groups", "id", "name"));
+    original.displayValues.insert(1, "third");
+    original.labels.insert(2, "Name");
+    const ExtRecord pattern(original);
+    ExtRecord changed(pattern);
+    const ExtRecord sibling(pattern);
+    if (change == "state") {
+        changed.setState(0, -1);
+        QCOMPARE(changed.state(0), -1);
+    } else if (change == "relation") {
+        changed.setRelation(2, QSqlRelation("users", "id", "username"));
+        QCOMPARE(changed.relation(2).tableName(), QString("users"));
+    } else if (change == "display value") {
+        changed.displayValues.insert(1, "other");
+        QCOMPARE(changed.displayValue(1).toString(), QString("other"));
+    } else {
+        changed.labels.insert(1, "Group");
+        QCOMPARE(changed.label(1), QString("Group"));
+    }
+    for (const ExtRecord *record : {&pattern, &sibling}) {
+        QCOMPARE(record->states, (QMap<int, int>{{0, 0}, {1, 0}, {2, 1}}));
+        QCOMPARE(record->labels, (QMap<int, QString>{{0, "id"}, {1, "group_id"}, {2, "Name"}}));
+        QVERIFY(record->relation(2).tableName().isEmpty());
+        QCOMPARE(record->relation(1).tableName(), QString("groups"));
+        QCOMPARE(record->displayValue(1).toString(), QString("third"));
+    }
 }
 
 void ExtRecordTest::assignmentKeepsFlags()

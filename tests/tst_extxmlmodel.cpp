@@ -23,6 +23,7 @@ private slots:
     void tableFromFileName_data();
     void tableFromFileName();
     void visibleRowsPerUser();
+    void loadSendsVisibilityStatementOnce();
     void reloadRereadsSchema();
     void unreadableSchema_data();
     void unreadableSchema();
@@ -216,6 +217,26 @@ void ExtXmlModelTest::visibleRowsPerUser()
     QVERIFY(model.load());
     Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
     QCOMPARE(column(model, 2), (QStringList{"1", "2", "4"}));
+}
+
+void ExtXmlModelTest::loadSendsVisibilityStatementOnce()
+{
+    ExtXmlModel model(writeSchema("Orders.xml", "<s/>"));
+    const auto visibility = [this] {
+        return db.statements().filter(QRegularExpression("^\\(SELECT t\\.\\* from Orders ")).size();
+    };
+    db.markStatements();
+    QVERIFY(model.load());
+    QCOMPARE(visibility(), 1);
+    QCOMPARE(column(model, 2), (QStringList{"1", "2", "3"}));
+    // A select of its own still asks the server again.
+    const int group = db.scalar("SELECT group_id FROM Orders WHERE id = 4").toInt();
+    QVERIFY(db.exec("UPDATE Orders SET group_id = 0 WHERE id = 4"));
+    db.markStatements();
+    QVERIFY(model.select());
+    QCOMPARE(visibility(), 1);
+    QCOMPARE(column(model, 2), (QStringList{"1", "2", "3", "4"}));
+    QVERIFY(db.exec(QString("UPDATE Orders SET group_id = %1 WHERE id = 4").arg(group)));
 }
 
 void ExtXmlModelTest::reloadRereadsSchema()

@@ -20,6 +20,7 @@ private slots:
     void statementTexts();
     void insertAssignsNextId();
     void insertWritesNullAsNull();
+    void insertManyInOneStatement();
     void saveChoosesInsertOrUpdate();
     void recordOfMissingIdHasNullColumns();
     void emptyRecordOfEmptyTable();
@@ -137,6 +138,27 @@ void SqlHelperTest::insertAssignsNextId()
     QCOMPARE(second.value("id").toInt(), 2);
     QCOMPARE(db.scalar("SELECT name FROM t WHERE id = 2").toString(), QString("second"));
     QCOMPARE(db.count("t"), 2);
+}
+
+void SqlHelperTest::insertManyInOneStatement()
+{
+    QSqlRecord existing = row(QVariant(), "existing");
+    QVERIFY(SqlHelper::insert("t", existing));
+    QList<QSqlRecord> records = {row(QVariant(), "a"), row(7, QVariant()), row(QVariant(), "c")};
+    db.markStatements();
+    QVERIFY(SqlHelper::insert("t", records));
+    const QStringList inserts = db.statements().filter(QRegularExpression("^INSERT"));
+    QCOMPARE(inserts,
+             QStringList("INSERT INTO t  (id,name) VALUES ('2' ,'a' ),('3' ,NULL ),('4' ,'c' )"));
+    QCOMPARE(records.at(0).value("id").toInt(), 2);
+    QCOMPARE(records.at(1).value("id").toInt(), 3);
+    QCOMPARE(records.at(2).value("id").toInt(), 4);
+    QCOMPARE(db.count("t", "id = 3 AND name IS NULL"), 1);
+    QCOMPARE(db.scalar("SELECT name FROM t WHERE id = 4").toString(), QString("c"));
+    QList<QSqlRecord> none;
+    db.markStatements();
+    QVERIFY(SqlHelper::insert("t", none));
+    QVERIFY(db.statements().filter(QRegularExpression("^INSERT")).isEmpty());
 }
 
 void SqlHelperTest::insertWritesNullAsNull()

@@ -126,7 +126,22 @@ QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
 
 bool SqlHelper::insert(const QString &table, QSqlRecord &record)
 {
-    const bool hasId = record.contains("id");
+    QList<QSqlRecord> records = {record};
+    const bool ok = insert(table, records);
+    record = records.first();
+    return ok;
+}
+
+bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
+{
+    if (records.isEmpty())
+        return true;
+    const QSqlRecord &first = records.first();
+    const bool hasId = first.contains("id");
+    QString columns;
+    for (int i = 0; i < first.count(); ++i)
+        columns += identifier(first.fieldName(i)) + ",";
+    columns.chop(1);
     int attempted = 0;
     for (int attempt = 0;; ++attempt) {
         if (hasId) {
@@ -134,21 +149,23 @@ bool SqlHelper::insert(const QString &table, QSqlRecord &record)
             // the rows another workstation wrote since, so a retry also steps past the id that
             // collided.
             attempted = qMax(lastId(table), attempted) + 1;
-            record.setValue("id", attempted);
+            for (int row = 0; row < records.size(); ++row)
+                records[row].setValue("id", attempted + row);
         }
-        QString columns;
-        QString values;
-        for (int i = 0; i < record.count(); ++i) {
-            columns += identifier(record.fieldName(i)) + ",";
-            // NULL stays NULL: a strict server refuses '' for numbers and dates.
-            const QVariant value = record.value(i);
-            values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
+        QStringList rows;
+        for (const QSqlRecord &record : records) {
+            QString values;
+            for (int i = 0; i < record.count(); ++i) {
+                // NULL stays NULL: a strict server refuses '' for numbers and dates.
+                const QVariant value = record.value(i);
+                values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
+            }
+            values.chop(1);
+            rows << "(" + values + ")";
         }
-        columns.chop(1);
-        values.chop(1);
 
         const QString statement =
-            "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES (" + values + ")";
+            "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
         qDebug().noquote() << statement;
         QSqlQuery query;
         const bool ok = query.exec(statement);

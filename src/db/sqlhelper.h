@@ -21,6 +21,8 @@ public:
     static QSqlRecord record(const QString &table, const QVariant &id);
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     static bool insert(const QString &table, QSqlRecord &record);
+    // One statement for all records, which have the same fields; consecutive new ids.
+    static bool insert(const QString &table, QList<QSqlRecord> &records);
     static bool update(const QString &table, const QSqlRecord &record);
     // writtenId, when given, receives the id of the row really written (after a fresh id
     // was taken for a collision), or a null value on failure.

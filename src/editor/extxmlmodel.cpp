@@ -4,6 +4,7 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlQuery>
 
 ExtXmlModel::ExtXmlModel(const QString &fileName, QObject *parent)
     : ExtModel(parent)
@@ -13,10 +14,13 @@ ExtXmlModel::ExtXmlModel(const QString &fileName, QObject *parent)
 
 bool ExtXmlModel::load()
 {
-    setTable(QFileInfo(fileName).baseName());
+    // The rows are those of the statement that setTable() has just run, so a load sends the
+    // visibility statement once, not twice.
+    QSqlQuery rows;
+    setTable(QFileInfo(fileName).baseName(), &rows);
     if (!parseXml())
         return false;
-    return select();
+    return selectFrom(rows);
 }
 
 bool ExtXmlModel::parseXml()

@@ -78,15 +78,25 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     if (!query.exec("SELECT * FROM ext_records WHERE " + tableCondition(QString(), table) +
                     " ORDER BY table_id, id"))
         return;
+    // Columns by position: a lookup by name builds the whole result record on every call.
+    const QSqlRecord stamps = query.record();
+    const int idColumn = stamps.indexOf("id");
+    const int tableIdColumn = stamps.indexOf("table_id");
+    const int createdColumn = stamps.indexOf("created");
+    const int createdUserColumn = stamps.indexOf("created_user_id");
+    const int modifiedColumn = stamps.indexOf("modified");
+    const int modifiedUserColumn = stamps.indexOf("modified_user_id");
     while (query.next()) {
-        const QVariant tableId = query.value("table_id");
+        const QVariant tableId = query.value(tableIdColumn);
         ExtRecord *record = tableId.isNull() ? nullptr : byRowId.value(tableId.toLongLong());
         if (!record || found.contains(tableId.toLongLong()))
             continue;
         found.insert(tableId.toLongLong());
-        setStamps(*record, query);
+        record->setCreated(query.value(createdColumn).toDateTime(), query.value(createdUserColumn));
+        record->setModified(query.value(modifiedColumn).toDateTime(),
+                            query.value(modifiedUserColumn));
         record->marked = false;
-        byExtId.insert(query.value("id").toLongLong(), record);
+        byExtId.insert(query.value(idColumn).toLongLong(), record);
     }
 
     QString user;
@@ -105,8 +115,15 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
                     "AND " +
                     tableCondition("e.", table) + " ORDER BY ef.ext_record_id, ef.id"))
         return;
+    QHash<QString, int> fieldIndex;
     while (query.next()) {
-        if (ExtRecord *record = byExtId.value(query.value(0).toLongLong()))
-            record->setState(columns.indexOf(query.value(1).toString()), query.value(2).toInt());
+        ExtRecord *record = byExtId.value(query.value(0).toLongLong());
+        if (!record)
+            continue;
+        const QString name = query.value(1).toString();
+        auto field = fieldIndex.constFind(name);
+        if (field == fieldIndex.constEnd())
+            field = fieldIndex.insert(name, columns.indexOf(name));
+        record->setState(field.value(), query.value(2).toInt());
     }
 }

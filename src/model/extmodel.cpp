@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QHash>
 #include <QIcon>
+#include <QSqlField>
 #include <QSqlQuery>
 #include <QtMath>
 
@@ -35,6 +36,11 @@ QVariant ExtModel::currentUserId()
 
 void ExtModel::setTable(const QString &table)
 {
+    setTable(table, nullptr);
+}
+
+void ExtModel::setTable(const QString &table, QSqlQuery *rows)
+{
     tableName = table;
     // Only a whole number stands unquoted in the statement; without one it is malformed and
     // yields no columns.
@@ -43,6 +49,7 @@ void ExtModel::setTable(const QString &table)
     const QString name = SqlHelper::identifier(table);
     QSqlQuery result;
     // Prepared, because a direct exec() trims the final blank off the text.
+    result.setForwardOnly(true);
     result.prepare("(SELECT t.* from " + name +
                    " t ,groups_users gu  WHERE t.group_id = gu.group_id AND gu.user_id=" + userId +
                    ") UNION (SELECT t.* from " + name +
@@ -51,6 +58,8 @@ void ExtModel::setTable(const QString &table)
     query = result.lastQuery();
     columnRecord.setValues(result.record());
     auditTrail = ExtAuditTrail::isKept();
+    if (rows)
+        *rows = result;
 }
 
 ExtRecord &ExtModel::record()
@@ -85,13 +94,33 @@ void ExtModel::reportProgress(int done, int total)
 
 bool ExtModel::select()
 {
-    QList<ExtRecord *> loaded;
     QSqlQuery result;
     result.setForwardOnly(true);
-    if (!query.isEmpty() && result.exec(query)) {
+    if (!query.isEmpty())
+        result.exec(query);
+    return selectFrom(result);
+}
+
+bool ExtModel::selectFrom(QSqlQuery &result)
+{
+    QList<ExtRecord *> loaded;
+    if (result.isActive() && result.isSelect()) {
+        // Every row starts from one copy, whose maps the rows share until they change, and
+        // keeps its fields when the result has the same columns: only the values are per row.
+        const ExtRecord pattern(columnRecord);
+        const QSqlRecord columns = result.record();
+        bool sameColumns = columns.count() == pattern.count();
+        for (int i = 0; sameColumns && i < columns.count(); ++i)
+            sameColumns = columns.fieldName(i) == pattern.fieldName(i) &&
+                          columns.field(i).metaType() == pattern.field(i).metaType();
         while (result.next()) {
-            auto *row = new ExtRecord(columnRecord);
-            row->setValues(result.record());
+            auto *row = new ExtRecord(pattern);
+            if (sameColumns) {
+                for (int i = 0; i < columns.count(); ++i)
+                    row->setValue(i, result.value(i));
+            } else {
+                row->setValues(result.record());
+            }
             loaded << row;
         }
     }

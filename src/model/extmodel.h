@@ -10,6 +10,8 @@
 
 // The rows of one table that the logged-in user may see, with their review metadata. Changes
 // stay in memory as flags on the rows until save() writes them and reloads.
+class QSqlQuery;
+
 class ExtModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -62,6 +64,12 @@ public:
 signals:
     void progress(int percent);
     void messageChanged(QString message);
+
+protected:
+    // setTable() that hands out the executed statement with its rows, and select() from such
+    // a statement: a load that selects right after setting the table sends it once.
+    void setTable(const QString &table, QSqlQuery *rows);
+    bool selectFrom(QSqlQuery &rows);
 
 private:
     static QVariant currentUserId();

@@ -8,6 +8,8 @@
 
 #include "db/sqlhelper.h"
 
+#include <algorithm>
+
 ExtRecord::ExtRecord()
     : marked(false)
     , deleted(false)
@@ -25,11 +27,36 @@ ExtRecord::ExtRecord(const ExtRecord &other)
     , dirty(false)
     , loaded(other.loaded)
 {
-    for (int i = 0; i < other.count(); ++i) {
-        states.insert(i, other.state(i));
-        relations.insert(i, other.relation(i));
-        displayValues.insert(i, other.displayValue(i));
-        labels.insert(i, other.label(i));
+    // A map that already holds exactly the entries the copy would build is shared, not
+    // rebuilt: the rows of a load then share one set of maps until one of them changes.
+    const int count = other.count();
+    auto complete = [count](const auto &map) {
+        return map.size() == count &&
+               (count == 0 || (map.firstKey() == 0 && map.lastKey() == count - 1));
+    };
+    const bool shareStates = complete(other.states);
+    const bool shareRelations = complete(other.relations);
+    const bool shareDisplayValues = complete(other.displayValues);
+    const bool shareLabels = complete(other.labels) &&
+                             std::none_of(other.labels.cbegin(), other.labels.cend(),
+                                          [](const QString &label) { return label.isEmpty(); });
+    if (shareStates)
+        states = other.states;
+    if (shareRelations)
+        relations = other.relations;
+    if (shareDisplayValues)
+        displayValues = other.displayValues;
+    if (shareLabels)
+        labels = other.labels;
+    for (int i = 0; i < count; ++i) {
+        if (!shareStates)
+            states.insert(i, other.state(i));
+        if (!shareRelations)
+            relations.insert(i, other.relation(i));
+        if (!shareDisplayValues)
+            displayValues.insert(i, other.displayValue(i));
+        if (!shareLabels)
+            labels.insert(i, other.label(i));
     }
 }
 

@@ -47,6 +47,20 @@ ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId)
     , userId(userId)
 {}
 
+// Metadata rows are always new (the old ones were just deleted), so they are inserted without
+// looking for an existing row first.
+bool ExtRecordStore::insertRows(const QString &table, QList<QSqlRecord> &rows,
+                                const QString &failure, const QStringList &successes)
+{
+    if (!SqlHelper::insert(table, rows)) {
+        qDebug().noquote() << failure + lastErrorText();
+        return false;
+    }
+    for (const QString &success : successes)
+        qDebug().noquote() << success;
+    return true;
+}
+
 bool ExtRecordStore::save(ExtRecord &record)
 {
     ExtRecord written = record;
@@ -108,31 +122,41 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     meta.setValue("modified", record.modified);
     meta.setValue("created_user_id", record.createdUserId);
     meta.setValue("modified_user_id", userId);
-    QVariant extId;
-    if (!saveRow("ext_records", meta, &extId, "cannot save in ext_records ", "ext_record saved..."))
+    QList<QSqlRecord> metaRows = {meta};
+    if (!insertRows("ext_records", metaRows, "cannot save in ext_records ",
+                    {"ext_record saved..."}))
         return false;
+    const QVariant extId = metaRows.first().value("id");
 
     if (record.marked) {
         QSqlRecord monitoring = blankRecord("ext_records_monitorings");
         monitoring.setValue("ext_record_id", extId);
         monitoring.setValue("user_id", userId);
-        if (!saveRow("ext_records_monitorings", monitoring, nullptr, "cannot save in monitorings ",
-                     "monitoring saved..."))
+        QList<QSqlRecord> monitorings = {monitoring};
+        if (!insertRows("ext_records_monitorings", monitorings, "cannot save in monitorings ",
+                        {"monitoring saved..."}))
             return false;
     }
 
+    // All states of the row in one statement.
+    QList<QSqlRecord> fields;
+    QStringList saved;
+    QSqlRecord blankField;
     for (int f = 0; f < record.count(); ++f) {
         const int state = record.state(record.fieldName(f));
         if (state == 0)
             continue;
-        QSqlRecord field = blankRecord("ext_records_fields");
+        if (blankField.isEmpty())
+            blankField = blankRecord("ext_records_fields");
+        QSqlRecord field = blankField;
         field.setValue("ext_record_id", extId);
         field.setValue("field_name", record.fieldName(f));
         field.setValue("state", state);
-        if (!saveRow("ext_records_fields", field, nullptr, "cannot save in ext_records ",
-                     record.fieldName(f) + " saved..."))
-            return false;
+        fields << field;
+        saved << record.fieldName(f) + " saved...";
     }
+    if (!insertRows("ext_records_fields", fields, "cannot save in ext_records ", saved))
+        return false;
     return !auditTrail ||
            ExtAuditTrail(tableName, userId).write(rowId, ExtAuditTrail::changes(record));
 }

@@ -1,10 +1,11 @@
 #pragma once
 
+#include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 class ExtRecord;
-class QSqlRecord;
 
 // Writes and deletes one data row together with its review metadata, for one table and user.
 // Each row's work is one transaction: a failure leaves the row and its metadata as they were.
@@ -29,4 +30,6 @@ private:
     bool removeRow(int tableId, const ExtRecord *record);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
                  const QString &success);
+    bool insertRows(const QString &table, QList<QSqlRecord> &rows, const QString &failure,
+                    const QStringList &successes);
 };
