@@ -118,8 +118,9 @@ bool BenchData::createTable(const QString &table, int visibleRows, QString *erro
     for (const QString &statement : statements)
         if (!exec(statement, error))
             return false;
-    return exec("ANALYZE TABLE " + table + ", ext_records, ext_records_fields, "
-                "ext_records_monitorings",
+    return exec("ANALYZE TABLE " + table +
+                    ", ext_records, ext_records_fields, "
+                    "ext_records_monitorings",
                 error);
 }
 

@@ -146,9 +146,9 @@ bool BenchRunner::floorLoad(int rows, double *ms, QString *error)
             Floor::Table table;
             QElapsedTimer timer;
             timer.start();
-            const bool ok = Floor::load(tableFor(rows), BenchData::benchUser,
-                                        benchRelations(tableColumns(tableFor(rows))), &table,
-                                        error);
+            const bool ok =
+                Floor::load(tableFor(rows), BenchData::benchUser,
+                            benchRelations(tableColumns(tableFor(rows))), &table, error);
             *time = elapsedMs(timer);
             if (ok && table.rows.size() != rows) {
                 *error = QString("floor load of %1 gave %2 rows").arg(rows).arg(table.rows.size());
@@ -312,7 +312,8 @@ bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs
             }
             QElapsedTimer timer;
             timer.start();
-            const bool ok = Floor::save(table, BenchData::benchUser, loaded.columns, changed, error);
+            const bool ok =
+                Floor::save(table, BenchData::benchUser, loaded.columns, changed, error);
             *time = elapsedMs(timer);
             return ok;
         },
@@ -331,8 +332,8 @@ void BenchRunner::ratio(const QString &name, double value)
 
 bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
 {
-    double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0, saveMs = 0,
-           saveReload = 0, saveCommits = 0, saveFloor = 0;
+    double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0, saveMs = 0, saveReload = 0,
+           saveCommits = 0, saveFloor = 0;
     if (!floorLoad(rows, &floor, error) || !loadFigures(rows, &load, &memory, error) ||
         !referenceLoad(rows, &reference, error) || !editor(rows, &editorMs, error))
         return false;

@@ -17,8 +17,8 @@ bool run(QSqlQuery &query, const QString &statement, QString *error)
 }
 } // namespace
 
-bool Floor::load(const QString &table, int userId, const QList<Relation> &relations,
-                 Table *result, QString *error)
+bool Floor::load(const QString &table, int userId, const QList<Relation> &relations, Table *result,
+                 QString *error)
 {
     const QString user = QString::number(userId);
     QSqlQuery query;
@@ -94,7 +94,8 @@ bool Floor::load(const QString &table, int userId, const QList<Relation> &relati
         while (query.next())
             display.insert(query.value(0).toString(), query.value(1));
         for (Row &row : result->rows)
-            row.displayValues[relation.field] = display.value(row.values.at(relation.field).toString());
+            row.displayValues[relation.field] =
+                display.value(row.values.at(relation.field).toString());
     }
     return true;
 }
@@ -202,8 +203,10 @@ bool Floor::commits(const QString &table, const QVector<qlonglong> &ids, QString
             *error = db.lastError().text();
             return false;
         }
-        if (!run(query, "UPDATE " + table + " SET quantity = quantity ^ 1 WHERE id=" +
-                            QString::number(id), error) || !db.commit()) {
+        if (!run(query,
+                 "UPDATE " + table + " SET quantity = quantity ^ 1 WHERE id=" + QString::number(id),
+                 error) ||
+            !db.commit()) {
             db.rollback();
             return false;
         }
