@@ -1,0 +1,193 @@
+#include "stresscheck.h"
+
+#include <QSet>
+
+#include "stressconfig.h"
+#include "stresssetup.h"
+#include "stresssnapshot.h"
+
+bool StressCheck::run(const StressConfig &config, QSqlDatabase db, QString *error)
+{
+    QStringList journals = {config.setupJournalPath()};
+    for (int i = 0; i < config.workers; ++i)
+        journals << config.journalPath(i);
+    for (const QString &path : journals)
+        if (!StressJournal::read(path, &rows, &events, error))
+            return false;
+    const int setupRows = StressSetup::initialRows;
+    for (int i = 0; i < rows.size(); ++i) {
+        const StressJournal::Row &row = std::as_const(rows).at(i);
+        if (row.kind == "delete") {
+            deletions[row.origin] << &row;
+            if (row.result == "saved")
+                ++rowsDeleted;
+            continue;
+        }
+        byToken.insert(row.token, &row);
+        // The rows of the start are journalled as saved too, but no worker saved them.
+        if (i < setupRows)
+            continue;
+        if (row.result == "saved")
+            ++rowsSaved;
+        else
+            ++rowsFailed;
+    }
+
+    StressSnapshot snapshot;
+    if (!snapshot.read(db, error))
+        return false;
+    rowsAtEnd = snapshot.rows.size();
+    metaOfNoRow = snapshot.metaOfNoRow;
+    detachedMeta = snapshot.detachedMetaRows;
+    checkRows(snapshot);
+    checkSaves();
+    return true;
+}
+
+QList<const StressJournal::Row *> StressCheck::chain(const QString &token) const
+{
+    QList<const StressJournal::Row *> links;
+    QSet<QString> seen;
+    for (QString at = token; !at.isEmpty() && !seen.contains(at);) {
+        seen.insert(at);
+        const StressJournal::Row *row = byToken.value(at);
+        if (!row)
+            break;
+        links << row;
+        at = row->base;
+    }
+    return links;
+}
+
+void StressCheck::checkRows(const StressSnapshot &snapshot)
+{
+    QSet<QString> origins;
+    for (const StressSnapshot::DataRow &data : snapshot.rows) {
+        if (origins.contains(data.origin)) {
+            ++duplicateRows;
+            continue;
+        }
+        origins.insert(data.origin);
+        const QList<StressSnapshot::Meta> metas = snapshot.meta.value(data.id);
+        if (metas.size() > 1)
+            ++rowsWithTwoMeta;
+        const QList<const StressJournal::Row *> links = chain(data.token);
+        QSet<QString> &tokens = chains[data.origin];
+        for (const StressJournal::Row *link : links) {
+            tokens.insert(link->token);
+            if (link->result != "saved")
+                ++failedButWritten;
+        }
+        if (links.isEmpty()) {
+            ++rowsOfNoSave;
+            continue;
+        }
+        if (metas.isEmpty()) {
+            ++rowsWithoutMeta;
+            continue;
+        }
+        const StressJournal::Row &last = *links.first();
+        const StressSnapshot::Meta &meta = metas.first();
+        bool foreign = meta.createdUser != data.creator || meta.modifiedUser != data.lastUser ||
+                       meta.modifiedUser != last.user;
+
+        // The states the last save wrote must all be there, and no others.
+        QMap<QString, int> expected;
+        for (const QString &part : last.states.split(',', Qt::SkipEmptyParts))
+            expected.insert(part.section('=', 0, 0), part.section('=', 1).toInt());
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
+            if (meta.states.value(it.key(), 0) != it.value()) {
+                ++statesLost;
+                break;
+            }
+        }
+        for (auto it = meta.states.cbegin(); it != meta.states.cend(); ++it)
+            foreign = foreign || (it.value() != 0 && !expected.contains(it.key()));
+
+        // A save keeps only its own user's mark; an earlier saver's mark is removed by it.
+        QSet<int> others = meta.markedBy;
+        others.remove(last.user);
+        foreign = foreign || !others.isEmpty();
+        if (last.marked != meta.markedBy.contains(last.user)) {
+            if (last.marked)
+                ++marksLost;
+            else
+                foreign = true;
+        }
+        if (foreign)
+            ++metaOfAnotherRow;
+        QSet<int> users = {last.user};
+        for (const StressJournal::Row *link : links) {
+            if (!users.contains(link->user) && link->marked)
+                ++marksRemovedByOthers;
+            users.insert(link->user);
+        }
+    }
+}
+
+void StressCheck::checkSaves()
+{
+    QSet<QString> missing;
+    for (const StressJournal::Row &row : std::as_const(rows)) {
+        if (row.result != "saved")
+            continue;
+        const bool present = chains.contains(row.origin);
+        if (row.kind == "delete") {
+            if (present)
+                ++deletedRowsBack;
+            continue;
+        }
+        if (!present) {
+            // A row reported saved may only be gone when its deletion was asked for.
+            if (!deletions.contains(row.origin))
+                missing.insert(row.origin);
+            continue;
+        }
+        if (chains.value(row.origin).contains(row.token))
+            continue;
+        const StressJournal::Row *base = byToken.value(row.base);
+        if (row.states != (base ? base->states : QString()))
+            ++statesLost;
+        else
+            ++changesLost;
+    }
+    savedRowsMissing = missing.size();
+}
+
+QList<QPair<QString, int>> StressCheck::figures() const
+{
+    return {
+        {"saves done", events.value("save ok")},
+        {"saves reported failed", events.value("save failed")},
+        {"rows saved", rowsSaved},
+        {"rows reported failed", rowsFailed},
+        {"rows deleted", rowsDeleted},
+        {"conflicts retried", events.value("retry")},
+        {"loads failed", events.value("load failed")},
+        {"logins", events.value("login")},
+        {"rows at the end", rowsAtEnd},
+        {"rows written by a save reported failed", failedButWritten},
+        {"marks removed by another user's save", marksRemovedByOthers},
+        {"violation: metadata of no row", metaOfNoRow},
+        {"violation: metadata rows of no ext_records row", detachedMeta},
+        {"violation: rows with two metadata rows", rowsWithTwoMeta},
+        {"violation: rows without metadata", rowsWithoutMeta},
+        {"violation: metadata of another row", metaOfAnotherRow},
+        {"violation: duplicate rows", duplicateRows},
+        {"violation: rows of no save", rowsOfNoSave},
+        {"violation: saved rows missing", savedRowsMissing},
+        {"violation: deleted rows back", deletedRowsBack},
+        {"violation: field states lost", statesLost},
+        {"violation: saved changes lost", changesLost},
+        {"violation: marks lost", marksLost},
+    };
+}
+
+int StressCheck::violations() const
+{
+    int total = 0;
+    for (const auto &[name, value] : figures())
+        if (name.startsWith("violation: "))
+            total += value;
+    return total;
+}
