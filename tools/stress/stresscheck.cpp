@@ -44,6 +44,11 @@ bool StressCheck::run(const StressConfig &config, QSqlDatabase db, QString *erro
     return true;
 }
 
+void StressCheck::note(const QString &what, const QString &origin, const QString &detail)
+{
+    notes << what + ": row " + origin + ", " + detail;
+}
+
 QList<const StressJournal::Row *> StressCheck::chain(const QString &token) const
 {
     QList<const StressJournal::Row *> links;
@@ -65,6 +70,7 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
     for (const StressSnapshot::DataRow &data : snapshot.rows) {
         if (origins.contains(data.origin)) {
             ++duplicateRows;
+            note("duplicate row", data.origin, QString("id %1").arg(data.id));
             continue;
         }
         origins.insert(data.origin);
@@ -80,10 +86,12 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
         }
         if (links.isEmpty()) {
             ++rowsOfNoSave;
+            note("row of no save", data.origin, "token " + data.token);
             continue;
         }
         if (metas.isEmpty()) {
             ++rowsWithoutMeta;
+            note("row without metadata", data.origin, QString("id %1").arg(data.id));
             continue;
         }
         const StressJournal::Row &last = *links.first();
@@ -98,6 +106,8 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
             if (meta.states.value(it.key(), 0) != it.value()) {
                 ++statesLost;
+                note("field state lost", data.origin, "last save " + last.token + " wrote " +
+                     last.states + ", the database holds " + StressJournal::statesText(meta.states));
                 break;
             }
         }
@@ -109,13 +119,18 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
         others.remove(last.user);
         foreign = foreign || !others.isEmpty();
         if (last.marked != meta.markedBy.contains(last.user)) {
-            if (last.marked)
+            if (last.marked) {
                 ++marksLost;
+                note("mark lost", data.origin, "last save " + last.token);
+            }
             else
                 foreign = true;
         }
-        if (foreign)
+        if (foreign) {
             ++metaOfAnotherRow;
+            note("metadata of another row", data.origin,
+                 QString("id %1, last save %2").arg(data.id).arg(last.token));
+        }
         QSet<int> users = {last.user};
         for (const StressJournal::Row *link : links) {
             if (!users.contains(link->user) && link->marked)
@@ -133,23 +148,27 @@ void StressCheck::checkSaves()
             continue;
         const bool present = chains.contains(row.origin);
         if (row.kind == "delete") {
-            if (present)
+            if (present) {
                 ++deletedRowsBack;
+                note("deleted row back", row.origin, "deleted from " + row.base);
+            }
             continue;
         }
         if (!present) {
             // A row reported saved may only be gone when its deletion was asked for.
-            if (!deletions.contains(row.origin))
+            if (!deletions.contains(row.origin) && !missing.contains(row.origin)) {
                 missing.insert(row.origin);
+                note("saved row missing", row.origin, "saved as " + row.token);
+            }
             continue;
         }
         if (chains.value(row.origin).contains(row.token))
             continue;
         const StressJournal::Row *base = byToken.value(row.base);
-        if (row.states != (base ? base->states : QString()))
-            ++statesLost;
-        else
-            ++changesLost;
+        const bool stateChanged = row.states != (base ? base->states : QString());
+        ++(stateChanged ? statesLost : changesLost);
+        note(stateChanged ? "field state lost" : "saved change lost", row.origin,
+             "save " + row.token + " from " + row.base + " is not on the row's chain");
     }
     savedRowsMissing = missing.size();
 }

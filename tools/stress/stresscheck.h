@@ -5,6 +5,7 @@
 #include <QPair>
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 #include "stressjournal.h"
 
@@ -43,11 +44,14 @@ public:
     int marksLost = 0;
     int deletedRowsBack = 0;
     int rowsOfNoSave = 0;
+    // One line per violation found, naming the row.
+    QStringList notes;
 
 private:
     void checkRows(const StressSnapshot &snapshot);
     void checkSaves();
     QList<const StressJournal::Row *> chain(const QString &token) const;
+    void note(const QString &what, const QString &origin, const QString &detail);
 
     QList<StressJournal::Row> rows;
     QHash<QString, const StressJournal::Row *> byToken;

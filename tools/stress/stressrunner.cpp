@@ -98,6 +98,9 @@ int StressRunner::run()
         err << "stress: check failed: " << error << "\n";
         return 2;
     }
+    for (const QString &note : std::as_const(check.notes))
+        err << "stress: " << note << "\n";
+    err.flush();
     for (const auto &[name, value] : check.figures())
         out << name << " " << value << "\n";
     const int violations = check.violations();
