@@ -20,7 +20,7 @@ int retryLines = 0;
 void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtDebugMsg || type == QtInfoMsg) {
-        if (message.contains("retry", Qt::CaseInsensitive))
+        if (message.startsWith("retrying "))
             ++retryLines;
         return;
     }
