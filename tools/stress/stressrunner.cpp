@@ -98,15 +98,9 @@ int StressRunner::run()
         err << "stress: check failed: " << error << "\n";
         return 2;
     }
+    const int violations = check.violations();
     for (const QString &note : std::as_const(check.notes))
         err << "stress: " << note << "\n";
-    err.flush();
-    for (const auto &[name, value] : check.figures())
-        out << name << " " << value << "\n";
-    const int violations = check.violations();
-    out << "violations " << violations << "\n";
-    out.flush();
-
     if (violations > 0 || !runOk) {
         // Kept for a look at what went wrong.
         if (temporary)
@@ -116,6 +110,11 @@ int StressRunner::run()
     } else if (config.testServer) {
         StressSetup::exec(db, "DROP DATABASE `" + config.database + "`", &error);
     }
+    err.flush();
+    for (const auto &[name, value] : check.figures())
+        out << name << " " << value << "\n";
+    out << "violations " << violations << "\n";
+    out.flush();
     db.close();
     if (!runOk)
         return 2;
