@@ -69,7 +69,7 @@ bool StressSetup::fill(const StressConfig &config, QSqlDatabase db, QString *err
         "INSERT INTO groups (id, name) VALUES " + groupRows.join(", "),
         "INSERT INTO groups_users (group_id, user_id) VALUES " + memberships.join(", "),
         "CREATE TABLE " + table +
-            " (id INT NOT NULL, group_id INT NULL, origin VARCHAR(40) NOT NULL, "
+            " (id INT NOT NULL AUTO_INCREMENT, group_id INT NULL, origin VARCHAR(40) NOT NULL, "
             "token VARCHAR(40) NOT NULL, creator INT NOT NULL, last_user INT NOT NULL, "
             "name VARCHAR(64) NULL, amount INT NULL, note VARCHAR(255) NULL, due DATE NULL, "
             "PRIMARY KEY (id), KEY (group_id), KEY (origin)) "
