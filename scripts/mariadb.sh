@@ -9,6 +9,10 @@
 #   mariadb_sql [ARG...]             the mariadb client as administrator, over the socket
 #   mariadb_run_client CMD [ARG...]  run a client of the server; its status is returned
 #   mariadb_stop
+#   mariadb_keep                     set the running server aside, so that another one can be
+#                                    started; it is stopped with the others at exit
+#   mariadb_stop_all                 the current server and every one set aside
+#   mariadb_stop_pid PID             a server by pid: TERM, and KILL when it does not end
 #
 # After a start: MARIADB_DIR, MARIADB_PORT, MARIADB_PID, MARIADB_SOCKET, and MARIADB_FRESH=1
 # when the data folder was created by this start. Clients connect over TCP to 127.0.0.1 as
@@ -26,9 +30,13 @@ MARIADB_FRESH=
 MARIADB_TEMP_DIR=
 MARIADB_CLIENT_PID=
 MARIADB_EXIT_HOOK=
+MARIADB_KEPT_PIDS=()
+MARIADB_KEPT_TEMP_DIRS=()
 
 # The server's administrator is the operating system user, through the unix socket.
 MARIADB_ADMIN=$(id -un)
+# The account the server runs as; the data folder must then be that account's.
+MARIADB_SERVER_USER=${MARIADB_SERVER_USER:-$MARIADB_ADMIN}
 
 mariadb_fail()
 {
@@ -64,7 +72,7 @@ mariadb_install()
     # Installed beside and renamed, so that an interrupted install never passes for a
     # data folder on the next start.
     rm -rf "$data.new"
-    if ! mariadb-install-db --no-defaults --datadir="$data.new" --user="$MARIADB_ADMIN" \
+    if ! mariadb-install-db --no-defaults --datadir="$data.new" --user="$MARIADB_SERVER_USER" \
         --auth-root-authentication-method=socket --auth-root-socket-user="$MARIADB_ADMIN" \
         --skip-test-db --skip-name-resolve >"$MARIADB_DIR/install.log" 2>&1; then
         tail -n 20 "$MARIADB_DIR/install.log" >&2
@@ -140,7 +148,7 @@ mariadb_start()
         touch "$log"
         from=$(($(wc -l <"$log") + 1))
         rm -f "$MARIADB_SOCKET"
-        mariadbd --no-defaults --user="$MARIADB_ADMIN" --datadir="$MARIADB_DIR/data" \
+        mariadbd --no-defaults --user="$MARIADB_SERVER_USER" --datadir="$MARIADB_DIR/data" \
             --bind-address=127.0.0.1 --port="$MARIADB_PORT" --socket="$MARIADB_SOCKET" \
             --pid-file="$MARIADB_DIR/mysqld.pid" --skip-name-resolve "$@" \
             </dev/null >>"$log" 2>&1 &
@@ -189,26 +197,53 @@ mariadb_run_client()
     return "$status"
 }
 
+mariadb_stop_pid()
+{
+    local pid=$1 tries
+    if kill -TERM "$pid" 2>/dev/null; then
+        for tries in $(seq 1 300); do
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -KILL "$pid" 2>/dev/null; then
+            echo "mariadb: server $pid did not stop in time and was killed" >&2
+        fi
+    fi
+    wait "$pid" 2>/dev/null || true
+}
+
 mariadb_stop()
 {
     if [ -n "$MARIADB_PID" ]; then
-        local pid=$MARIADB_PID tries
+        local pid=$MARIADB_PID
         MARIADB_PID=
-        if kill -TERM "$pid" 2>/dev/null; then
-            for tries in $(seq 1 300); do
-                kill -0 "$pid" 2>/dev/null || break
-                sleep 0.1
-            done
-            if kill -KILL "$pid" 2>/dev/null; then
-                echo "mariadb: server $pid did not stop in time and was killed" >&2
-            fi
-        fi
-        wait "$pid" 2>/dev/null || true
+        mariadb_stop_pid "$pid"
     fi
     if [ -n "$MARIADB_TEMP_DIR" ]; then
         rm -rf "$MARIADB_TEMP_DIR"
         MARIADB_TEMP_DIR=
     fi
+}
+
+mariadb_keep()
+{
+    MARIADB_KEPT_PIDS+=("$MARIADB_PID")
+    MARIADB_KEPT_TEMP_DIRS+=("$MARIADB_TEMP_DIR")
+    MARIADB_PID=
+    MARIADB_TEMP_DIR=
+}
+
+# The last one set aside first: in a cluster the first node stops last.
+mariadb_stop_all()
+{
+    mariadb_stop
+    local i
+    for ((i = ${#MARIADB_KEPT_PIDS[@]} - 1; i >= 0; i--)); do
+        [ -z "${MARIADB_KEPT_PIDS[i]}" ] || mariadb_stop_pid "${MARIADB_KEPT_PIDS[i]}"
+        [ -z "${MARIADB_KEPT_TEMP_DIRS[i]}" ] || rm -rf "${MARIADB_KEPT_TEMP_DIRS[i]}"
+    done
+    MARIADB_KEPT_PIDS=()
+    MARIADB_KEPT_TEMP_DIRS=()
 }
 
 mariadb_at_exit()
@@ -219,7 +254,7 @@ mariadb_at_exit()
         MARIADB_CLIENT_PID=
     fi
     [ -z "$MARIADB_EXIT_HOOK" ] || "$MARIADB_EXIT_HOOK" || true
-    mariadb_stop
+    mariadb_stop_all
 }
 
 mariadb_stop_on_exit()
