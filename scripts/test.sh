@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything into build/ (Debug) and runs the tests against a throwaway private
 # MariaDB. Arguments go to ctest: scripts/test.sh -R tst_sqlhelper runs one test.
-# With STAVIMOR_TEST_DB_HOST set, the tests use that server (and the other
-# STAVIMOR_TEST_DB_* variables) instead of starting one.
+# With STAVIMOR_DB_NODES set (host:port,... as scripts/cluster.sh sets it), the tests use
+# node STAVIMOR_TEST_DB_NODE of them (default 1); with STAVIMOR_TEST_DB_HOST set, that server
+# (and the other STAVIMOR_TEST_DB_* variables); otherwise a server of their own.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -12,14 +13,36 @@ source "$root/scripts/build.sh"
 stavimor_deps
 stavimor_build
 
-if [ -z "${STAVIMOR_TEST_DB_HOST:-}" ]; then
+# Tests read what the server received from its general log, which every test run fills:
+# an indexed MyISAM table keeps those reads quick however long the log grows. The log is the
+# node's own, also in a cluster, which replicates neither the log nor this change.
+index_general_log()
+{
+    "$@" -e "SET GLOBAL general_log=0;
+             ALTER TABLE mysql.general_log ENGINE=MyISAM;
+             ALTER TABLE mysql.general_log ADD INDEX by_time (event_time);"
+}
+
+if [ -n "${STAVIMOR_DB_NODES:-}" ]; then
+    IFS=, read -r -a nodes <<<"$STAVIMOR_DB_NODES"
+    node=${nodes[${STAVIMOR_TEST_DB_NODE:-1} - 1]:-}
+    if [ -z "$node" ]; then
+        echo "test: no node ${STAVIMOR_TEST_DB_NODE:-1} in $STAVIMOR_DB_NODES" >&2
+        exit 2
+    fi
+    export STAVIMOR_TEST_DB_HOST=${node%:*}
+    export STAVIMOR_TEST_DB_PORT=${node##*:}
+    export STAVIMOR_TEST_DB_USER=$MARIADB_USER
+    export STAVIMOR_TEST_DB_PASSWORD=$MARIADB_PASSWORD
+    client=(mariadb --no-defaults --protocol=tcp -h "$STAVIMOR_TEST_DB_HOST"
+        -P "$STAVIMOR_TEST_DB_PORT" -u"$MARIADB_USER" -p"$MARIADB_PASSWORD")
+    engine=$("${client[@]}" -N -e "SELECT ENGINE FROM information_schema.TABLES
+                                     WHERE TABLE_SCHEMA='mysql' AND TABLE_NAME='general_log'")
+    [ "$engine" = MyISAM ] || index_general_log "${client[@]}"
+elif [ -z "${STAVIMOR_TEST_DB_HOST:-}" ]; then
     mariadb_stop_on_exit
     mariadb_start_temp
-    # Tests read what the server received from its general log, which every test run fills:
-    # an indexed MyISAM table keeps those reads quick however long the log grows.
-    mariadb_sql -e "SET GLOBAL general_log=0;
-                    ALTER TABLE mysql.general_log ENGINE=MyISAM;
-                    ALTER TABLE mysql.general_log ADD INDEX by_time (event_time);"
+    index_general_log mariadb_sql
     export STAVIMOR_TEST_DB_HOST=127.0.0.1
     export STAVIMOR_TEST_DB_PORT=$MARIADB_PORT
     export STAVIMOR_TEST_DB_USER=$MARIADB_USER
