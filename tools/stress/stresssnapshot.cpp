@@ -37,10 +37,12 @@ bool StressSnapshot::read(QSqlDatabase db, QString *error)
         ids.insert(row.id);
     }
 
+    // Every metadata row of the database: the table is the only one the workers write, so a
+    // row naming another table, or none, belongs to no row either.
     if (!run(query,
-             "SELECT id, table_id, created_user_id, modified_user_id FROM ext_records "
-             "WHERE table_name = '" +
-                 table + "' ORDER BY id",
+             "SELECT id, table_id, created_user_id, modified_user_id, "
+             "table_name <=> '" +
+                 table + "' FROM ext_records ORDER BY id",
              error))
         return false;
     QHash<qlonglong, Meta *> byId;
@@ -52,8 +54,10 @@ bool StressSnapshot::read(QSqlDatabase db, QString *error)
         entry.tableId = query.value(1).toLongLong();
         entry.createdUser = query.value(2).toInt();
         entry.modifiedUser = query.value(3).toInt();
-        if (!ids.contains(entry.tableId))
+        if (!query.value(4).toBool() || !ids.contains(entry.tableId)) {
             ++metaOfNoRow;
+            continue;
+        }
         all << entry;
     }
     for (const Meta &entry : all)
@@ -62,7 +66,6 @@ bool StressSnapshot::read(QSqlDatabase db, QString *error)
         for (Meta &entry : list)
             byId.insert(entry.id, &entry);
 
-    // Every metadata row of the database: the table is the only one the workers write.
     detachedMetaRows = 0;
     if (!run(query, "SELECT ext_record_id, field_name, state FROM ext_records_fields", error))
         return false;

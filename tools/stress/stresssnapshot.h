@@ -35,6 +35,8 @@ public:
     QList<DataRow> rows;
     // ext_records rows of the table by table_id, in id order.
     QHash<qlonglong, QList<Meta>> meta;
-    int metaOfNoRow = 0;       // ext_records rows of the table whose table_id names no row
-    int detachedMetaRows = 0; // field states and marks whose ext_record_id names no ext_records row
+    // ext_records rows that name no row of the table (another table, none, or no such id)
+    int metaOfNoRow = 0;
+    // field states and marks whose ext_record_id names none of the table's ext_records rows
+    int detachedMetaRows = 0;
 };
