@@ -184,6 +184,7 @@ QList<QPair<QString, int>> StressCheck::figures() const
         {"conflicts retried", events.value("retry")},
         {"loads failed", events.value("load failed")},
         {"logins", events.value("login")},
+        {"logins failed", events.value("login failed")},
         {"rows at the end", rowsAtEnd},
         {"rows written by a save reported failed", failedButWritten},
         {"marks removed by another user's save", marksRemovedByOthers},

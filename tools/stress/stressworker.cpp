@@ -234,9 +234,15 @@ void StressWorker::journalSave(ExtXmlModel &model, QList<Pending> &pending, bool
 int StressWorker::run()
 {
     QString error;
-    if (!journal.open(&error) || !login(&error)) {
+    if (!journal.open(&error)) {
         QTextStream(stderr) << "worker " << config.worker + 1 << ": " << error << "\n";
         return 1;
+    }
+    // A workstation whose server is down logs in to another one.
+    if (!login(&error)) {
+        journal.event("login failed", error);
+        if (!loginAgain())
+            return 1;
     }
     ExtXmlModel model(config.schemaPath());
     for (iteration = 1; iteration <= config.iterations; ++iteration) {
