@@ -11,6 +11,7 @@
 # Without arguments it reports the nodes and waits until interrupted.
 # STAVIMOR_CLUSTER_KILL=NODE:SECONDS kills that node (1 to 3) by SIGKILL that many seconds
 # after the command started: the command runs on, against the two nodes left.
+# STAVIMOR_CLUSTER_OPTIONS: further mariadbd options of every node (split at blanks).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -88,7 +89,7 @@ start_node()
         --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${gcomm_ports[i]};ist.recv_addr=127.0.0.1:${ist_ports[i]};gcache.size=128M" \
         --wsrep-sst-method=rsync --wsrep-sst-receive-address="127.0.0.1:${sst_ports[i]}" \
         --binlog-format=ROW --innodb-autoinc-lock-mode=2 --wsrep-slave-threads=2 \
-        "${first[@]}" || return 1
+        ${STAVIMOR_CLUSTER_OPTIONS:-} "${first[@]}" || return 1
     node_pids[i]=$MARIADB_PID
     node_ports[i]=$MARIADB_PORT
     node_sockets[i]=$MARIADB_SOCKET
