@@ -106,8 +106,9 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
         for (auto it = expected.cbegin(); it != expected.cend(); ++it) {
             if (meta.states.value(it.key(), 0) != it.value()) {
                 ++statesLost;
-                note("field state lost", data.origin, "last save " + last.token + " wrote " +
-                     last.states + ", the database holds " + StressJournal::statesText(meta.states));
+                note("field state lost", data.origin,
+                     "last save " + last.token + " wrote " + last.states + ", the database holds " +
+                         StressJournal::statesText(meta.states));
                 break;
             }
         }
@@ -122,8 +123,7 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
             if (last.marked) {
                 ++marksLost;
                 note("mark lost", data.origin, "last save " + last.token);
-            }
-            else
+            } else
                 foreign = true;
         }
         if (foreign) {

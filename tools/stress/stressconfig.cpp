@@ -32,14 +32,14 @@ void StressConfig::addOptions(QCommandLineParser &parser)
         {"m", "iterations of each worker", "M", "200"},
         {"host", "server host", "host", "127.0.0.1"},
         {"port", "server port", "port", "3306"},
-        {"nodes", "servers host:port,host:port,...; worker i starts on node i % n "
-                  "(replaces --host and --port)",
+        {"nodes",
+         "servers host:port,host:port,...; worker i starts on node i % n "
+         "(replaces --host and --port)",
          "list"},
         {"user", "database account", "user", "stavimor"},
         {"password", "password of the account", "password", "stavimor"},
         {"database", "database, replaced by the run", "name", "stavimor_stress"},
-        {"work-dir", "folder for the schema and the journals (default: a temporary one)",
-         "dir"},
+        {"work-dir", "folder for the schema and the journals (default: a temporary one)", "dir"},
         {"seed", "seed of the workers' random choices", "n", "1"},
         {"check", "only check the database and the journals of --work-dir again"},
         {"test-server", "use the server of STAVIMOR_TEST_DB_* and a database of its own, "
@@ -67,8 +67,7 @@ StressConfig StressConfig::fromParser(const QCommandLineParser &parser, QString 
         config.user = env("STAVIMOR_TEST_DB_USER", "root");
         config.password = env("STAVIMOR_TEST_DB_PASSWORD", QString());
         if (!parser.isSet("database") && config.worker < 0)
-            config.database =
-                QString("stavimor_stress_%1").arg(QCoreApplication::applicationPid());
+            config.database = QString("stavimor_stress_%1").arg(QCoreApplication::applicationPid());
     } else if (parser.isSet("nodes")) {
         if (!parseNodes(parser.value("nodes"), &config.nodes)) {
             *error = "--nodes wants host:port,host:port,...";
@@ -91,10 +90,15 @@ QStringList StressConfig::workerArguments(int index) const
     QStringList nodeList;
     for (const auto &[host, port] : nodes)
         nodeList << host + ":" + QString::number(port);
-    return {"--worker", QString::number(index), "-k", QString::number(workers), "-m",
-            QString::number(iterations), "--nodes", nodeList.join(','), "--user", user,
-            "--password", password, "--database", database, "--work-dir", workDir, "--seed",
-            QString::number(seed)};
+    return {"--worker",   QString::number(index),
+            "-k",         QString::number(workers),
+            "-m",         QString::number(iterations),
+            "--nodes",    nodeList.join(','),
+            "--user",     user,
+            "--password", password,
+            "--database", database,
+            "--work-dir", workDir,
+            "--seed",     QString::number(seed)};
 }
 
 QString StressConfig::journalPath(int index) const
