@@ -14,8 +14,9 @@ stavimor_deps
 stavimor_build
 
 # Tests read what the server received from its general log, which every test run fills:
-# an indexed MyISAM table keeps those reads quick however long the log grows. The log is the
-# node's own, also in a cluster, which replicates neither the log nor this change.
+# an indexed MyISAM table keeps those reads quick however long the log grows. In a cluster
+# each node logs only what it received (the rows are not replicated), while this change of the
+# table is replicated to every node: it is made once, when the table is not MyISAM yet.
 index_general_log()
 {
     "$@" -e "SET GLOBAL general_log=0;
