@@ -182,6 +182,7 @@ QList<QPair<QString, int>> StressCheck::figures() const
         {"rows reported failed", rowsFailed},
         {"rows deleted", rowsDeleted},
         {"conflicts retried", events.value("retry")},
+        {"rows refused as changed elsewhere", events.value("changed elsewhere")},
         {"loads failed", events.value("load failed")},
         {"logins", events.value("login")},
         {"logins failed", events.value("login failed")},

@@ -16,12 +16,15 @@
 
 namespace {
 int retryLines = 0;
+int refusalLines = 0;
 
 void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
     if (type == QtDebugMsg || type == QtInfoMsg) {
         if (message.startsWith("retrying "))
             ++retryLines;
+        else if (message.endsWith(" was changed or deleted elsewhere since it was read"))
+            ++refusalLines;
         return;
     }
     QTextStream(stderr) << message << "\n";
@@ -256,9 +259,12 @@ int StressWorker::run()
         }
         QList<Pending> pending = changeRows(model);
         retryLines = 0;
+        refusalLines = 0;
         const bool saved = model.save();
         for (int i = 0; i < retryLines; ++i)
             journal.event("retry");
+        for (int i = 0; i < refusalLines; ++i)
+            journal.event("changed elsewhere");
         journalSave(model, pending, saved);
         journal.event(saved ? "save ok" : "save failed", model.message);
         if (!saved && !connectionAlive() && !loginAgain())

@@ -20,7 +20,7 @@ public:
     // 0 when every iteration ran; 1 when the worker could not log in (again).
     int run();
 
-    // Counts the store's retry lines and keeps the program's other debug output quiet.
+    // Counts the store's retry and refusal lines and keeps the program's other debug output quiet.
     static void installMessageHandler();
 
 private:
