@@ -79,6 +79,8 @@ start_node()
     if [ "$i" -eq 0 ]; then
         first=(--wsrep-new-cluster)
     fi
+    local provider_options="gmcast.listen_addr=tcp://127.0.0.1:${gcomm_ports[i]}"
+    provider_options+=";ist.recv_addr=127.0.0.1:${ist_ports[i]};gcache.size=128M"
     local dir=$cluster_dir/node$((i + 1))
     mkdir -p "$dir"
     chown "$MARIADB_SERVER_USER" "$dir"
@@ -86,7 +88,7 @@ start_node()
         --wsrep-on=ON --wsrep-provider="$PROVIDER" --wsrep-cluster-name=stavimor \
         --wsrep-cluster-address="$address" --wsrep-node-name="node$((i + 1))" \
         --wsrep-node-address="127.0.0.1:${gcomm_ports[i]}" \
-        --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${gcomm_ports[i]};ist.recv_addr=127.0.0.1:${ist_ports[i]};gcache.size=128M" \
+        --wsrep-provider-options="$provider_options" \
         --wsrep-sst-method=rsync --wsrep-sst-receive-address="127.0.0.1:${sst_ports[i]}" \
         --binlog-format=ROW --innodb-autoinc-lock-mode=2 --wsrep-slave-threads=2 \
         ${STAVIMOR_CLUSTER_OPTIONS:-} "${first[@]}" || return 1
