@@ -249,15 +249,9 @@ void ConcurrentSaveTest::lockedRowIsRetried()
     // Another workstation holds the row locked inside its transaction for a while.
     QSemaphore locked;
     QString otherError;
-    const QString dbName = db.name();
     QThread *other = QThread::create([&] {
         {
-            QSqlDatabase connection = QSqlDatabase::addDatabase("QMYSQL", "holder");
-            connection.setHostName(TestDatabase::host());
-            connection.setPort(TestDatabase::port());
-            connection.setUserName(TestDatabase::user());
-            connection.setPassword(TestDatabase::password());
-            connection.setDatabaseName(dbName);
+            QSqlDatabase connection = db.connection("holder");
             QSqlQuery query(connection);
             if (!connection.open() || !connection.transaction() ||
                 !query.exec("SELECT * FROM tstconc WHERE id = 1 FOR UPDATE"))

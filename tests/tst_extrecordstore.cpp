@@ -389,12 +389,7 @@ void ExtRecordStoreTest::concurrentMetadataRowKeepsPairing()
     const QString dbName = db.name();
     QThread *other = QThread::create([&] {
         {
-            QSqlDatabase connection = QSqlDatabase::addDatabase("QMYSQL", "other-workstation");
-            connection.setHostName(TestDatabase::host());
-            connection.setPort(TestDatabase::port());
-            connection.setUserName(TestDatabase::user());
-            connection.setPassword(TestDatabase::password());
-            connection.setDatabaseName(dbName);
+            QSqlDatabase connection = db.connection("other-workstation");
             QSqlQuery query(connection);
             if (!connection.open() || !query.exec("SELECT GET_LOCK('stavimor_store_pause', 60)")) {
                 otherError = connection.lastError().text();

@@ -31,6 +31,10 @@ public:
     // Writes the "database" settings group so that the program's own opening reaches this database.
     void writeConnectionSettings() const;
 
+    // A connection of another workstation to this database, registered under name in the
+    // calling thread; not yet open.
+    QSqlDatabase connection(const QString &name) const;
+
     // Runs statements on a private administrative connection to this database.
     bool exec(const QString &sql, QString *error = nullptr) const;
     bool execScript(const QString &script, QString *error = nullptr) const;
