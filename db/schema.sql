@@ -93,7 +93,7 @@ CREATE TABLE ext_records_tasks (
 
 -- The audit trail of the review data: one row per change a save makes, never changed or
 -- removed afterwards. db/add_audit.sh adds this part, from here to the end, to an older
--- database; running it again changes nothing.
+-- database, and running it again changes nothing.
 CREATE TABLE IF NOT EXISTS ext_records_audit (
     id BIGINT NOT NULL AUTO_INCREMENT,
     table_name VARCHAR(64) NOT NULL,
