@@ -25,6 +25,7 @@ private slots:
     void recordOfMissingIdHasNullColumns();
     void emptyRecordOfEmptyTable();
     void tableExistsIsCaseSensitive();
+    void bytesSurviveInsertAndUpdate();
     void hostileValuesKeepTheirMeaning_data();
     void hostileValuesKeepTheirMeaning();
     void removeByIdTakesOnlyANumber();
@@ -212,6 +213,24 @@ void SqlHelperTest::tableExistsIsCaseSensitive()
     QVERIFY(SqlHelper::tableExists("users"));
     QVERIFY(!SqlHelper::tableExists("T"));
     QVERIFY(!SqlHelper::tableExists("nosuchtable"));
+}
+
+void SqlHelperTest::bytesSurviveInsertAndUpdate()
+{
+    QString error;
+    QVERIFY2(db.exec("ALTER TABLE t ADD COLUMN picture BLOB NULL", &error), qPrintable(error));
+    QByteArray bytes;
+    for (int i = 0; i < 256; ++i)
+        bytes += char(i);
+    QSqlRecord record = SqlHelper::emptyRecord("t");
+    record.setValue("picture", bytes);
+    QVERIFY(SqlHelper::insert("t", record));
+    const QVariant id = record.value("id");
+    QCOMPARE(SqlHelper::record("t", id).value("picture").toByteArray(), bytes);
+    std::reverse(bytes.begin(), bytes.end());
+    record.setValue("picture", bytes);
+    QVERIFY(SqlHelper::update("t", record));
+    QCOMPARE(SqlHelper::record("t", id).value("picture").toByteArray(), bytes);
 }
 
 void SqlHelperTest::hostileValuesKeepTheirMeaning_data()

@@ -93,6 +93,9 @@ QString SqlHelper::literal(const QVariant &value)
 {
     if (value.isNull())
         return "NULL";
+    // Bytes are no text: as text, those that are no UTF-8 would be replaced.
+    if (value.metaType().id() == QMetaType::QByteArray)
+        return "X'" + QString::fromLatin1(value.toByteArray().toHex()) + "'";
     return "'" + escape(value) + "'";
 }
 

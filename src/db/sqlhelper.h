@@ -58,7 +58,8 @@ public:
     // A table or column name as it may stand in a statement: plain names unchanged,
     // anything else quoted with backticks.
     static QString identifier(const QString &name);
-    // The value as a whole SQL literal: NULL, or the escaped text between single quotes.
+    // The value as a whole SQL literal: NULL, bytes in hexadecimal, or the escaped text between
+    // single quotes.
     static QString literal(const QVariant &value);
 
     // The error of the helper's last failed statement, cleared by one that succeeds.
