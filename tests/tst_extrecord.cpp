@@ -252,7 +252,8 @@ void ExtRecordTest::resolveRelations_data()
     QTest::newRow("unknown key") << groups << QVariant(99) << QVariant() << true;
     QTest::newRow("null key") << groups << QVariant() << QVariant() << true;
     QTest::newRow("null display") << codes << QVariant("nul") << QVariant() << true;
-    QTest::newRow("missing table") << QStringList{"nosuch", "id", "name"} << QVariant(3) << QVariant() << false;
+    QTest::newRow("missing table") << QStringList{"nosuch", "id", "name"} << QVariant(3)
+            << QVariant() << false;
     // clang-format on
 }
 

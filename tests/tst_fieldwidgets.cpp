@@ -111,11 +111,15 @@ void FieldWidgetsTest::values_data()
     QTest::newRow("string from a number") << "string" << QVariant(42) << QVariant("42") << true;
     QTest::newRow("bool") << "bool" << QVariant(true) << QVariant(true) << true;
     QTest::newRow("bool unchanged") << "bool" << QVariant(false) << QVariant(false) << false;
-    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29)) << QVariant(QDate(2024, 2, 29)) << true;
-    QTest::newRow("date from text") << "date" << QVariant("2023-11-05") << QVariant(QDate(2023, 11, 5)) << true;
+    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29))
+            << QVariant(QDate(2024, 2, 29)) << true;
+    QTest::newRow("date from text") << "date" << QVariant("2023-11-05")
+            << QVariant(QDate(2023, 11, 5)) << true;
     QTest::newRow("textedit") << "textedit" << QVariant("abc") << QVariant("abc") << false;
-    QTest::newRow("textedit lines") << "textedit" << QVariant("one\ntwo") << QVariant("one\ntwo") << false;
-    QTest::newRow("address") << "address" << QVariant("1 Main Street") << QVariant("1 Main Street") << false;
+    QTest::newRow("textedit lines") << "textedit" << QVariant("one\ntwo")
+            << QVariant("one\ntwo") << false;
+    QTest::newRow("address") << "address" << QVariant("1 Main Street")
+            << QVariant("1 Main Street") << false;
     // clang-format on
 }
 
@@ -233,7 +237,8 @@ void FieldWidgetsTest::comboSetValue_data()
     // clang-format off
     QTest::newRow("id") << "colours" << "name" << QVariant(2) << "blue";
     QTest::newRow("id as text") << "colours" << "name" << QVariant("3") << "red";
-    QTest::newRow("id as a big integer") << "colours" << "name" << QVariant(qlonglong(1)) << "green";
+    QTest::newRow("id as a big integer") << "colours" << "name" << QVariant(qlonglong(1))
+            << "green";
     QTest::newRow("unknown id") << "colours" << "name" << QVariant(99) << "";
     QTest::newRow("text that is no id") << "colours" << "name" << QVariant("two") << "";
     QTest::newRow("invalid") << "colours" << "name" << QVariant() << "";
@@ -241,7 +246,8 @@ void FieldWidgetsTest::comboSetValue_data()
     QTest::newRow("lower case id") << "codes" << "label" << QVariant("ab") << "lower";
     QTest::newRow("mixed case matches nothing") << "codes" << "label" << QVariant("Ab") << "";
     // the names go into the statement as given: a second statement finds nothing
-    QTest::newRow("hostile column") << "colours" << "name FROM colours; DROP TABLE colours; --" << QVariant(2) << "";
+    QTest::newRow("hostile column") << "colours" << "name FROM colours; DROP TABLE colours; --"
+            << QVariant(2) << "";
     // clang-format on
 }
 

@@ -147,15 +147,19 @@ void FormsTest::buttons_data()
     QTest::newRow("group, Apply") << true << "applyButton" << saveAll << Outcome::Open;
     QTest::newRow("group, Ok") << true << "okButton" << saveAll << Outcome::Accepted;
     QTest::newRow("group, Cancel") << true << "cancelButton" << QStringList() << Outcome::Rejected;
-    QTest::newRow("group, default") << true << "defaultButton" << QStringList{"load user", "load group", "load key"} << Outcome::Open;
+    QTest::newRow("group, default") << true << "defaultButton"
+            << QStringList{"load user", "load group", "load key"} << Outcome::Open;
     QTest::newRow("group, Return is Ok") << true << "Return" << saveAll << Outcome::Accepted;
-    QTest::newRow("group, Escape cancels") << true << "Escape" << QStringList() << Outcome::Rejected;
+    QTest::newRow("group, Escape cancels") << true << "Escape" << QStringList()
+            << Outcome::Rejected;
     QTest::newRow("page, Save") << false << "saveButton" << saveOne << Outcome::Accepted;
     QTest::newRow("page, Apply") << false << "applyButton" << saveOne << Outcome::Open;
-    QTest::newRow("page, Default") << false << "defaultButton" << QStringList{"load user"} << Outcome::Open;
+    QTest::newRow("page, Default") << false << "defaultButton" << QStringList{"load user"}
+            << Outcome::Open;
     QTest::newRow("page, Cancel") << false << "cancelButton" << QStringList() << Outcome::Rejected;
     QTest::newRow("page, Return saves") << false << "Return" << saveOne << Outcome::Accepted;
-    QTest::newRow("page, Escape cancels") << false << "Escape" << QStringList() << Outcome::Rejected;
+    QTest::newRow("page, Escape cancels") << false << "Escape" << QStringList()
+            << Outcome::Rejected;
     // clang-format on
 }
 

@@ -74,7 +74,8 @@ void SqlHelperTest::statementTexts_data()
     QTest::newRow("select") << "select" << "select * from t WHERE name='x'";
     QTest::newRow("insert") << "insert" << "INSERT INTO t  (id,name) VALUES ('7' ,'x' )";
     QTest::newRow("save, existing id") << "saveExisting" << "SELECT * from t where id='3'";
-    QTest::newRow("update, as executed") << "saveExisting" << "UPDATE t SET id=3,name='y' WHERE id='3'";
+    QTest::newRow("update, as executed") << "saveExisting"
+            << "UPDATE t SET id=3,name='y' WHERE id='3'";
     QTest::newRow("save, null id") << "saveNull" << "SELECT * from t where id=''";
     QTest::newRow("remove by condition") << "removeWhere" << "delete from t WHERE name='x'";
     QTest::newRow("remove by id") << "removeId" << "delete from t WHERE id =5";

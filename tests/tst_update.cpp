@@ -110,11 +110,15 @@ void UpdateTest::updateAnswer_data()
     // clang-format off
     QTest::newRow("same version") << "0.5" << release("0.5") << 200 << "";
     QTest::newRow("older published") << "0.5" << release("0.4") << 200 << "";
-    QTest::newRow("slightly newer") << "0.5" << release("0.51", "Cedar") << 200 << "version Cedar 0.51";
+    QTest::newRow("slightly newer") << "0.5" << release("0.51", "Cedar") << 200
+            << "version Cedar 0.51";
     QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << "version One 1";
-    QTest::newRow("running version with a word") << "beta 0.5.2" << release("0.1") << 200 << "version Stavimor 0.1";
-    QTest::newRow("no version attribute") << "0.5" << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200 << "";
-    QTest::newRow("comment first") << "0" << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200 << "";
+    QTest::newRow("running version with a word") << "beta 0.5.2" << release("0.1") << 200
+            << "version Stavimor 0.1";
+    QTest::newRow("no version attribute") << "0.5"
+            << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200 << "";
+    QTest::newRow("comment first") << "0"
+            << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200 << "";
     QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << "";
     QTest::newRow("empty body") << "0" << QByteArray() << 200 << "";
     QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << "";
@@ -236,14 +240,20 @@ void UpdateTest::download_data()
     QTest::addColumn<QString>("name"); // as the label shows it
     QTest::addColumn<bool>("saved");   // else rejected, nothing written
     // clang-format off
-    QTest::newRow("good answer") << "/files/module.so" << QByteArray("\x7f" "ELF body", 9) << 200 << "module.so" << true;
+    QTest::newRow("good answer") << "/files/module.so" << QByteArray("\x7f" "ELF body", 9)
+            << 200 << "module.so" << true;
     QTest::newRow("empty body") << "/files/empty.txt" << QByteArray() << 200 << "empty.txt" << true;
-    QTest::newRow("query is not part of the name") << "/files/get.xml?id=3" << QByteArray("<a/>") << 200 << "get.xml" << true;
-    QTest::newRow("not found") << "/files/keep.txt" << QByteArray("<html>gone</html>") << 404 << "keep.txt" << false;
-    QTest::newRow("server error") << "/files/keep.txt" << QByteArray("oops") << 500 << "keep.txt" << false;
-    QTest::newRow("connection refused") << "/files/keep.txt" << QByteArray() << 0 << "keep.txt" << false;
+    QTest::newRow("query is not part of the name") << "/files/get.xml?id=3"
+            << QByteArray("<a/>") << 200 << "get.xml" << true;
+    QTest::newRow("not found") << "/files/keep.txt" << QByteArray("<html>gone</html>") << 404
+            << "keep.txt" << false;
+    QTest::newRow("server error") << "/files/keep.txt" << QByteArray("oops") << 500
+            << "keep.txt" << false;
+    QTest::newRow("connection refused") << "/files/keep.txt" << QByteArray() << 0 << "keep.txt"
+            << false;
     QTest::newRow("ends in a slash") << "/files/" << QByteArray("listing") << 200 << "" << false;
-    QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << QByteArray("x") << 200 << "escaped.txt" << true;
+    QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << QByteArray("x") << 200
+            << "escaped.txt" << true;
     QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << "" << false;
     // clang-format on
 }
