@@ -33,10 +33,7 @@ private slots:
 
     void updateAnswer_data();
     void updateAnswer();
-    void noUpdateAddress();
     void updateActionOpensTheCheck();
-    void downloadOpensReleaseAddress_data();
-    void downloadOpensReleaseAddress();
 
     void download_data();
     void download();
@@ -105,26 +102,39 @@ void UpdateTest::updateAnswer_data()
 {
     QTest::addColumn<QString>("running");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");          // 0: connection refused
+    QTest::addColumn<int>("status");          // 0: connection refused, -1: no address stored
     QTest::addColumn<QString>("versionLine"); // empty: no update
+    QTest::addColumn<QString>("opened");      // by "download", empty: nothing
+    const QByteArray noPath = "<r><release version=\"2\" title=\"x\"/></r>";
+    const QByteArray local = "<r><release version=\"2\" title=\"x\"><path>file:///bin/sh</path>"
+                             "</release></r>";
+    const QString site = "http://downloads.example/stavimor-";
     // clang-format off
-    QTest::newRow("same version") << "0.5" << release("0.5") << 200 << "";
-    QTest::newRow("older published") << "0.5" << release("0.4") << 200 << "";
+    QTest::newRow("same version") << "0.5" << release("0.5") << 200 << "" << "";
+    QTest::newRow("older published") << "0.5" << release("0.4") << 200 << "" << "";
     QTest::newRow("slightly newer") << "0.5" << release("0.51", "Cedar") << 200
-            << "version Cedar 0.51";
-    QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << "version One 1";
+            << "version Cedar 0.51" << site + "0.51.tar.gz";
+    QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << "version One 1"
+            << site + "1.tar.gz";
     QTest::newRow("running version with a word") << "beta 0.5.2" << release("0.1") << 200
-            << "version Stavimor 0.1";
+            << "version Stavimor 0.1" << site + "0.1.tar.gz";
+    QTest::newRow("without path") << "0.5" << noPath << 200 << "version x 2" << "";
+    QTest::newRow("local file is not opened") << "0.5" << local << 200 << "version x 2" << "";
     QTest::newRow("no version attribute") << "0.5"
-            << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200 << "";
+            << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200 << ""
+                    << "";
     QTest::newRow("comment first") << "0"
-            << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200 << "";
-    QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << "";
-    QTest::newRow("empty body") << "0" << QByteArray() << 200 << "";
-    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << "";
-    QTest::newRow("server error") << "0" << QByteArray() << 500 << "";
-    QTest::newRow("error status with a release in its body") << "0" << release("9") << 500 << "";
-    QTest::newRow("connection refused") << "0" << QByteArray() << 0 << "";
+            << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200 << ""
+            << "";
+    QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << "" << "";
+    QTest::newRow("empty body") << "0" << QByteArray() << 200 << "" << "";
+    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << ""
+            << "";
+    QTest::newRow("server error") << "0" << QByteArray() << 500 << "" << "";
+    QTest::newRow("error status with a release in its body") << "0" << release("9") << 500 << ""
+            << "";
+    QTest::newRow("connection refused") << "0" << QByteArray() << 0 << "" << "";
+    QTest::newRow("no address: the check never ends") << "0" << QByteArray() << -1 << "" << "";
     // clang-format on
 }
 
@@ -134,18 +144,29 @@ void UpdateTest::updateAnswer()
     QFETCH(QByteArray, body);
     QFETCH(int, status);
     QFETCH(QString, versionLine);
+    QFETCH(QString, opened);
 
     QCoreApplication::setApplicationVersion(running);
     server.setResponse("/update.xml", body, status);
-    setUpdateUrl(status ? server.url("/update.xml").toString()
-                        : LoopbackHttpServer::refusedUrl("/update.xml").toString());
+    setUpdateUrl(status > 0 ? server.url("/update.xml").toString()
+                            : LoopbackHttpServer::refusedUrl("/update.xml").toString());
+    if (status < 0)
+        QVERIFY_SQL(db, "DELETE FROM infos");
 
     MessageCapture capture;
     MAJDialog dialog;
     QVERIFY(!dialog.isEnabled());
     dialog.show();
+    if (status < 0) {
+        QTest::qWait(300);
+        QVERIFY(!dialog.isEnabled());
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!capture.contains("finish"));
+        return;
+    }
     QTRY_VERIFY(capture.contains("finish"));
     QVERIFY(dialog.isEnabled());
+    QCOMPARE(server.requests(), status ? QStringList{"/update.xml"} : QStringList());
     auto *title = dialog.findChild<QLabel *>("titleLabel");
     auto *version = dialog.findChild<QLabel *>("versionLabel");
     auto *download = dialog.findChild<QPushButton *>("downloadButton");
@@ -155,26 +176,18 @@ void UpdateTest::updateAnswer()
         QVERIFY(!download->isEnabled());
         QCOMPARE(title->text(), QString("No Update"));
         QCOMPARE(version->text(), QString("you have already the latest version "));
-    } else {
-        QVERIFY(capture.contains("Update avaible"));
-        QVERIFY(dialog.isVisible());
-        QVERIFY(download->isEnabled());
-        QCOMPARE(title->text(), QString("Update Avaible"));
-        QCOMPARE(version->text(), versionLine);
+        return;
     }
-    QCOMPARE(server.requests(), status ? QStringList{"/update.xml"} : QStringList());
-}
-
-void UpdateTest::noUpdateAddress()
-{
-    QVERIFY(db.exec("DELETE FROM infos"));
-    MessageCapture capture;
-    MAJDialog dialog;
-    dialog.show();
-    QTest::qWait(300);
-    QVERIFY(!dialog.isEnabled());
+    QVERIFY(capture.contains("Update avaible"));
     QVERIFY(dialog.isVisible());
-    QVERIFY(!capture.contains("finish"));
+    QCOMPARE(title->text(), QString("Update Avaible"));
+    QCOMPARE(version->text(), versionLine);
+    QTest::mouseClick(download, Qt::LeftButton);
+    QCOMPARE(openedUrls, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+    QVERIFY(dialog.isVisible());
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.isVisible());
 }
 
 void UpdateTest::updateActionOpensTheCheck()
@@ -197,39 +210,6 @@ void UpdateTest::updateActionOpensTheCheck()
     QCOMPARE(answer.className(), QString("MAJDialog"));
     QCOMPARE(parent, nullptr);
     QCOMPARE(versionLine, QString("version Next 0.7"));
-}
-
-void UpdateTest::downloadOpensReleaseAddress_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QList<QUrl>>("opened");
-    QTest::newRow("with path") << release("2")
-                               << QList<QUrl>{QUrl("http://downloads.example/stavimor-2.tar.gz")};
-    QTest::newRow("without path") << QByteArray("<r><release version=\"2\" title=\"x\"/></r>")
-                                  << QList<QUrl>();
-    QTest::newRow("local file") << QByteArray("<r><release version=\"2\" title=\"x\">"
-                                              "<path>file:///bin/sh</path></release></r>")
-                                << QList<QUrl>();
-}
-
-void UpdateTest::downloadOpensReleaseAddress()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(QList<QUrl>, opened);
-    server.setResponse("/update.xml", body);
-    setUpdateUrl(server.url("/update.xml").toString());
-    MAJDialog dialog;
-    dialog.show();
-    auto *download = dialog.findChild<QPushButton *>("downloadButton");
-    QTRY_VERIFY(dialog.isEnabled());
-    QTest::mouseClick(download, Qt::LeftButton);
-    QCOMPARE(openedUrls, opened);
-    QVERIFY(dialog.isVisible());
-
-    // Cancel ends the dialog once it is enabled.
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QVERIFY(!dialog.isVisible());
 }
 
 void UpdateTest::download_data()
