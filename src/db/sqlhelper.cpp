@@ -32,6 +32,19 @@ QString plainText(const QVariant &value)
     }
 }
 
+QSqlError &lastFailure()
+{
+    static QSqlError error;
+    return error;
+}
+
+// Keeps the statement's error for lastError(); passes its outcome on.
+bool remember(const QSqlQuery &query, bool ok)
+{
+    lastFailure() = ok ? QSqlError() : query.lastError();
+    return ok;
+}
+
 // The id condition of a delete is written without quotes, so only a whole number may stand
 // there; anything else names no row.
 bool bareId(const QVariant &id, QString *text)
@@ -47,6 +60,11 @@ SqlHelper::SqlHelper(const QString &table, QObject *parent)
     : QObject(parent)
     , table(table)
 {}
+
+QSqlError SqlHelper::lastError()
+{
+    return lastFailure();
+}
 
 QString SqlHelper::escape(const QVariant &value)
 {
@@ -132,19 +150,49 @@ bool SqlHelper::insert(const QString &table, QSqlRecord &record)
     return ok;
 }
 
+// The server's own counter never hands one id to two workstations, nor to two nodes of a
+// cluster, and needs no statement of its own.
+bool SqlHelper::leavesIdToServer(const QSqlRecord &record)
+{
+    return record.contains("id") && record.field("id").isAutoValue() && record.isNull("id");
+}
+
+QString SqlHelper::insertStatement(const QString &table, const QList<QSqlRecord> &records)
+{
+    const bool serverId = leavesIdToServer(records.value(0));
+    auto written = [serverId](const QSqlRecord &record, int i) {
+        return !serverId || record.fieldName(i) != "id";
+    };
+    const QSqlRecord &first = records.first();
+    QString columns;
+    for (int i = 0; i < first.count(); ++i) {
+        if (written(first, i))
+            columns += identifier(first.fieldName(i)) + ",";
+    }
+    columns.chop(1);
+    QStringList rows;
+    for (const QSqlRecord &record : records) {
+        QString values;
+        for (int i = 0; i < record.count(); ++i) {
+            // NULL stays NULL: a strict server refuses '' for numbers and dates.
+            if (written(record, i))
+                values += literal(record.value(i)) + " ,";
+        }
+        values.chop(1);
+        rows << "(" + values + ")";
+    }
+    return "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
+}
+
 bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
 {
     if (records.isEmpty())
         return true;
-    const QSqlRecord &first = records.first();
-    const bool hasId = first.contains("id");
-    QString columns;
-    for (int i = 0; i < first.count(); ++i)
-        columns += identifier(first.fieldName(i)) + ",";
-    columns.chop(1);
+    const bool hasId = records.first().contains("id");
+    const bool serverId = leavesIdToServer(records.first());
     int attempted = 0;
     for (int attempt = 0;; ++attempt) {
-        if (hasId) {
+        if (hasId && !serverId) {
             // Inside a transaction the maximum is read from its snapshot and can stay behind
             // the rows another workstation wrote since, so a retry also steps past the id that
             // collided.
@@ -152,51 +200,74 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
             for (int row = 0; row < records.size(); ++row)
                 records[row].setValue("id", attempted + row);
         }
-        QStringList rows;
-        for (const QSqlRecord &record : records) {
-            QString values;
-            for (int i = 0; i < record.count(); ++i) {
-                // NULL stays NULL: a strict server refuses '' for numbers and dates.
-                const QVariant value = record.value(i);
-                values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
-            }
-            values.chop(1);
-            rows << "(" + values + ")";
-        }
-
-        const QString statement =
-            "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
+        const QString statement = insertStatement(table, records);
         qDebug().noquote() << statement;
         QSqlQuery query;
-        const bool ok = query.exec(statement);
+        const bool ok = remember(query, query.exec(statement));
         const QSqlError error = query.lastError();
         qDebug().noquote() << error.text();
+        if (ok && serverId && records.size() == 1)
+            records.first().setValue("id", query.lastInsertId());
         // Two workstations can compute the same next id; the later one takes a fresh id.
-        const bool idTaken = !ok && hasId && error.nativeErrorCode() == "1062" &&
+        const bool idTaken = !ok && hasId && !serverId && error.nativeErrorCode() == "1062" &&
                              error.databaseText().contains("'PRIMARY'");
         if (!idTaken || attempt + 1 >= maxInsertAttempts)
             return ok;
     }
 }
 
-bool SqlHelper::update(const QString &table, const QSqlRecord &record)
+// Numbers stand bare, everything else escaped between quotes: the text the server shows for
+// the same statement with bound values.
+QString SqlHelper::updateStatement(const QString &table, const QSqlRecord &record)
 {
     QStringList assignments;
     for (int i = 0; i < record.count(); ++i) {
-        const QString name = record.fieldName(i);
-        const QString placeholder = identifier(name) == name ? name : QString("f%1").arg(i);
-        assignments << identifier(name) + "=:" + placeholder;
+        const QVariant value = record.value(i);
+        QString text;
+        switch (value.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            text = value.isNull() ? QString("NULL") : value.toString();
+            break;
+        default:
+            text = literal(value);
+        }
+        assignments << identifier(record.fieldName(i)) + "=" + text;
     }
+    return "UPDATE " + identifier(table) + " SET " + assignments.join(",") + " WHERE id='" +
+           escape(record.value("id")) + "'";
+}
+
+bool SqlHelper::update(const QString &table, const QSqlRecord &record)
+{
     QSqlQuery query;
-    query.prepare("UPDATE " + identifier(table) + " SET " + assignments.join(",") + " WHERE id='" +
-                  escape(record.value("id")) + "'");
-    for (int i = 0; i < record.count(); ++i)
-        query.bindValue(i, record.value(i));
-    if (!query.exec()) {
+    if (!remember(query, query.exec(updateStatement(table, record)))) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }
     return true;
+}
+
+bool SqlHelper::run(const QStringList &statements, QVariant *lastInsertId)
+{
+    const QString text = statements.join(";\n");
+    qDebug().noquote() << text;
+    QSqlQuery query;
+    bool ok = query.exec(text);
+    QVariant id = query.lastInsertId();
+    // The server stops at the first statement that fails; its error ends the results.
+    while (ok && query.nextResult())
+        id = query.lastInsertId();
+    ok = remember(query, ok && !query.lastError().isValid());
+    if (!ok)
+        qDebug().noquote() << query.lastError().text();
+    if (lastInsertId)
+        *lastInsertId = ok ? id : QVariant();
+    return ok;
 }
 
 bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *writtenId)
@@ -205,8 +276,11 @@ bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *w
     model.setQuery("SELECT * from " + identifier(table) + " where id='" +
                    escape(record.value("id")) + "'");
     QSqlRecord copy = record;
+    lastFailure() = model.lastError();
     bool ok = false;
-    if (model.rowCount() == 0) {
+    if (lastFailure().isValid()) {
+        // Without knowing whether the row exists, neither statement is safe.
+    } else if (model.rowCount() == 0) {
         qDebug().noquote() << "insert " + table;
         ok = insert(table, copy);
     } else {
@@ -223,7 +297,7 @@ bool SqlHelper::remove(const QString &table, const QString &where)
     const QString statement = "delete from " + identifier(table) + " WHERE " + where;
     qDebug().noquote() << statement;
     QSqlQuery query;
-    if (!query.exec(statement)) {
+    if (!remember(query, query.exec(statement))) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }
@@ -238,7 +312,7 @@ bool SqlHelper::remove(const QString &table, const QVariant &id)
         return false;
     }
     QSqlQuery query;
-    if (!query.exec("delete from " + identifier(table) + " WHERE id =" + idText)) {
+    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + idText))) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }

@@ -2,8 +2,10 @@
 
 #include <QList>
 #include <QObject>
+#include <QSqlError>
 #include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // Single-row statements on the default connection. Values are escaped by the driver before
@@ -21,9 +23,18 @@ public:
     static QSqlRecord record(const QString &table, const QVariant &id);
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     static bool insert(const QString &table, QSqlRecord &record);
-    // One statement for all records, which have the same fields; consecutive new ids.
+    // One statement for all records, which have the same fields. A null id of an
+    // auto-increment column is left to the server (a single record then gets the id it was
+    // given, several get none); otherwise the records get consecutive ids after the largest.
     static bool insert(const QString &table, QList<QSqlRecord> &records);
     static bool update(const QString &table, const QSqlRecord &record);
+    // The statements insert() and update() send, for a caller that runs several at once.
+    static QString insertStatement(const QString &table, const QList<QSqlRecord> &records);
+    static QString updateStatement(const QString &table, const QSqlRecord &record);
+    static bool leavesIdToServer(const QSqlRecord &record);
+    // Several statements in one round trip, stopping at the first that fails. lastInsertId,
+    // when given, receives the id the last statement generated.
+    static bool run(const QStringList &statements, QVariant *lastInsertId = nullptr);
     // writtenId, when given, receives the id of the row really written (after a fresh id
     // was taken for a collision), or a null value on failure.
     static bool save(const QString &table, const QSqlRecord &record, QVariant *writtenId = nullptr);
@@ -48,6 +59,9 @@ public:
     static QString identifier(const QString &name);
     // The value as a whole SQL literal: NULL, or the escaped text between single quotes.
     static QString literal(const QVariant &value);
+
+    // The error of the helper's last failed statement, cleared by one that succeeds.
+    static QSqlError lastError();
 
     // How often an insert takes a fresh id after another writer took the one it computed.
     static constexpr int maxInsertAttempts = 50;
