@@ -44,6 +44,7 @@ private:
             .replace("{a}", QString::number(alice))
             .replace("{b}", QString::number(bob));
     }
+    QStringList received() const;
     void checkedSequence(const QStringList &expected) const;
     TestDatabase db;
     int alice = 0;
@@ -101,25 +102,44 @@ void ExtRecordStoreTest::addReviewedRow()
 
 QString ExtRecordStoreTest::snapshot(bool withStamps) const
 {
-    const QString stamps = withStamps ? ", created, modified" : "";
+    const QString ext = withStamps ? "id, table_name, table_id, created_user_id, modified_user_id, "
+                                     "created, modified"
+                                   : "table_name, table_id, created_user_id, modified_user_id";
+    // Metadata rows named by their table and row, "?" when their ext_records row is gone.
+    const QString owner = "IFNULL(e.table_name, '?'), e.table_id";
+    const QString join = " LEFT JOIN ext_records e ON e.id = x.ext_record_id";
     QStringList parts;
     for (const QString &sql :
          {QString("CONCAT_WS('/', id, group_id, a, b) ORDER BY id) FROM t"),
-          "CONCAT_WS('/', id, table_name, table_id, created_user_id, modified_user_id" + stamps +
-              ") ORDER BY id) FROM ext_records",
-          QString("CONCAT_WS('/', ext_record_id, field_name, state) ORDER BY ext_record_id, "
-                  "field_name) FROM ext_records_fields"),
-          QString("CONCAT_WS('/', ext_record_id, user_id) ORDER BY id) FROM "
-                  "ext_records_monitorings"),
-          QString("CONCAT_WS('/', ext_record_id, title) ORDER BY id) FROM ext_records_tasks")})
+          "CONCAT_WS('/', " + ext + ") ORDER BY table_name, table_id) FROM ext_records",
+          "CONCAT_WS('/', " + owner +
+              ", x.field_name, x.state) ORDER BY e.table_name, "
+              "e.table_id, x.field_name) FROM ext_records_fields x" +
+              join,
+          "CONCAT_WS('/', " + owner +
+              ", x.user_id) ORDER BY e.table_name, e.table_id, "
+              "x.user_id) FROM ext_records_monitorings x" +
+              join,
+          "CONCAT_WS('/', " + owner +
+              ", x.title) ORDER BY e.table_name, e.table_id, x.title) "
+              "FROM ext_records_tasks x" +
+              join})
         parts << db.scalar("SELECT GROUP_CONCAT(" + sql).toString();
     return parts.join(" | ");
 }
 
-// The statements arrive in this order, others between them allowed.
+QStringList ExtRecordStoreTest::received() const
+{
+    // Statements that need no answer travel together.
+    QStringList statements;
+    for (const QString &sent : db.statements())
+        statements << sent.split(";\n");
+    return statements;
+}
+
 void ExtRecordStoreTest::checkedSequence(const QStringList &expected) const
 {
-    const QStringList received = db.statements();
+    const QStringList received = this->received();
     int from = 0;
     for (const QString &statement : expected) {
         const int at = received.indexOf(statement, from);
@@ -142,7 +162,7 @@ void ExtRecordStoreTest::saveNewRow()
     const QDateTime after = db.scalar("SELECT NOW()").toDateTime();
 
     QCOMPARE(record.value("id").toInt(), 1);
-    QCOMPARE(snapshot(), expected("1/new | 1/t/1/{a}/{a} | 1/a/1,1/b/-1 | 1/{a} | "));
+    QCOMPARE(snapshot(), expected("1/new | t/1/{a}/{a} | t/1/a/1,t/1/b/-1 | t/1/{a} | "));
     QCOMPARE(db.count("ext_records", "created = modified"), 1);
     const QDateTime created = db.scalar("SELECT created FROM ext_records").toDateTime();
     QVERIFY2(created >= before && created <= after, qPrintable(created.toString()));
@@ -166,20 +186,21 @@ void ExtRecordStoreTest::resaveReplacesMetadata()
     QVERIFY(ExtRecordStore("t", alice).save(record));
     // A fresh metadata row that keeps the creation, the old one's states, marks and tasks gone;
     // row 5 of another table untouched.
-    QCOMPARE(snapshot(), expected("4/four/4,5/changed/5 | 11/other/5/{b}/{b},12/t/5/{b}/{a} | "
-                                  "11/a/1,12/a/1,12/group_id/1 | 11/{b} | 11/other"));
-    QCOMPARE(db.count("ext_records", "id = 12 AND created = '2020-01-02 03:04:05' AND "
-                                     "modified > '2021-01-01'"),
+    QCOMPARE(snapshot(),
+             expected("4/four/4,5/changed/5 | other/5/{b}/{b},t/5/{b}/{a} | "
+                      "other/5/a/1,t/5/a/1,t/5/group_id/1 | other/5/{b} | other/5/other"));
+    QCOMPARE(db.count("ext_records", "id <> 10 AND table_name = 't' AND created = '2020-01-02 "
+                                     "03:04:05' AND modified > '2021-01-01'"),
              1);
 
     // Marked by the saver: exactly one monitoring row, the saver's; other users' are gone.
     QVERIFY_SQL(db, QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) "
-                            "VALUES (12, %1)")
+                            "SELECT id, %1 FROM ext_records WHERE table_name = 't'")
                         .arg(bob));
     record = loadRow(5);
     record.marked = true;
     QVERIFY(ExtRecordStore("t", alice).save(record));
-    QCOMPARE(snapshot().section(" | ", 3, 3), expected("11/{b},12/{a}"));
+    QCOMPARE(snapshot().section(" | ", 3, 3), expected("other/5/{b},t/5/{a}"));
 }
 
 void ExtRecordStoreTest::saveStatementTexts()
@@ -188,10 +209,6 @@ void ExtRecordStoreTest::saveStatementTexts()
     ExtRecord record = loadRow(5);
     db.markStatements();
     QVERIFY(ExtRecordStore("t", alice).save(record));
-    // Statements that need no answer travel together.
-    QStringList received;
-    for (const QString &sent : db.statements())
-        received << sent.split(";\n");
     const QStringList expected = {
         "DELETE em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = em.ext_record_id "
         "AND e.table_name='t' AND e.table_id =5",
@@ -201,7 +218,7 @@ void ExtRecordStoreTest::saveStatementTexts()
         "e.table_name='t' AND e.table_id =5",
         "DELETE  FROM ext_records  WHERE table_name='t' AND table_id =5"};
     // No statement reads a whole metadata table, which would make saving grow with its size.
-    for (const QString &statement : received)
+    for (const QString &statement : received())
         QVERIFY2(!statement.startsWith("select * from ext_records", Qt::CaseInsensitive) ||
                      statement.contains("WHERE", Qt::CaseInsensitive) ||
                      statement.contains("LIMIT 0", Qt::CaseInsensitive),
@@ -235,11 +252,12 @@ void ExtRecordStoreTest::remove_data()
     QTest::addColumn<QString>("left");
     // Tasks are never removed with their row.
     QTest::newRow("row with metadata")
-        << 5 << "4/four/4 | 11/other/5/{b}/{b} | 11/a/1 | 11/{b} | 10/one,10/two,11/other";
+        << 5
+        << "4/four/4 | other/5/{b}/{b} | other/5/a/1 | other/5/{b} | ?/one,?/two,other/5/other";
     QTest::newRow("row without metadata")
         << 4
-        << "5/five/5 | 10/t/5/{b}/{b},11/other/5/{b}/{b} | 10/a/1,10/b/-1,11/a/1 | "
-           "10/{b},10/{a},11/{b} | 10/one,10/two,11/other";
+        << "5/five/5 | other/5/{b}/{b},t/5/{b}/{b} | other/5/a/1,t/5/a/1,t/5/b/-1 | "
+           "other/5/{b},t/5/{a},t/5/{b} | other/5/other,t/5/one,t/5/two";
 }
 
 void ExtRecordStoreTest::remove()
