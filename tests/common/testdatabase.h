@@ -6,6 +6,18 @@
 #include <QString>
 #include <QStringList>
 
+// Fail the calling test with the server's message.
+#define QVERIFY_SQL(db, sql)                                                                       \
+    do {                                                                                           \
+        QString sqlError_;                                                                         \
+        QVERIFY2((db).exec(sql, &sqlError_), qPrintable(sqlError_));                               \
+    } while (false)
+#define QVERIFY_CREATE(db)                                                                         \
+    do {                                                                                           \
+        QString sqlError_;                                                                         \
+        QVERIFY2((db).create(&sqlError_), qPrintable(sqlError_));                                  \
+    } while (false)
+
 // A database of its own on the throwaway test server: created with a unique name,
 // loaded with db/schema.sql and dropped again, so test executables can run in parallel.
 // The server is found through STAVIMOR_TEST_DB_HOST, _PORT, _USER and _PASSWORD,
