@@ -224,6 +224,9 @@ void ExtXmlModelTest::visibilityStatement()
     QVERIFY(model.load());
     TestHelpers::logIn(alice);
     QCOMPARE(column(model, 2), (QStringList{"1", "2", "4"}));
+    // A reload after another login shows that user's rows, not the previous one's.
+    QVERIFY(model.select());
+    QCOMPARE(column(model, 2), (QStringList{"1", "2", "3"}));
 }
 
 void ExtXmlModelTest::reloadRereadsSchema()
