@@ -131,6 +131,11 @@ void TestDatabase::writeConnectionSettings() const
     settings.endGroup();
 }
 
+QSqlDatabase TestDatabase::connection(const QString &name) const
+{
+    return connectTo(name, dbName);
+}
+
 QSqlDatabase TestDatabase::admin() const
 {
     QSqlDatabase db = QSqlDatabase::database(adminConnection);
