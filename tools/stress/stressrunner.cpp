@@ -98,6 +98,11 @@ int StressRunner::run()
         err << "stress: check failed: " << error << "\n";
         return 2;
     }
+    // A run in which nothing was saved has checked nothing.
+    if (!config.checkOnly && check.events.value("save ok") == 0) {
+        err << "stress: no save succeeded\n";
+        runOk = false;
+    }
     const int violations = check.violations();
     for (const QString &note : std::as_const(check.notes))
         err << "stress: " << note << "\n";
