@@ -304,7 +304,7 @@ void AdminTest::newUserWrittenOnlyBySave()
     QCOMPARE(db.count("users"), written ? 4 : 3);
     QCOMPARE(db.count("users", "username = 'bob'"), written ? 0 : 1);
     // The server chose the id; the stored password is the column's default.
-    QCOMPARE(db.count("users", "id=500 AND username='dora' AND email='dora@example.org' AND "
+    QCOMPARE(db.count("users", "id>=500 AND username='dora' AND email='dora@example.org' AND "
                                "password=''"),
              written ? 1 : 0);
 }
@@ -548,7 +548,7 @@ void AdminTest::savedGroupsAndUsersReachMemberships()
     addRow(Groups);
     editCell(Groups, 3, "name", "Centre B");
     clickButton("applyButton");
-    QCOMPARE(db.scalar("SELECT id FROM groups WHERE name='Centre B'").toInt(), 500);
+    QVERIFY(db.scalar("SELECT id FROM groups WHERE name='Centre B'").toInt() >= 500);
 
     showPage(Auths);
     chooseGroup("Centre B");
@@ -561,7 +561,10 @@ void AdminTest::savedGroupsAndUsersReachMemberships()
     QCOMPARE(db.count("groups_users"), 3);
     clickButton("applyButton");
     QCOMPARE(shownMembers(), QStringList({"dora"}));
-    QCOMPARE(db.count("groups_users", "id=500 AND group_id=500 AND user_id=500"), 1);
+    QCOMPARE(db.count("groups_users",
+                      "id>=500 AND group_id=(SELECT id FROM groups WHERE name='Centre B') AND "
+                      "user_id=(SELECT id FROM users WHERE username='dora')"),
+             1);
     QCOMPARE(db.count("groups_users"), 4);
 }
 

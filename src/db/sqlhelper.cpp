@@ -106,10 +106,20 @@ bool SqlHelper::tableExists(const QString &table)
 
 int SqlHelper::lastId(const QString &table)
 {
+    int id = 0;
+    largestId(table, &id);
+    return id;
+}
+
+bool SqlHelper::largestId(const QString &table, int *id)
+{
     QSqlQuery query;
-    if (!query.exec("SELECT MAX(id) AS lastId FROM " + identifier(table)) || !query.next())
-        return 0;
-    return query.value(0).toInt();
+    *id = 0;
+    if (!remember(query, query.exec("SELECT MAX(id) AS lastId FROM " + identifier(table))))
+        return false;
+    if (query.next())
+        *id = query.value(0).toInt();
+    return true;
 }
 
 QSqlRecord SqlHelper::emptyRecord(const QString &table)
@@ -199,7 +209,12 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
             // Inside a transaction the maximum is read from its snapshot and can stay behind
             // the rows another workstation wrote since, so a retry also steps past the id that
             // collided.
-            attempted = qMax(lastId(table), attempted) + 1;
+            // A failed lookup fails the insert: inside a transaction it may mean the server
+            // gave the transaction up, and a statement after that would stand on its own.
+            int largest = 0;
+            if (!largestId(table, &largest))
+                return false;
+            attempted = qMax(largest, attempted) + 1;
             for (int row = 0; row < records.size(); ++row)
                 records[row].setValue("id", attempted + row);
         }

@@ -69,5 +69,8 @@ public:
     static constexpr int maxInsertAttempts = 50;
 
 private:
+    // The largest id, 0 for an empty table; false when the statement failed.
+    static bool largestId(const QString &table, int *id);
+
     QString table;
 };

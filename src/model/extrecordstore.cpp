@@ -88,15 +88,23 @@ bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
 
 // The columns of a metadata table with cleared values, read without fetching its rows (the
 // helper's blank record reads the whole table, which grows with every saved row).
-QSqlRecord ExtRecordStore::blankRecord(const QString &table)
+// Inside the row's transaction every statement's error counts: a cluster node that aborts
+// the transaction tells so to the next statement, and any statement after it would be written
+// on its own.
+bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
 {
-    if (columns && columns->contains(table))
-        return columns->value(table);
-    QSqlRecord record = QSqlDatabase::database().record(table);
-    record.clearValues();
+    if (columns && columns->contains(table)) {
+        *record = columns->value(table);
+        return true;
+    }
+    QSqlQuery query;
+    if (!flush("cannot read the columns of " + table + " ", &query,
+               "SELECT * FROM " + SqlHelper::identifier(table) + " LIMIT 0"))
+        return false;
+    *record = query.record();
     if (columns)
-        columns->insert(table, record);
-    return record;
+        columns->insert(table, *record);
+    return true;
 }
 
 // Metadata rows are always new (the old ones were just deleted), so they are inserted without
@@ -229,7 +237,9 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         record.setCreated(now, userId);
     record.setModified(now, userId);
 
-    QSqlRecord meta = blankRecord("ext_records");
+    QSqlRecord meta;
+    if (!blankRecord("ext_records", &meta))
+        return false;
     meta.setValue("table_name", tableName);
     meta.setValue("table_id", rowId);
     meta.setValue("created", record.created);
@@ -253,7 +263,9 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     record.extId = extId.toLongLong();
 
     if (record.marked) {
-        QSqlRecord monitoring = blankRecord("ext_records_monitorings");
+        QSqlRecord monitoring;
+        if (!blankRecord("ext_records_monitorings", &monitoring))
+            return false;
         monitoring.setValue("ext_record_id", extId);
         monitoring.setValue("user_id", userId);
         queue(SqlHelper::insertStatement("ext_records_monitorings", {monitoring}),
@@ -268,8 +280,8 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         const int state = record.state(record.fieldName(f));
         if (state == 0)
             continue;
-        if (blankField.isEmpty())
-            blankField = blankRecord("ext_records_fields");
+        if (blankField.isEmpty() && !blankRecord("ext_records_fields", &blankField))
+            return false;
         QSqlRecord field = blankField;
         field.setValue("ext_record_id", extId);
         field.setValue("field_name", record.fieldName(f));
@@ -310,7 +322,9 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
         return false;
     if (!SqlHelper::remove(tableName, QVariant(tableId)))
         return fail(failed, SqlHelper::lastError());
-    const int extId = extRecordId(tableId);
+    int extId = 0;
+    if (!findExtRecordId(tableId, &extId))
+        return fail(failed, error);
     const QString extCondition = "ext_record_id=" + QString::number(extId);
     if (!SqlHelper::remove("ext_records", QVariant(extId)) ||
         !SqlHelper::remove("ext_records_fields", extCondition) ||
@@ -330,10 +344,21 @@ void ExtRecordStore::queueTrail(const QVariant &tableId, const QList<ExtAuditEnt
 
 int ExtRecordStore::extRecordId(int tableId)
 {
+    int extId = 0;
+    findExtRecordId(tableId, &extId);
+    return extId;
+}
+
+bool ExtRecordStore::findExtRecordId(int tableId, int *extId)
+{
     QSqlQuery query;
+    *extId = 0;
     if (!query.exec("SELECT id from ext_records where table_name='" + SqlHelper::escape(tableName) +
-                    "' AND table_id='" + QString::number(tableId) + "'") ||
-        !query.next())
-        return 0;
-    return query.value(0).toInt();
+                    "' AND table_id='" + QString::number(tableId) + "'")) {
+        error = query.lastError();
+        return false;
+    }
+    if (query.next())
+        *extId = query.value(0).toInt();
+    return true;
 }

@@ -59,7 +59,8 @@ private:
                const QString &statement = QString());
     void queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
     bool fail(const QString &message, const QSqlError &error);
-    QSqlRecord blankRecord(const QString &table);
+    bool blankRecord(const QString &table, QSqlRecord *record);
+    bool findExtRecordId(int tableId, int *extId);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
                  const QString &success);
     bool insertRows(const QString &table, QList<QSqlRecord> &rows, const QString &failure,
