@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include "core/replylimit.h"
 #include "core/stavimor.h"
 #include "modules/moduleloader.h"
 #include "update/downloaderdialog.h"
@@ -31,12 +32,16 @@ GetModuleDialog::~GetModuleDialog()
 void GetModuleDialog::downloadXml()
 {
     QNetworkReply *reply = manager->get(QNetworkRequest(Stavimor::moduleUpdateUrl()));
+    ReplyLimit::apply(reply, ReplyLimit::documentBytes);
     connect(reply, &QNetworkReply::finished, this, &GetModuleDialog::parseXml);
 }
 
 void GetModuleDialog::parseXml()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
+    const QString stopped = ReplyLimit::reason(reply);
+    ui->messageLabel->setVisible(!stopped.isEmpty());
+    ui->messageLabel->setText(tr("the module catalogue could not be read: %1").arg(stopped));
     QDomDocument document;
     // An error answer (a server's error page) is no document of ours: read as empty.
     if (reply->error() == QNetworkReply::NoError)

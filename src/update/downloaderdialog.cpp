@@ -6,7 +6,10 @@
 #include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QMessageBox>
 #include <QSaveFile>
+
+#include "core/replylimit.h"
 
 DownloaderDialog::DownloaderDialog(QWidget *parent)
     : QDialog(parent)
@@ -36,6 +39,7 @@ void DownloaderDialog::startDownload(QUrl url)
 {
     ui->label->setText(tr("download of ") + fileNameOf(url));
     reply = manager->get(QNetworkRequest(url));
+    ReplyLimit::apply(reply, ReplyLimit::downloadBytes, ReplyLimit::BetweenPieces);
     connect(reply, &QNetworkReply::downloadProgress, this, &DownloaderDialog::setProgress);
     connect(reply, &QNetworkReply::finished, this, &DownloaderDialog::saveFile);
 }
@@ -53,6 +57,9 @@ void DownloaderDialog::saveFile()
     // a download.
     if (finished->error() != QNetworkReply::NoError) {
         qDebug().noquote() << "download failed:" << finished->errorString();
+        const QString stopped = ReplyLimit::reason(finished);
+        if (!stopped.isEmpty())
+            QMessageBox::warning(this, tr("download failed"), stopped);
         reject();
         return;
     }

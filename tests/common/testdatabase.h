@@ -30,6 +30,9 @@ public:
     bool openDefault(QString *error = nullptr) const;
     // Writes the "database" settings group so that the program's own opening reaches this database.
     void writeConnectionSettings() const;
+    // Drops the administrative connection, which a restart of the server has cut; the next
+    // use opens a new one.
+    void reconnect() const;
 
     // Runs statements on a private administrative connection to this database.
     bool exec(const QString &sql, QString *error = nullptr) const;
