@@ -1,6 +1,7 @@
 #include "replylimit.h"
 
 #include <QDebug>
+#include <QDomDocument>
 #include <QNetworkReply>
 #include <QSettings>
 #include <QTimerEvent>
@@ -11,11 +12,14 @@ ReplyLimit::ReplyLimit(QNetworkReply *reply, qint64 maxBytes, Deadline deadline)
     , maxBytes(maxBytes)
     , deadline(deadline)
 {
-    // Read buffered by the reply is counted as it arrives, so no more than about the limit
-    // is ever held in memory.
-    connect(reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
-        if (received > this->maxBytes || total > this->maxBytes)
-            stop(tr("the answer is larger than %1 bytes and was not read").arg(this->maxBytes));
+    // Checked as each piece arrives, so that no more than about the limit is ever held.
+    connect(reply, &QNetworkReply::metaDataChanged, this, [this] {
+        if (this->reply->header(QNetworkRequest::ContentLengthHeader).toLongLong() > this->maxBytes)
+            stop(tooLarge());
+    });
+    connect(reply, &QIODevice::readyRead, this, [this] {
+        if (this->reply->bytesAvailable() > this->maxBytes)
+            stop(tooLarge());
         else if (this->deadline == BetweenPieces)
             restartClock();
     });
@@ -23,8 +27,15 @@ ReplyLimit::ReplyLimit(QNetworkReply *reply, qint64 maxBytes, Deadline deadline)
         if (timer)
             killTimer(timer);
         timer = 0;
+        if (this->reply->bytesAvailable() > this->maxBytes)
+            stop(tooLarge());
     });
     restartClock();
+}
+
+QString ReplyLimit::tooLarge() const
+{
+    return tr("the answer is larger than %1 bytes and was not read").arg(maxBytes);
 }
 
 void ReplyLimit::apply(QNetworkReply *reply, qint64 maxBytes, Deadline deadline)
@@ -61,9 +72,21 @@ void ReplyLimit::timerEvent(QTimerEvent *event)
 
 void ReplyLimit::stop(const QString &why)
 {
-    if (!stopped.isEmpty() || reply->isFinished())
+    if (!stopped.isEmpty())
         return;
     stopped = why;
     qDebug().noquote() << reply->url().toString() + ": " + why;
-    reply->abort();
+    if (!reply->isFinished())
+        reply->abort();
+}
+
+QDomDocument ReplyLimit::document(QNetworkReply *reply)
+{
+    QDomDocument document;
+    // An error answer (a server's error page), a stopped or a cut one is no document of ours:
+    // it reads as empty, never as the part that came.
+    if (reply->error() != QNetworkReply::NoError || !reason(reply).isEmpty() ||
+        !document.setContent(reply->readAll()))
+        return QDomDocument();
+    return document;
 }

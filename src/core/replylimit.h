@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class QDomDocument;
 class QNetworkReply;
 
 // Bounds one network answer: it is aborted once its body grows past a size that no real answer
@@ -25,6 +26,9 @@ public:
     // Why the reply was stopped; empty when no limit stopped it.
     static QString reason(const QNetworkReply *reply);
     static int timeoutSeconds();
+    // The answer as an XML document; empty for an error, a stopped answer or a body that is
+    // not well-formed (a cut one included).
+    static QDomDocument document(QNetworkReply *reply);
 
 protected:
     void timerEvent(QTimerEvent *event) override;
@@ -33,6 +37,7 @@ private:
     ReplyLimit(QNetworkReply *reply, qint64 maxBytes, Deadline deadline);
     void stop(const QString &why);
     void restartClock();
+    QString tooLarge() const;
 
     QNetworkReply *reply;
     qint64 maxBytes;

@@ -61,10 +61,7 @@ void GoogleMapModel::parse()
     errorString = ReplyLimit::reason(reply);
     if (!errorString.isEmpty())
         emit failed(errorString);
-    QDomDocument document;
-    // An error answer (a server's error page) is no document of ours: read as empty.
-    if (reply->error() == QNetworkReply::NoError)
-        document.setContent(reply->readAll());
+    const QDomDocument document = ReplyLimit::document(reply);
 
     QList<Result> answer;
     for (QDomNode node = document.documentElement().firstChild(); !node.isNull();

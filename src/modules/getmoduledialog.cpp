@@ -42,10 +42,7 @@ void GetModuleDialog::parseXml()
     const QString stopped = ReplyLimit::reason(reply);
     ui->messageLabel->setVisible(!stopped.isEmpty());
     ui->messageLabel->setText(tr("the module catalogue could not be read: %1").arg(stopped));
-    QDomDocument document;
-    // An error answer (a server's error page) is no document of ours: read as empty.
-    if (reply->error() == QNetworkReply::NoError)
-        document.setContent(reply->readAll());
+    const QDomDocument document = ReplyLimit::document(reply);
     for (QDomNode entry = document.documentElement().firstChild(); !entry.isNull();
          entry = entry.nextSibling()) {
         const QDomElement element = entry.toElement();

@@ -50,10 +50,7 @@ void MAJDialog::parse()
         ui->versionLabel->setText(tr("the update server did not answer properly: %1").arg(stopped));
         return;
     }
-    QDomDocument document;
-    // An error answer (a server's error page) is no document of ours: read as empty.
-    if (reply->error() == QNetworkReply::NoError)
-        document.setContent(reply->readAll());
+    const QDomDocument document = ReplyLimit::document(reply);
     reply->deleteLater();
 
     const QDomElement release = document.documentElement().firstChild().toElement();
