@@ -6,11 +6,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/mainwindow.h"
 #include "loopbackhttpserver.h"
 #include "messagecapture.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
-#include "app/mainwindow.h"
 #include "testsettings.h"
 #include "update/downloaderdialog.h"
 #include "update/majdialog.h"
@@ -279,6 +279,14 @@ void UpdateTest::download_data()
     QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << false
                                   << "download of "
                                   << "";
+    QTest::newRow("encoded NUL") << "/files/keep.txt%00.html" << QByteArray("x") << 200 << false
+                                 << "download of "
+                                 << "";
+    QTest::newRow("line break") << "/files/a%0Ab.txt" << QByteArray("x") << 200 << false
+                                << "download of "
+                                << "";
+    QTest::newRow("name too long") << "/files/" + QString(300, 'n') << QByteArray("x") << 200
+                                   << false << "download of " + QString(300, 'n') << "";
 }
 
 void UpdateTest::download()

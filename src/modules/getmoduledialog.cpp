@@ -5,10 +5,12 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
 #include "core/replylimit.h"
+#include "core/savedfile.h"
 #include "core/stavimor.h"
 #include "modules/moduleloader.h"
 #include "update/downloaderdialog.h"
@@ -77,6 +79,14 @@ void GetModuleDialog::downloadPlugin()
     qDebug().noquote() << "YES!!";
     const QDir modules = ModuleLoader::directory();
     modules.mkpath(".");
-    QFile::copy(saved, modules.absoluteFilePath(QFileInfo(saved).fileName()));
+    // A module of that name already installed is kept, as before; any other failure leaves no
+    // partial module behind and is said.
+    const QString target = modules.absoluteFilePath(QFileInfo(saved).fileName());
+    QString error;
+    if (!SavedFile::copy(saved, target, &error) && !QFile::exists(target)) {
+        QMessageBox::warning(this, tr("module not installed"), error);
+        reject();
+        return;
+    }
     accept();
 }
