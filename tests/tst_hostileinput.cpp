@@ -51,6 +51,7 @@ private slots:
     void cellLimits_data();
     void cellLimits();
     void csvRoundTrip();
+    void quotedNamesThroughSaveAndHistory();
 
 private:
     QString writeSchema(const QByteArray &content);
@@ -470,6 +471,44 @@ void HostileInputTest::csvRoundTrip()
         labels << row.value(3);
     QCOMPARE(labels, texts);
     QVERIFY(db.exec("ALTER TABLE limits MODIFY label VARCHAR(16)"));
+}
+
+// A table and a column whose names carry a quote and a backtick (a schema file may be named so),
+// and a value with both, through the save, its metadata and audit trail, and a reload.
+void HostileInputTest::quotedNamesThroughSaveAndHistory()
+{
+    const QString table = "o'rd`ers";
+    QVERIFY(db.exec("CREATE TABLE `o'rd``ers` (id INT PRIMARY KEY, `la'bel` VARCHAR(64), "
+                    "group_id INT)"));
+    QVERIFY(db.exec("INSERT INTO `o'rd``ers` VALUES (1, 'plain', 0)"));
+    const QString path = dir.filePath(table + ".xml");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<s><fields><f name=\"la'bel\"><label>L</label></f></fields></s>");
+    file.close();
+    const QString value = "it's a \\' OR 1=1; DROP TABLE users; --";
+    ExtXmlModel model(path);
+    QVERIFY(model.load());
+    QCOMPARE(model.rowCount(), 1);
+    QVERIFY(model.setData(model.index(0, 3), value));
+    model.setState(0, 1, 2);
+    QVERIFY(model.save());
+    QCOMPARE(model.index(0, 3).data().toString(), value);
+    QCOMPARE(model.records.at(0)->state(1), 2);
+    QCOMPARE(db.scalar("SELECT `la'bel` FROM `o'rd``ers`").toString(), value);
+    QCOMPARE(db.scalar("SELECT table_name FROM ext_records WHERE table_id=1 AND table_name "
+                       "LIKE 'o%'")
+                 .toString(),
+             table);
+    QCOMPARE(db.scalar("SELECT field_name FROM ext_records_fields ef, ext_records e WHERE "
+                       "e.id = ef.ext_record_id AND e.table_name = 'o''rd`ers'")
+                 .toString(),
+             QString("la'bel"));
+    QCOMPARE(db.scalar("SELECT new_value FROM ext_records_audit WHERE table_name = 'o''rd`ers' "
+                       "AND field_name = 'la''bel'")
+                 .toString(),
+             value);
+    QVERIFY(db.count("users") > 0);
 }
 
 QTEST_MAIN(HostileInputTest)
