@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the demo need, and only those
 # that are missing; when everything is there it costs one dpkg-query.
-# Run it, or source it and call stavimor_deps.
+# Run it, or source it and call stavimor_deps [EXTRA_PACKAGE...] (valgrind for memcheck.sh).
 
 STAVIMOR_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libqt6sql6-sqlite libgl-dev
@@ -16,11 +16,12 @@ stavimor_deps()
     local -A installed=()
     local status name package
     local missing=()
+    local wanted=("${STAVIMOR_PACKAGES[@]}" "$@")
     while read -r status name; do
         [ "$status" = ii ] && installed[$name]=1
-    done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${STAVIMOR_PACKAGES[@]}" \
+    done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${wanted[@]}" \
                  2>/dev/null || true)
-    for package in "${STAVIMOR_PACKAGES[@]}"; do
+    for package in "${wanted[@]}"; do
         [ -n "${installed[$package]:-}" ] || missing+=("$package")
     done
     [ ${#missing[@]} -eq 0 ] && return 0

@@ -2,7 +2,8 @@
 # Builds everything into build/ (Debug) and runs the tests against a throwaway private
 # MariaDB. Arguments go to ctest: scripts/test.sh -R tst_sqlhelper runs one test.
 # With STAVIMOR_TEST_DB_HOST set, the tests use that server (and the other
-# STAVIMOR_TEST_DB_* variables) instead of starting one.
+# STAVIMOR_TEST_DB_* variables) instead of starting one. STAVIMOR_SANITIZE=1 builds into
+# build-asan/ with AddressSanitizer and UndefinedBehaviorSanitizer and runs the tests there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -27,6 +28,7 @@ if [ -z "${STAVIMOR_TEST_DB_HOST:-}" ]; then
 fi
 
 status=0
-mariadb_run_client ctest --test-dir "$root/build" --output-on-failure -j2 "$@" || status=$?
+mariadb_run_client ctest --test-dir "$(stavimor_build_dir)" --output-on-failure -j2 "$@" ||
+    status=$?
 mariadb_stop
 exit "$status"
