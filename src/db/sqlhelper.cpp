@@ -32,6 +32,19 @@ QString plainText(const QVariant &value)
     }
 }
 
+QSqlError &lastFailure()
+{
+    static QSqlError error;
+    return error;
+}
+
+// Keeps the statement's error for lastError(); passes its outcome on.
+bool remember(const QSqlQuery &query, bool ok)
+{
+    lastFailure() = ok ? QSqlError() : query.lastError();
+    return ok;
+}
+
 // The id condition of a delete is written without quotes, so only a whole number may stand
 // there; anything else names no row.
 bool bareId(const QVariant &id, QString *text)
@@ -47,6 +60,11 @@ SqlHelper::SqlHelper(const QString &table, QObject *parent)
     : QObject(parent)
     , table(table)
 {}
+
+QSqlError SqlHelper::lastError()
+{
+    return lastFailure();
+}
 
 QString SqlHelper::escape(const QVariant &value)
 {
@@ -138,13 +156,18 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
         return true;
     const QSqlRecord &first = records.first();
     const bool hasId = first.contains("id");
+    // The server's own counter never hands one id to two workstations, nor to two nodes of a
+    // cluster, and needs no statement of its own.
+    const bool serverId = hasId && first.field("id").isAutoValue() && first.isNull("id");
     QString columns;
-    for (int i = 0; i < first.count(); ++i)
-        columns += identifier(first.fieldName(i)) + ",";
+    for (int i = 0; i < first.count(); ++i) {
+        if (!serverId || first.fieldName(i) != "id")
+            columns += identifier(first.fieldName(i)) + ",";
+    }
     columns.chop(1);
     int attempted = 0;
     for (int attempt = 0;; ++attempt) {
-        if (hasId) {
+        if (hasId && !serverId) {
             // Inside a transaction the maximum is read from its snapshot and can stay behind
             // the rows another workstation wrote since, so a retry also steps past the id that
             // collided.
@@ -156,6 +179,8 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
         for (const QSqlRecord &record : records) {
             QString values;
             for (int i = 0; i < record.count(); ++i) {
+                if (serverId && record.fieldName(i) == "id")
+                    continue;
                 // NULL stays NULL: a strict server refuses '' for numbers and dates.
                 const QVariant value = record.value(i);
                 values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
@@ -168,11 +193,13 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
             "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
         qDebug().noquote() << statement;
         QSqlQuery query;
-        const bool ok = query.exec(statement);
+        const bool ok = remember(query, query.exec(statement));
         const QSqlError error = query.lastError();
         qDebug().noquote() << error.text();
+        if (ok && serverId && records.size() == 1)
+            records.first().setValue("id", query.lastInsertId());
         // Two workstations can compute the same next id; the later one takes a fresh id.
-        const bool idTaken = !ok && hasId && error.nativeErrorCode() == "1062" &&
+        const bool idTaken = !ok && hasId && !serverId && error.nativeErrorCode() == "1062" &&
                              error.databaseText().contains("'PRIMARY'");
         if (!idTaken || attempt + 1 >= maxInsertAttempts)
             return ok;
@@ -206,7 +233,7 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
                   escape(record.value("id")) + "'");
     for (int i = 0; i < record.count(); ++i)
         query.bindValue(i, record.value(i));
-    if (!query.exec()) {
+    if (!remember(query, query.exec())) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }
@@ -219,8 +246,11 @@ bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *w
     model.setQuery("SELECT * from " + identifier(table) + " where id='" +
                    escape(record.value("id")) + "'");
     QSqlRecord copy = record;
+    lastFailure() = model.lastError();
     bool ok = false;
-    if (model.rowCount() == 0) {
+    if (lastFailure().isValid()) {
+        // Without knowing whether the row exists, neither statement is safe.
+    } else if (model.rowCount() == 0) {
         qDebug().noquote() << "insert " + table;
         ok = insert(table, copy);
     } else {
@@ -237,7 +267,7 @@ bool SqlHelper::remove(const QString &table, const QString &where)
     const QString statement = "delete from " + identifier(table) + " WHERE " + where;
     qDebug().noquote() << statement;
     QSqlQuery query;
-    if (!query.exec(statement)) {
+    if (!remember(query, query.exec(statement))) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }
@@ -252,7 +282,7 @@ bool SqlHelper::remove(const QString &table, const QVariant &id)
         return false;
     }
     QSqlQuery query;
-    if (!query.exec("delete from " + identifier(table) + " WHERE id =" + idText)) {
+    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + idText))) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }

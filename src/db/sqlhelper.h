@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QObject>
+#include <QSqlError>
 #include <QSqlRecord>
 #include <QString>
 #include <QVariant>
@@ -21,7 +22,9 @@ public:
     static QSqlRecord record(const QString &table, const QVariant &id);
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     static bool insert(const QString &table, QSqlRecord &record);
-    // One statement for all records, which have the same fields; consecutive new ids.
+    // One statement for all records, which have the same fields. A null id of an
+    // auto-increment column is left to the server (a single record then gets the id it was
+    // given, several get none); otherwise the records get consecutive ids after the largest.
     static bool insert(const QString &table, QList<QSqlRecord> &records);
     static bool update(const QString &table, const QSqlRecord &record);
     // writtenId, when given, receives the id of the row really written (after a fresh id
@@ -48,6 +51,9 @@ public:
     static QString identifier(const QString &name);
     // The value as a whole SQL literal: NULL, or the escaped text between single quotes.
     static QString literal(const QVariant &value);
+
+    // The error of the helper's last failed statement, cleared by one that succeeds.
+    static QSqlError lastError();
 
     // How often an insert takes a fresh id after another writer took the one it computed.
     static constexpr int maxInsertAttempts = 50;

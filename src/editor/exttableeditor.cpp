@@ -160,8 +160,11 @@ void ExtTableEditor::mark()
 void ExtTableEditor::save()
 {
     beginWork();
-    model->save();
+    const bool saved = model->save();
     endWork();
+    // The model's message names the row; the reason tells the user what to do about it.
+    if (!saved && !model->failureReason.isEmpty())
+        statusBar()->showMessage(model->message + " (" + model->failureReason + ")");
 }
 
 void ExtTableEditor::print()

@@ -136,7 +136,7 @@ bool ExtAuditTrail::write(const QVariant &tableId, const QList<ExtAuditEntry> &e
     if (!query.exec("INSERT INTO ext_records_audit (table_name, table_id, field_name, action, "
                     "old_value, new_value, old_state, new_state, user_id, changed_utc) VALUES " +
                     rows.join(", "))) {
-        qDebug().noquote() << "cannot save in ext_records_audit " + query.lastError().text();
+        error = query.lastError();
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSqlError>
 #include <QString>
 #include <QVariant>
 
@@ -37,6 +38,8 @@ public:
     static QList<ExtAuditEntry> removal(const ExtRecord *record);
 
     bool write(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
+    // Why the last write failed.
+    QSqlError error;
     // The row's trail, newest first, with the user names.
     QList<ExtAuditEntry> history(const QVariant &tableId) const;
 

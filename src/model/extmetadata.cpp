@@ -50,6 +50,7 @@ void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QStr
         !query.next())
         return;
     setStamps(record, query);
+    record.extId = query.value("id").toLongLong();
     const QString extId = query.value("id").toString();
 
     QString user;
@@ -104,7 +105,8 @@ bool ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
         record->setModified(query.value(modifiedColumn).toDateTime(),
                             query.value(modifiedUserColumn));
         record->marked = false;
-        byExtId.insert(query.value(idColumn).toLongLong(), record);
+        record->extId = query.value(idColumn).toLongLong();
+        byExtId.insert(record->extId, record);
     }
 
     QString user;

@@ -60,7 +60,7 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
     columnRecord.setValues(result.record());
     auditTrail = ExtAuditTrail::isKept();
     if (rows)
-        *rows = result;
+        *rows = std::move(result);
 }
 
 ExtRecord &ExtModel::record()
@@ -177,6 +177,8 @@ QString idText(const ExtRecord &row)
 
 bool ExtModel::save()
 {
+    failureReason.clear();
+    metadataColumns.clear();
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
     lastProgress = -1;
@@ -197,6 +199,7 @@ bool ExtModel::save()
             row->setValue("id", written.value("id"));
             row->setCreated(written.created, written.createdUserId);
             row->setModified(written.modified, written.modifiedUserId);
+            row->extId = written.extId;
             row->dirty = false;
             row->rememberLoaded();
             rowChanged(position, 0, columnCount() - 1);
@@ -225,23 +228,39 @@ bool ExtModel::saveRecord(const ExtRecord &record)
 bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
 {
     ExtRecord copy(record);
-    if (!store().save(copy))
+    ExtRecordStore rowStore = store();
+    if (!rowStore.save(copy)) {
+        noteFailure(rowStore);
         return false;
+    }
     if (written)
         *written = copy;
     return true;
 }
 
-ExtRecordStore ExtModel::store() const
+ExtRecordStore ExtModel::store()
 {
     ExtRecordStore store(tableName, currentUserId());
     store.auditTrail = auditTrail;
+    store.columns = &metadataColumns;
     return store;
+}
+
+void ExtModel::noteFailure(const ExtRecordStore &store)
+{
+    failureReason = store.failure == ExtRecordStore::Failure::Conflict
+                        ? tr("the row was changed or deleted on another workstation since it "
+                             "was loaded; refresh to see that change")
+                        : store.error.text();
 }
 
 bool ExtModel::deleteRecord(const ExtRecord &record)
 {
-    return store().remove(record);
+    ExtRecordStore rowStore = store();
+    if (rowStore.remove(record))
+        return true;
+    noteFailure(rowStore);
+    return false;
 }
 
 bool ExtModel::insertRecord(int row, const QModelIndex &parent)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QList>
 #include <QSqlRelation>
 #include <QString>
@@ -60,6 +61,8 @@ public:
     ExtRecord columnRecord;
     QString tableName;
     QString message;
+    // Why the last save stopped, for the user; empty after a save that succeeded.
+    QString failureReason;
 
 signals:
     void progress(int percent);
@@ -79,8 +82,11 @@ private:
     bool loadFailed(const QString &reason);
     // written receives the record as stored: its id and stamps.
     bool saveRecord(const ExtRecord &record, ExtRecord *written);
-    ExtRecordStore store() const;
+    ExtRecordStore store();
+    void noteFailure(const ExtRecordStore &store);
 
     int lastProgress = -1;
+    // The metadata tables' columns, read once per save.
+    QHash<QString, QSqlRecord> metadataColumns;
     bool auditTrail = false;
 };

@@ -23,6 +23,7 @@ ExtRecord::ExtRecord(const ExtRecord &other)
     , modified(other.modified)
     , createdUserId(other.createdUserId)
     , modifiedUserId(other.modifiedUserId)
+    , extId(other.extId)
     , deleted(false)
     , dirty(false)
     , loaded(other.loaded)
@@ -165,6 +166,8 @@ void ExtRecord::rememberLoaded()
     loaded.values = *this;
     loaded.states = states;
     loaded.marked = marked;
+    loaded.extId = extId;
+    loaded.modified = modified;
 }
 
 void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)

@@ -54,6 +54,8 @@ public:
     QDateTime modified;
     QVariant createdUserId;
     QVariant modifiedUserId;
+    // The id of the metadata row the stamps were read from or written to; 0 for none.
+    qlonglong extId = 0;
     bool deleted;
     bool dirty;
 
@@ -65,6 +67,9 @@ public:
         QSqlRecord values;
         QMap<int, int> states;
         bool marked = false;
+        // Another workstation's save gives the row a new metadata row.
+        qlonglong extId = 0;
+        QDateTime modified;
     };
     Loaded loaded;
 };

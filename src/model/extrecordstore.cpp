@@ -9,36 +9,40 @@
 
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
+#include "model/extmetadata.h"
 #include "model/extrecord.h"
 
 namespace {
-// Runs one row's statements as a unit: committed when all succeed, otherwise rolled back.
-template<typename Work>
-bool inTransaction(Work work)
+// The server gave the transaction up for a concurrent one: a deadlock (also how a cluster
+// reports a write-set conflict at commit) or a lock wait that timed out. Running it again
+// usually succeeds.
+bool isTransient(const QSqlError &error)
 {
-    QSqlDatabase db = QSqlDatabase::database();
-    if (!db.transaction()) {
-        qDebug().noquote() << "cannot start a transaction: " + db.lastError().text();
-        return false;
-    }
-    if (work() && db.commit())
+    const QString code = error.nativeErrorCode();
+    return code == "1213" || code == "1205";
+}
+
+// Values compared as the server holds them: a number typed as text equals the number.
+bool sameValue(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull())
+        return a.isNull() == b.isNull();
+    if (a == b)
         return true;
-    db.rollback();
-    return false;
+    bool aNumber = false;
+    bool bNumber = false;
+    const double x = a.toDouble(&aNumber);
+    const double y = b.toDouble(&bNumber);
+    if (aNumber && bNumber)
+        return x == y;
+    return a.toString() == b.toString();
 }
 
-// The columns of a metadata table with cleared values, read without fetching its rows (the
-// helper's blank record reads the whole table, which grows with every saved row).
-QSqlRecord blankRecord(const QString &table)
+// A row read from the database and still under its id; any other row is saved by its id.
+bool isLoadedRow(const ExtRecord &record)
 {
-    QSqlRecord record = QSqlDatabase::database().record(table);
-    record.clearValues();
-    return record;
-}
-
-QString lastErrorText()
-{
-    return QSqlDatabase::database().lastError().text();
+    return record.loaded.known && !record.isNull("id") &&
+           sameValue(record.loaded.values.value("id"), record.value("id"));
 }
 } // namespace
 
@@ -47,15 +51,63 @@ ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId)
     , userId(userId)
 {}
 
+// Runs one row's statements as a unit: committed when all succeed, otherwise rolled back and,
+// when the server gave it up for a concurrent transaction, run again a few times.
+template<typename Work>
+bool ExtRecordStore::attempt(const QString &what, Work work)
+{
+    QSqlDatabase db = QSqlDatabase::database();
+    for (int n = 1;; ++n) {
+        failure = Failure::None;
+        error = QSqlError();
+        if (!db.transaction())
+            return fail("cannot start a transaction: ", db.lastError());
+        if (work()) {
+            if (db.commit())
+                return true;
+            fail("cannot commit: ", db.lastError());
+        }
+        db.rollback();
+        if (failure == Failure::Conflict || !isTransient(error) || n >= maxAttempts)
+            return false;
+        qDebug().noquote() << "retrying " + what + " after: " + error.text();
+    }
+}
+
+bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
+{
+    failure = Failure::Error;
+    error = cause;
+    qDebug().noquote() << message + cause.text();
+    return false;
+}
+
+bool ExtRecordStore::run(const QString &statement)
+{
+    QSqlQuery query;
+    return query.exec(statement) || fail(QString(), query.lastError());
+}
+
+// The columns of a metadata table with cleared values, read without fetching its rows (the
+// helper's blank record reads the whole table, which grows with every saved row).
+QSqlRecord ExtRecordStore::blankRecord(const QString &table)
+{
+    if (columns && columns->contains(table))
+        return columns->value(table);
+    QSqlRecord record = QSqlDatabase::database().record(table);
+    record.clearValues();
+    if (columns)
+        columns->insert(table, record);
+    return record;
+}
+
 // Metadata rows are always new (the old ones were just deleted), so they are inserted without
 // looking for an existing row first.
 bool ExtRecordStore::insertRows(const QString &table, QList<QSqlRecord> &rows,
                                 const QString &failure, const QStringList &successes)
 {
-    if (!SqlHelper::insert(table, rows)) {
-        qDebug().noquote() << failure + lastErrorText();
-        return false;
-    }
+    if (!SqlHelper::insert(table, rows))
+        return fail(failure, SqlHelper::lastError());
     for (const QString &success : successes)
         qDebug().noquote() << success;
     return true;
@@ -63,20 +115,53 @@ bool ExtRecordStore::insertRows(const QString &table, QList<QSqlRecord> &rows,
 
 bool ExtRecordStore::save(ExtRecord &record)
 {
-    ExtRecord written = record;
-    if (!inTransaction([&] { return writeRecord(written); }))
+    ExtRecord written;
+    if (!attempt("the save of a row", [&] {
+            written = record;
+            return writeRecord(written);
+        }))
         return false;
     record = written;
     return true;
 }
 
+bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record)
+{
+    const ExtRecord::Loaded &loaded = record.loaded;
+    QString id;
+    ExtMetadata::idText(loaded.values.value("id"), &id);
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    // The lock holds until the transaction ends: no other save comes between the comparison
+    // and the write.
+    if (!query.exec("SELECT e.id, e.modified, t.* FROM " + SqlHelper::identifier(tableName) +
+                    " t LEFT JOIN ext_records e ON e.table_name='" + SqlHelper::escape(tableName) +
+                    "' AND e.table_id = t.id WHERE t.id = " + id + " ORDER BY e.id FOR UPDATE"))
+        return fail("cannot read " + tableName + "--", query.lastError());
+    bool same = query.next();
+    if (same) {
+        const QSqlRecord row = query.record();
+        same = query.value(0).toLongLong() == loaded.extId &&
+               query.value(1).toDateTime() == loaded.modified &&
+               row.count() == loaded.values.count() + 2;
+        for (int i = 0; same && i < loaded.values.count(); ++i)
+            same = row.fieldName(i + 2) == loaded.values.fieldName(i) &&
+                   sameValue(query.value(i + 2), loaded.values.value(i));
+    }
+    if (!same) {
+        failure = Failure::Conflict;
+        qDebug().noquote() << tableName + " " + id +
+                                  " was changed or deleted elsewhere since it was read";
+    }
+    return same;
+}
+
+
 bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
                              const QString &failure, const QString &success)
 {
-    if (!SqlHelper::save(table, row, id)) {
-        qDebug().noquote() << failure + lastErrorText();
-        return false;
-    }
+    if (!SqlHelper::save(table, row, id))
+        return fail(failure, SqlHelper::lastError());
     qDebug().noquote() << success;
     return true;
 }
@@ -84,9 +169,19 @@ bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVaria
 bool ExtRecordStore::writeRecord(ExtRecord &record)
 {
     QVariant rowId;
-    if (!saveRow(tableName, record, &rowId, "cannot save in " + tableName + "--",
-                 tableName + " saved..."))
+    const QString failed = "cannot save in " + tableName + "--";
+    if (isLoadedRow(record)) {
+        if (!unchangedSinceLoaded(record))
+            return false;
+        // Locked and unchanged: the row is there.
+        qDebug().noquote() << "update " + tableName;
+        if (!SqlHelper::update(tableName, record))
+            return fail(failed, SqlHelper::lastError());
+        qDebug().noquote() << tableName + " saved...";
+        rowId = record.value("id");
+    } else if (!saveRow(tableName, record, &rowId, failed, tableName + " saved...")) {
         return false;
+    }
     if (record.isNull("id"))
         qDebug().noquote() << "is New";
     // The id the data row really got, also when a row thought existing had been deleted meanwhile.
@@ -94,18 +189,16 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     const QString id = QString::number(rowId.toLongLong());
     const QString table = SqlHelper::escape(tableName);
 
-    QSqlQuery query;
     const QList<QPair<QString, QString>> metadata = {{"em", "ext_records_monitorings"},
                                                      {"ef", "ext_records_fields"},
                                                      {"et", "ext_records_tasks"}};
     for (const auto &[alias, metadataTable] : metadata) {
-        if (!query.exec("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " +
-                        alias + " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" +
-                        table + "' AND e.table_id =" + id))
+        if (!run("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " + alias +
+                 " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" + table +
+                 "' AND e.table_id =" + id))
             return false;
     }
-    if (!query.exec("DELETE  FROM ext_records  WHERE table_name='" + table +
-                    "' AND table_id =" + id))
+    if (!run("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" + id))
         return false;
 
     // Whole seconds, as the server keeps them, so the record in memory equals the row written.
@@ -127,6 +220,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
                     {"ext_record saved..."}))
         return false;
     const QVariant extId = metaRows.first().value("id");
+    record.extId = extId.toLongLong();
 
     if (record.marked) {
         QSqlRecord monitoring = blankRecord("ext_records_monitorings");
@@ -157,32 +251,43 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     }
     if (!insertRows("ext_records_fields", fields, "cannot save in ext_records ", saved))
         return false;
-    return !auditTrail ||
-           ExtAuditTrail(tableName, userId).write(rowId, ExtAuditTrail::changes(record));
+    return writeTrail(rowId, ExtAuditTrail::changes(record));
 }
 
 bool ExtRecordStore::remove(const ExtRecord &record)
 {
     const int tableId = record.value("id").toInt();
-    return inTransaction([&] { return removeRow(tableId, &record); });
+    return attempt("the deletion of a row", [&] { return removeRow(tableId, &record); });
 }
 
 bool ExtRecordStore::remove(int tableId)
 {
-    return inTransaction([&] { return removeRow(tableId, nullptr); });
+    return attempt("the deletion of a row", [&] { return removeRow(tableId, nullptr); });
 }
 
 bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
 {
-    if (!SqlHelper::remove(tableName, QVariant(tableId)))
+    // Deleting a row another workstation changed meanwhile would hide that change.
+    if (record && isLoadedRow(*record) && !unchangedSinceLoaded(*record))
         return false;
+    const QString failed = "cannot delete from " + tableName + "--";
+    if (!SqlHelper::remove(tableName, QVariant(tableId)))
+        return fail(failed, SqlHelper::lastError());
     const int extId = extRecordId(tableId);
-    return SqlHelper::remove("ext_records", QVariant(extId)) &&
-           SqlHelper::remove("ext_records_fields", "ext_record_id=" + QString::number(extId)) &&
-           SqlHelper::remove("ext_records_monitorings",
-                             "ext_record_id=" + QString::number(extId)) &&
-           (!auditTrail ||
-            ExtAuditTrail(tableName, userId).write(tableId, ExtAuditTrail::removal(record)));
+    const QString extCondition = "ext_record_id=" + QString::number(extId);
+    if (!SqlHelper::remove("ext_records", QVariant(extId)) ||
+        !SqlHelper::remove("ext_records_fields", extCondition) ||
+        !SqlHelper::remove("ext_records_monitorings", extCondition))
+        return fail(failed, SqlHelper::lastError());
+    return writeTrail(tableId, ExtAuditTrail::removal(record));
+}
+
+bool ExtRecordStore::writeTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries)
+{
+    if (!auditTrail)
+        return true;
+    ExtAuditTrail trail(tableName, userId);
+    return trail.write(tableId, entries) || fail("cannot save in ext_records_audit ", trail.error);
 }
 
 int ExtRecordStore::extRecordId(int tableId)

@@ -1,20 +1,27 @@
 #pragma once
 
+#include <QHash>
+#include <QSqlError>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
 class ExtRecord;
+struct ExtAuditEntry;
 
 // Writes and deletes one data row together with its review metadata, for one table and user.
 // Each row's work is one transaction: a failure leaves the row and its metadata as they were.
 class ExtRecordStore
 {
 public:
+    enum class Failure { None, Error, Conflict };
+
     ExtRecordStore(const QString &tableName, const QVariant &userId);
 
-    // On success the record holds the id really written and its stamps.
+    // On success the record holds the id really written and its stamps. A row read from the
+    // database is written only while it is as it was read: a row another workstation changed
+    // or deleted since then fails with a Conflict and stays as the other one left it.
     bool save(ExtRecord &record);
     bool remove(const ExtRecord &record);
     bool remove(int tableId);
@@ -24,10 +31,27 @@ public:
     QVariant userId;
     // Whether each save and deletion also writes its audit trail, in the same transaction.
     bool auditTrail = false;
+    // Column lists of the metadata tables, read once and kept by the caller across the rows
+    // of one save; without one every row reads them again.
+    QHash<QString, QSqlRecord> *columns = nullptr;
+    // Why the last save or removal failed.
+    Failure failure = Failure::None;
+    QSqlError error;
+
+    // How often a row's transaction runs again after the server gave it up for a conflict
+    // with a concurrent transaction (a deadlock, or a cluster's write-set conflict).
+    static constexpr int maxAttempts = 5;
 
 private:
+    template<typename Work>
+    bool attempt(const QString &what, Work work);
+    bool unchangedSinceLoaded(const ExtRecord &record);
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId, const ExtRecord *record);
+    bool run(const QString &statement);
+    bool writeTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
+    bool fail(const QString &message, const QSqlError &error);
+    QSqlRecord blankRecord(const QString &table);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
                  const QString &success);
     bool insertRows(const QString &table, QList<QSqlRecord> &rows, const QString &failure,
