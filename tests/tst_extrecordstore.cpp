@@ -223,7 +223,10 @@ void ExtRecordStoreTest::saveStatementTexts()
     ExtRecord record = loadRow(5);
     db.markStatements();
     QVERIFY(ExtRecordStore("t", alice).save(record));
-    const QStringList received = db.statements();
+    // Statements that need no answer travel together.
+    QStringList received;
+    for (const QString &sent : db.statements())
+        received << sent.split(";\n");
     const QStringList expected = {
         "DELETE em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = em.ext_record_id "
         "AND e.table_name='t' AND e.table_id =5",

@@ -150,21 +150,46 @@ bool SqlHelper::insert(const QString &table, QSqlRecord &record)
     return ok;
 }
 
+// The server's own counter never hands one id to two workstations, nor to two nodes of a
+// cluster, and needs no statement of its own.
+bool SqlHelper::leavesIdToServer(const QSqlRecord &record)
+{
+    return record.contains("id") && record.field("id").isAutoValue() && record.isNull("id");
+}
+
+QString SqlHelper::insertStatement(const QString &table, const QList<QSqlRecord> &records)
+{
+    const bool serverId = leavesIdToServer(records.value(0));
+    auto written = [serverId](const QSqlRecord &record, int i) {
+        return !serverId || record.fieldName(i) != "id";
+    };
+    const QSqlRecord &first = records.first();
+    QString columns;
+    for (int i = 0; i < first.count(); ++i) {
+        if (written(first, i))
+            columns += identifier(first.fieldName(i)) + ",";
+    }
+    columns.chop(1);
+    QStringList rows;
+    for (const QSqlRecord &record : records) {
+        QString values;
+        for (int i = 0; i < record.count(); ++i) {
+            // NULL stays NULL: a strict server refuses '' for numbers and dates.
+            if (written(record, i))
+                values += literal(record.value(i)) + " ,";
+        }
+        values.chop(1);
+        rows << "(" + values + ")";
+    }
+    return "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
+}
+
 bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
 {
     if (records.isEmpty())
         return true;
-    const QSqlRecord &first = records.first();
-    const bool hasId = first.contains("id");
-    // The server's own counter never hands one id to two workstations, nor to two nodes of a
-    // cluster, and needs no statement of its own.
-    const bool serverId = hasId && first.field("id").isAutoValue() && first.isNull("id");
-    QString columns;
-    for (int i = 0; i < first.count(); ++i) {
-        if (!serverId || first.fieldName(i) != "id")
-            columns += identifier(first.fieldName(i)) + ",";
-    }
-    columns.chop(1);
+    const bool hasId = records.first().contains("id");
+    const bool serverId = leavesIdToServer(records.first());
     int attempted = 0;
     for (int attempt = 0;; ++attempt) {
         if (hasId && !serverId) {
@@ -175,22 +200,7 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
             for (int row = 0; row < records.size(); ++row)
                 records[row].setValue("id", attempted + row);
         }
-        QStringList rows;
-        for (const QSqlRecord &record : records) {
-            QString values;
-            for (int i = 0; i < record.count(); ++i) {
-                if (serverId && record.fieldName(i) == "id")
-                    continue;
-                // NULL stays NULL: a strict server refuses '' for numbers and dates.
-                const QVariant value = record.value(i);
-                values += (value.isNull() ? QString("NULL") : "'" + escape(value) + "'") + " ,";
-            }
-            values.chop(1);
-            rows << "(" + values + ")";
-        }
-
-        const QString statement =
-            "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
+        const QString statement = insertStatement(table, records);
         qDebug().noquote() << statement;
         QSqlQuery query;
         const bool ok = remember(query, query.exec(statement));
@@ -206,7 +216,9 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
     }
 }
 
-bool SqlHelper::update(const QString &table, const QSqlRecord &record)
+// Numbers stand bare, everything else escaped between quotes: the text the server shows for
+// the same statement with bound values.
+QString SqlHelper::updateStatement(const QString &table, const QSqlRecord &record)
 {
     // The driver binds a date it cannot represent (a year past 9999) as NULL: the row would
     // silently lose its value.
@@ -224,20 +236,52 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
     }
     QStringList assignments;
     for (int i = 0; i < record.count(); ++i) {
-        const QString name = record.fieldName(i);
-        const QString placeholder = identifier(name) == name ? name : QString("f%1").arg(i);
-        assignments << identifier(name) + "=:" + placeholder;
+        const QVariant value = record.value(i);
+        QString text;
+        switch (value.metaType().id()) {
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+        case QMetaType::Double:
+        case QMetaType::Float:
+            text = value.isNull() ? QString("NULL") : value.toString();
+            break;
+        default:
+            text = literal(value);
+        }
+        assignments << identifier(record.fieldName(i)) + "=" + text;
     }
+    return "UPDATE " + identifier(table) + " SET " + assignments.join(",") + " WHERE id='" +
+           escape(record.value("id")) + "'";
+}
+
+bool SqlHelper::update(const QString &table, const QSqlRecord &record)
+{
     QSqlQuery query;
-    query.prepare("UPDATE " + identifier(table) + " SET " + assignments.join(",") + " WHERE id='" +
-                  escape(record.value("id")) + "'");
-    for (int i = 0; i < record.count(); ++i)
-        query.bindValue(i, record.value(i));
-    if (!remember(query, query.exec())) {
+    if (!remember(query, query.exec(updateStatement(table, record)))) {
         qDebug().noquote() << query.lastError().text();
         return false;
     }
     return true;
+}
+
+bool SqlHelper::run(const QStringList &statements, QVariant *lastInsertId)
+{
+    const QString text = statements.join(";\n");
+    qDebug().noquote() << text;
+    QSqlQuery query;
+    bool ok = query.exec(text);
+    QVariant id = query.lastInsertId();
+    // The server stops at the first statement that fails; its error ends the results.
+    while (ok && query.nextResult())
+        id = query.lastInsertId();
+    ok = remember(query, ok && !query.lastError().isValid());
+    if (!ok)
+        qDebug().noquote() << query.lastError().text();
+    if (lastInsertId)
+        *lastInsertId = ok ? id : QVariant();
+    return ok;
 }
 
 bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *writtenId)

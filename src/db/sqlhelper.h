@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // Single-row statements on the default connection. Values are escaped by the driver before
@@ -27,6 +28,13 @@ public:
     // given, several get none); otherwise the records get consecutive ids after the largest.
     static bool insert(const QString &table, QList<QSqlRecord> &records);
     static bool update(const QString &table, const QSqlRecord &record);
+    // The statements insert() and update() send, for a caller that runs several at once.
+    static QString insertStatement(const QString &table, const QList<QSqlRecord> &records);
+    static QString updateStatement(const QString &table, const QSqlRecord &record);
+    static bool leavesIdToServer(const QSqlRecord &record);
+    // Several statements in one round trip, stopping at the first that fails. lastInsertId,
+    // when given, receives the id the last statement generated.
+    static bool run(const QStringList &statements, QVariant *lastInsertId = nullptr);
     // writtenId, when given, receives the id of the row really written (after a fresh id
     // was taken for a collision), or a null value on failure.
     static bool save(const QString &table, const QSqlRecord &record, QVariant *writtenId = nullptr);

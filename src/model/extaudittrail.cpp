@@ -113,13 +113,12 @@ QList<ExtAuditEntry> ExtAuditTrail::removal(const ExtRecord *record)
     return entries;
 }
 
-bool ExtAuditTrail::write(const QVariant &tableId, const QList<ExtAuditEntry> &entries)
+QString ExtAuditTrail::statement(const QVariant &tableId,
+                                 const QList<ExtAuditEntry> &entries) const
 {
-    if (entries.isEmpty())
-        return true;
     QString id;
-    if (!ExtMetadata::idText(tableId, &id))
-        return false;
+    if (entries.isEmpty() || !ExtMetadata::idText(tableId, &id))
+        return QString();
     QStringList rows;
     for (const ExtAuditEntry &change : entries) {
         const QVariant field = change.fieldName.isEmpty() ? QVariant() : QVariant(change.fieldName);
@@ -132,14 +131,9 @@ bool ExtAuditTrail::write(const QVariant &tableId, const QList<ExtAuditEntry> &e
         rows << "(" + values.join(", ") + ")";
     }
     // One statement for all changes of the row; the server's clock in UTC.
-    QSqlQuery query;
-    if (!query.exec("INSERT INTO ext_records_audit (table_name, table_id, field_name, action, "
-                    "old_value, new_value, old_state, new_state, user_id, changed_utc) VALUES " +
-                    rows.join(", "))) {
-        error = query.lastError();
-        return false;
-    }
-    return true;
+    return "INSERT INTO ext_records_audit (table_name, table_id, field_name, action, "
+           "old_value, new_value, old_state, new_state, user_id, changed_utc) VALUES " +
+           rows.join(", ");
 }
 
 QList<ExtAuditEntry> ExtAuditTrail::history(const QVariant &tableId) const

@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QList>
-#include <QSqlError>
 #include <QString>
 #include <QVariant>
 
@@ -37,9 +36,8 @@ public:
     // The entries of a deletion; record may be null when only the id is known.
     static QList<ExtAuditEntry> removal(const ExtRecord *record);
 
-    bool write(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
-    // Why the last write failed.
-    QSqlError error;
+    // The statement that writes the entries; empty when there are none.
+    QString statement(const QVariant &tableId, const QList<ExtAuditEntry> &entries) const;
     // The row's trail, newest first, with the user names.
     QList<ExtAuditEntry> history(const QVariant &tableId) const;
 

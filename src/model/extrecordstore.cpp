@@ -82,12 +82,6 @@ bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
     return false;
 }
 
-bool ExtRecordStore::run(const QString &statement)
-{
-    QSqlQuery query;
-    return query.exec(statement) || fail(QString(), query.lastError());
-}
-
 // The columns of a metadata table with cleared values, read without fetching its rows (the
 // helper's blank record reads the whole table, which grows with every saved row).
 QSqlRecord ExtRecordStore::blankRecord(const QString &table)
@@ -125,7 +119,7 @@ bool ExtRecordStore::save(ExtRecord &record)
     return true;
 }
 
-bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record)
+bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
 {
     const ExtRecord::Loaded &loaded = record.loaded;
     QString id;
@@ -139,6 +133,8 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record)
                     "' AND e.table_id = t.id WHERE t.id = " + id + " ORDER BY e.id FOR UPDATE"))
         return fail("cannot read " + tableName + "--", query.lastError());
     bool same = query.next();
+    if (gone)
+        *gone = !same;
     if (same) {
         const QSqlRecord row = query.record();
         same = query.value(0).toLongLong() == loaded.extId &&
@@ -166,6 +162,27 @@ bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVaria
     return true;
 }
 
+// Statements whose only answer is success wait here and go to the server together, in one
+// round trip, when an answer is needed or the row is done.
+void ExtRecordStore::queue(const QString &statement, const QStringList &successes)
+{
+    pending << statement;
+    pendingSuccesses << successes;
+}
+
+bool ExtRecordStore::flush(const QString &failure, QVariant *lastInsertId)
+{
+    const QStringList statements = std::exchange(pending, {});
+    const QStringList successes = std::exchange(pendingSuccesses, {});
+    if (statements.isEmpty())
+        return true;
+    if (!SqlHelper::run(statements, lastInsertId))
+        return fail(failure, SqlHelper::lastError());
+    for (const QString &success : successes)
+        qDebug().noquote() << success;
+    return true;
+}
+
 bool ExtRecordStore::writeRecord(ExtRecord &record)
 {
     QVariant rowId;
@@ -175,9 +192,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
             return false;
         // Locked and unchanged: the row is there.
         qDebug().noquote() << "update " + tableName;
-        if (!SqlHelper::update(tableName, record))
-            return fail(failed, SqlHelper::lastError());
-        qDebug().noquote() << tableName + " saved...";
+        queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."});
         rowId = record.value("id");
     } else if (!saveRow(tableName, record, &rowId, failed, tableName + " saved...")) {
         return false;
@@ -192,14 +207,11 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     const QList<QPair<QString, QString>> metadata = {{"em", "ext_records_monitorings"},
                                                      {"ef", "ext_records_fields"},
                                                      {"et", "ext_records_tasks"}};
-    for (const auto &[alias, metadataTable] : metadata) {
-        if (!run("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " + alias +
-                 " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" + table +
-                 "' AND e.table_id =" + id))
-            return false;
-    }
-    if (!run("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" + id))
-        return false;
+    for (const auto &[alias, metadataTable] : metadata)
+        queue("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " + alias +
+              " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" + table +
+              "' AND e.table_id =" + id);
+    queue("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" + id);
 
     // Whole seconds, as the server keeps them, so the record in memory equals the row written.
     QDateTime now = QDateTime::currentDateTime();
@@ -215,21 +227,26 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     meta.setValue("modified", record.modified);
     meta.setValue("created_user_id", record.createdUserId);
     meta.setValue("modified_user_id", userId);
-    QList<QSqlRecord> metaRows = {meta};
-    if (!insertRows("ext_records", metaRows, "cannot save in ext_records ",
-                    {"ext_record saved..."}))
-        return false;
-    const QVariant extId = metaRows.first().value("id");
+    QVariant extId;
+    if (SqlHelper::leavesIdToServer(meta)) {
+        queue(SqlHelper::insertStatement("ext_records", {meta}), {"ext_record saved..."});
+        if (!flush(failed, &extId))
+            return false;
+    } else {
+        QList<QSqlRecord> metaRows = {meta};
+        if (!flush(failed) || !insertRows("ext_records", metaRows, "cannot save in ext_records ",
+                                          {"ext_record saved..."}))
+            return false;
+        extId = metaRows.first().value("id");
+    }
     record.extId = extId.toLongLong();
 
     if (record.marked) {
         QSqlRecord monitoring = blankRecord("ext_records_monitorings");
         monitoring.setValue("ext_record_id", extId);
         monitoring.setValue("user_id", userId);
-        QList<QSqlRecord> monitorings = {monitoring};
-        if (!insertRows("ext_records_monitorings", monitorings, "cannot save in monitorings ",
-                        {"monitoring saved..."}))
-            return false;
+        queue(SqlHelper::insertStatement("ext_records_monitorings", {monitoring}),
+              {"monitoring saved..."});
     }
 
     // All states of the row in one statement.
@@ -249,9 +266,10 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         fields << field;
         saved << record.fieldName(f) + " saved...";
     }
-    if (!insertRows("ext_records_fields", fields, "cannot save in ext_records ", saved))
-        return false;
-    return writeTrail(rowId, ExtAuditTrail::changes(record));
+    if (!fields.isEmpty())
+        queue(SqlHelper::insertStatement("ext_records_fields", fields), saved);
+    queueTrail(rowId, ExtAuditTrail::changes(record));
+    return flush("cannot save in ext_records ");
 }
 
 bool ExtRecordStore::remove(const ExtRecord &record)
@@ -267,9 +285,15 @@ bool ExtRecordStore::remove(int tableId)
 
 bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
 {
-    // Deleting a row another workstation changed meanwhile would hide that change.
-    if (record && isLoadedRow(*record) && !unchangedSinceLoaded(*record))
-        return false;
+    // Deleting a row another workstation changed meanwhile would hide that change; one it
+    // deleted already is what this deletion wants.
+    bool gone = false;
+    if (record && isLoadedRow(*record) && !unchangedSinceLoaded(*record, &gone)) {
+        if (!gone)
+            return false;
+        failure = Failure::None;
+        return true;
+    }
     const QString failed = "cannot delete from " + tableName + "--";
     if (!SqlHelper::remove(tableName, QVariant(tableId)))
         return fail(failed, SqlHelper::lastError());
@@ -279,15 +303,16 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
         !SqlHelper::remove("ext_records_fields", extCondition) ||
         !SqlHelper::remove("ext_records_monitorings", extCondition))
         return fail(failed, SqlHelper::lastError());
-    return writeTrail(tableId, ExtAuditTrail::removal(record));
+    queueTrail(tableId, ExtAuditTrail::removal(record));
+    return flush("cannot save in ext_records_audit ");
 }
 
-bool ExtRecordStore::writeTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries)
+void ExtRecordStore::queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries)
 {
-    if (!auditTrail)
-        return true;
-    ExtAuditTrail trail(tableName, userId);
-    return trail.write(tableId, entries) || fail("cannot save in ext_records_audit ", trail.error);
+    const QString trail =
+        auditTrail ? ExtAuditTrail(tableName, userId).statement(tableId, entries) : QString();
+    if (!trail.isEmpty())
+        queue(trail);
 }
 
 int ExtRecordStore::extRecordId(int tableId)

@@ -43,13 +43,17 @@ public:
     static constexpr int maxAttempts = 5;
 
 private:
+    QStringList pending;
+    QStringList pendingSuccesses;
+
     template<typename Work>
     bool attempt(const QString &what, Work work);
-    bool unchangedSinceLoaded(const ExtRecord &record);
+    bool unchangedSinceLoaded(const ExtRecord &record, bool *gone = nullptr);
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId, const ExtRecord *record);
-    bool run(const QString &statement);
-    bool writeTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
+    void queue(const QString &statement, const QStringList &successes = {});
+    bool flush(const QString &failure, QVariant *lastInsertId = nullptr);
+    void queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
     bool fail(const QString &message, const QSqlError &error);
     QSqlRecord blankRecord(const QString &table);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,

@@ -1,0 +1,274 @@
+#include <QSemaphore>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QThread>
+#include <QtTest>
+
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "messagecapture.h"
+#include "model/extmodel.h"
+#include "model/extrecordstore.h"
+#include "testdatabase.h"
+
+// Two workstations on one table: a save never silently overwrites what the other one wrote
+// since the row was read, and a transaction the server gives up for a concurrent one runs again
+// a bounded number of times.
+class ConcurrentSaveTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanupTestCase();
+    void changeElsewhereIsNotOverwritten_data();
+    void changeElsewhereIsNotOverwritten();
+    void lockedRowIsRetried_data();
+    void lockedRowIsRetried();
+
+private:
+    void exec(const QString &sql);
+    QString rowSnapshot(int id) const;
+    int rowOf(const ExtModel &model, int id) const;
+
+    TestDatabase db;
+    int alice = 0;
+    // The trail cannot be emptied: each test reads what came after this.
+    qlonglong auditBefore = 0;
+};
+
+void ConcurrentSaveTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(db.create(&error), qPrintable(error));
+    alice = db.addUser("alice", "a");
+    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+}
+
+void ConcurrentSaveTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+void ConcurrentSaveTest::exec(const QString &sql)
+{
+    QString error;
+    QVERIFY2(db.exec(sql, &error), qPrintable(error));
+}
+
+void ConcurrentSaveTest::init()
+{
+    for (const QString &statement :
+         {"DROP TABLE IF EXISTS tstconc",
+          "CREATE TABLE tstconc (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40), "
+          "amount INT, group_id INT) ENGINE=InnoDB",
+          "INSERT INTO tstconc VALUES (1, 'Anna', 10, 0), (2, 'Bert', 20, 0), (3, 'Cleo', 30, 0)",
+          "DELETE FROM ext_records", "DELETE FROM ext_records_fields",
+          // Row 2 was reviewed before.
+          "INSERT INTO ext_records (id, table_name, table_id, created, modified) VALUES "
+          "(20, 'tstconc', 2, '2026-01-01 10:00:00', '2026-01-02 10:00:00')",
+          "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES "
+          "(20, 'name', 1)"})
+        exec(statement);
+    auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
+}
+
+// The data row, its metadata and its trail, as text.
+QString ConcurrentSaveTest::rowSnapshot(int id) const
+{
+    const QString row = QString::number(id);
+    QStringList parts;
+    for (const QString &sql :
+         {"SELECT CONCAT_WS('/', id, name, amount) FROM tstconc WHERE id = " + row,
+          "SELECT GROUP_CONCAT(CONCAT_WS('/', id, modified) ORDER BY id) FROM ext_records WHERE "
+          "table_name = 'tstconc' AND table_id = " + row,
+          "SELECT GROUP_CONCAT(CONCAT_WS('/', f.field_name, f.state) ORDER BY f.id) FROM "
+          "ext_records_fields f JOIN ext_records e ON e.id = f.ext_record_id WHERE "
+          "e.table_name = 'tstconc' AND e.table_id = " + row,
+          "SELECT COUNT(*) FROM ext_records_audit WHERE table_name = 'tstconc' AND table_id = " +
+              row + " AND id > " + QString::number(auditBefore)})
+        parts << db.scalar(sql).toString();
+    return parts.join(" | ");
+}
+
+int ConcurrentSaveTest::rowOf(const ExtModel &model, int id) const
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.records.at(row)->value("id").toInt() == id)
+            return row;
+    }
+    return -1;
+}
+
+void ConcurrentSaveTest::changeElsewhereIsNotOverwritten_data()
+{
+    QTest::addColumn<QStringList>("beforeLoad");
+    QTest::addColumn<QStringList>("elsewhere");
+    QTest::addColumn<QString>("ownChange");
+    QTest::addColumn<bool>("refused");
+
+    const QStringList value = {"UPDATE tstconc SET name = 'Other' WHERE id = 2"};
+    const QStringList deleted = {"DELETE FROM tstconc WHERE id = 2"};
+    const QStringList restamped = {
+        "UPDATE ext_records SET modified = '2026-01-03 10:00:00' WHERE id = 20"};
+    for (const QString &own : {"edit", "state", "delete"}) {
+        QTest::addRow("value changed, own %s", qPrintable(own)) << QStringList() << value << own
+                                                                << true;
+        QTest::addRow("metadata restamped, own %s", qPrintable(own))
+            << QStringList() << restamped << own << true;
+    }
+    QTest::newRow("row deleted, own edit") << QStringList() << deleted << "edit" << true;
+    // What the user wanted is done; nothing of the other workstation is lost.
+    QTest::newRow("row deleted, own delete") << QStringList() << deleted << "delete" << false;
+    // A save within the same second as the one read: only the metadata row's id tells.
+    QTest::newRow("metadata rewritten in the same second")
+        << QStringList()
+        << QStringList{"DELETE FROM ext_records WHERE id = 20",
+                       "INSERT INTO ext_records (id, table_name, table_id, created, modified) "
+                       "VALUES (21, 'tstconc', 2, '2026-01-01 10:00:00', '2026-01-02 10:00:00')"}
+        << "edit" << true;
+    QTest::newRow("first review of a row read without one")
+        << QStringList{"DELETE FROM ext_records"}
+        << QStringList{"INSERT INTO ext_records (table_name, table_id) VALUES ('tstconc', 2)"}
+        << "state" << true;
+}
+
+void ConcurrentSaveTest::changeElsewhereIsNotOverwritten()
+{
+    QFETCH(QStringList, beforeLoad);
+    QFETCH(QStringList, elsewhere);
+    QFETCH(QString, ownChange);
+    QFETCH(bool, refused);
+    for (const QString &statement : beforeLoad)
+        exec(statement);
+
+    ExtModel model("tstconc");
+    QVERIFY(model.select());
+    const int name = 2 + model.columnRecord.indexOf("name");
+    const int before = rowOf(model, 1);
+    const int conflicting = rowOf(model, 2);
+    const int after = rowOf(model, 3);
+    QVERIFY(before < conflicting && conflicting < after);
+    for (const QString &statement : elsewhere)
+        exec(statement);
+    const QString leftElsewhere = rowSnapshot(2);
+    QVERIFY(model.setData(model.index(before, name), "Ada"));
+    if (ownChange == "edit")
+        QVERIFY(model.setData(model.index(conflicting, name), "Mine"));
+    else if (ownChange == "state")
+        model.setState(conflicting, model.columnRecord.indexOf("amount"), -1);
+    else
+        QVERIFY(model.removeRecord(conflicting));
+    QVERIFY(model.setData(model.index(after, name), "Cora"));
+
+    if (!refused) {
+        QVERIFY(model.save());
+        QCOMPARE(db.count("tstconc", "name IN ('Ada', 'Cora')"), 2);
+        QCOMPARE(rowSnapshot(2), leftElsewhere);
+        return;
+    }
+    QVERIFY(!model.save());
+    QCOMPARE(model.message, QString(ownChange == "delete" ? "error, cannot delete item 2"
+                                                          : "error, cannot save item 2"));
+    QVERIFY(model.failureReason.contains("another workstation"));
+    // The row before was written; the conflicting one and the one after are still pending.
+    QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Ada'"), 1);
+    QCOMPARE(db.count("tstconc", "id = 3 AND name = 'Cleo'"), 1);
+    QVERIFY(model.records.at(conflicting)->dirty || model.records.at(conflicting)->deleted);
+    QVERIFY(model.records.at(after)->dirty);
+    // Row 2 and its metadata are as the other workstation left them, with no trail of the
+    // refused change.
+    QCOMPARE(rowSnapshot(2), leftElsewhere);
+    QCOMPARE(rowSnapshot(3), QString("3/Cleo/30 |  |  | 0"));
+
+    // Refreshing shows the other change; the own change made again then saves.
+    QVERIFY(model.select());
+    const int reread = rowOf(model, 2);
+    if (db.count("tstconc", "id = 2") == 0) {
+        QCOMPARE(reread, -1);
+        return;
+    }
+    QVERIFY(reread >= 0);
+    QCOMPARE(model.records.at(reread)->value("name").toString(),
+             db.scalar("SELECT name FROM tstconc WHERE id = 2").toString());
+    QVERIFY(model.setData(model.index(reread, name), "Mine"));
+    QVERIFY(model.save());
+    QCOMPARE(db.count("tstconc", "id = 2 AND name = 'Mine'"), 1);
+}
+
+void ConcurrentSaveTest::lockedRowIsRetried_data()
+{
+    QTest::addColumn<int>("holdMs");
+    QTest::addColumn<bool>("saved");
+
+    // Each attempt waits one second for the lock.
+    QTest::newRow("released during the retries") << 1500 << true;
+    QTest::newRow("held past every attempt")
+        << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
+}
+
+void ConcurrentSaveTest::lockedRowIsRetried()
+{
+    QFETCH(int, holdMs);
+    QFETCH(bool, saved);
+    ExtModel model("tstconc");
+    QVERIFY(model.select());
+    const int row = rowOf(model, 1);
+    QVERIFY(model.setData(model.index(row, 3), "Ada"));
+    QSqlQuery session;
+    QVERIFY(session.exec("SET SESSION innodb_lock_wait_timeout = 1"));
+
+    // Another workstation holds the row locked inside its transaction for a while.
+    QSemaphore locked;
+    QString otherError;
+    const QString dbName = db.name();
+    QThread *other = QThread::create([&] {
+        {
+            QSqlDatabase connection = QSqlDatabase::addDatabase("QMYSQL", "holder");
+            connection.setHostName(TestDatabase::host());
+            connection.setPort(TestDatabase::port());
+            connection.setUserName(TestDatabase::user());
+            connection.setPassword(TestDatabase::password());
+            connection.setDatabaseName(dbName);
+            QSqlQuery query(connection);
+            if (!connection.open() || !connection.transaction() ||
+                !query.exec("SELECT * FROM tstconc WHERE id = 1 FOR UPDATE"))
+                otherError = query.lastError().text() + connection.lastError().text();
+            locked.release();
+            QThread::msleep(holdMs);
+            connection.commit();
+            connection.close();
+        }
+        QSqlDatabase::removeDatabase("holder");
+    });
+    other->start();
+    locked.acquire();
+    QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
+
+    MessageCapture capture;
+    const bool ok = model.save();
+    other->wait();
+    delete other;
+    QVERIFY(session.exec("SET SESSION innodb_lock_wait_timeout = DEFAULT"));
+
+    QCOMPARE(ok, saved);
+    const int retries = capture.lines().filter("retrying the save of a row after: ").size();
+    if (saved) {
+        QVERIFY(retries >= 1 && retries < ExtRecordStore::maxAttempts);
+        QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Ada'"), 1);
+        QCOMPARE(db.count("ext_records", "table_id = 1"), 1);
+        return;
+    }
+    QCOMPARE(retries, ExtRecordStore::maxAttempts - 1);
+    QCOMPARE(model.message, QString("error, cannot save item 1"));
+    QVERIFY2(model.failureReason.contains("Lock wait timeout"), qPrintable(model.failureReason));
+    QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Anna'"), 1);
+    QCOMPARE(db.count("ext_records", "table_id = 1"), 0);
+    // Once the lock is gone the pending row saves.
+    QVERIFY(model.save());
+    QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Ada'"), 1);
+}
+
+QTEST_MAIN(ConcurrentSaveTest)
+#include "tst_concurrentsave.moc"
