@@ -220,20 +220,6 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
 // the same statement with bound values.
 QString SqlHelper::updateStatement(const QString &table, const QSqlRecord &record)
 {
-    // The driver binds a date it cannot represent (a year past 9999) as NULL: the row would
-    // silently lose its value.
-    for (int i = 0; i < record.count(); ++i) {
-        const QVariant value = record.value(i);
-        const int id = value.metaType().id();
-        const QDate date = id == QMetaType::QDate       ? value.toDate()
-                           : id == QMetaType::QDateTime ? value.toDateTime().date()
-                                                        : QDate();
-        if (date.isValid() && (date.year() < 1 || date.year() > 9999)) {
-            qDebug().noquote() << "not a date the server can hold: " + record.fieldName(i) + "=" +
-                                      date.toString();
-            return false;
-        }
-    }
     QStringList assignments;
     for (int i = 0; i < record.count(); ++i) {
         const QVariant value = record.value(i);
