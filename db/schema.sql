@@ -92,8 +92,9 @@ CREATE TABLE ext_records_tasks (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 -- The audit trail of the review data: one row per change a save makes, never changed or
--- removed afterwards.
-CREATE TABLE ext_records_audit (
+-- removed afterwards. db/add_audit.sh adds this part, from here to the end, to an older
+-- database, and running it again changes nothing.
+CREATE TABLE IF NOT EXISTS ext_records_audit (
     id BIGINT NOT NULL AUTO_INCREMENT,
     table_name VARCHAR(64) NOT NULL,
     table_id INT NOT NULL,
@@ -111,8 +112,8 @@ CREATE TABLE ext_records_audit (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 -- A trail that could be edited would prove nothing.
-CREATE TRIGGER ext_records_audit_no_update BEFORE UPDATE ON ext_records_audit
+CREATE TRIGGER IF NOT EXISTS ext_records_audit_no_update BEFORE UPDATE ON ext_records_audit
     FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'the audit trail cannot be changed';
 
-CREATE TRIGGER ext_records_audit_no_delete BEFORE DELETE ON ext_records_audit
+CREATE TRIGGER IF NOT EXISTS ext_records_audit_no_delete BEFORE DELETE ON ext_records_audit
     FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'the audit trail cannot be changed';

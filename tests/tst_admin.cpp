@@ -1,6 +1,5 @@
 #include <QAction>
 #include <QComboBox>
-#include <QHeaderView>
 #include <QInputDialog>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,7 +15,6 @@
 #include "admin/groupsadminformwidget.h"
 #include "admin/usersadminformwidget.h"
 #include "app/mainwindow.h"
-#include "forms/preferencedialog.h"
 #include "messagecapture.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
@@ -28,36 +26,26 @@ class AdminTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QVERIFY_CREATE(db); }
     void init();
-    void cleanup();
-    void cleanupTestCase();
+    void cleanup() { dialog.reset(); }
+    void cleanupTestCase() { db.drop(); }
 
     void pagesInOrder();
-    void hiddenColumns_data();
-    void hiddenColumns();
-    void columnLabels_data();
-    void columnLabels();
+    void columns_data();
+    void columns();
     void newUserWrittenOnlyBySave_data();
     void newUserWrittenOnlyBySave();
-    void userNameRequired_data();
-    void userNameRequired();
+    void requiredColumn_data();
+    void requiredColumn();
     void failedSaveNamesPageAndKeepsEdits();
     void removeUsersOnSave();
-    void defaultDiscardsEdits();
     void setPassword_data();
     void setPassword();
-    void setPasswordChangesNothing_data();
-    void setPasswordChangesNothing();
     void groupChooser();
-    void addMembership_data();
-    void addMembership();
-    void membershipNeedsMember();
-    void removeMembershipAtOnce();
+    void membershipRemovedAtOnce();
     void savedGroupsAndUsersReachMemberships();
-    void membershipOfRemovedUserStillShows();
     void lostConnectionIsReported();
-    void preferencesStillCloseOnOk();
     void mainWindowOpensAdmin();
 
 private:
@@ -66,14 +54,30 @@ private:
     void open();
     void showPage(Page page);
     QTableView *view(Page page) const;
-    QSqlTableModel *model(Page page) const;
-    QPushButton *button(Page page, const char *name) const;
-    void press(const char *name);
+    QSqlTableModel *model(Page page) const
+    {
+        return qobject_cast<QSqlTableModel *>(view(page)->model());
+    }
+    QPushButton *button(Page page, const char *name) const
+    {
+        return view(page)->parentWidget()->findChild<QPushButton *>(name);
+    }
+    void addRow(Page page) { QTest::mouseClick(button(page, "addButton"), Qt::LeftButton); }
+    void press(const char *name)
+    {
+        QTest::mouseClick(dialog->findChild<QPushButton *>(name), Qt::LeftButton);
+    }
     // Presses a dialog button after which no message may appear.
     void clickButton(const char *name);
     void clickRow(Page page, int row, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     void editCell(Page page, int row, const QString &column, const QString &text);
     int rowOf(Page page, int column, const QString &text) const;
+    int userRow(const QString &name) const
+    {
+        return rowOf(Users, model(Users)->fieldIndex("username"), name);
+    }
+    QString shownPage() const { return dialog->findChild<QTabWidget *>("tabWidget")->tabText(0); }
+    QStringList shownHeaders(Page page) const;
     QStringList shownMembers() const;
     void pickMember(int row, const QString &name, QStringList *offered);
     void chooseGroup(const QString &name);
@@ -81,27 +85,18 @@ private:
     TestDatabase db;
     TestSettings settings;
     std::unique_ptr<AdminDialog> dialog;
-    int alice = 0;
     int bob = 0;
-    int carol = 0;
-    int centre = 0;
     int obrien = 0;
 };
-
-void AdminTest::initTestCase()
-{
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
-}
 
 void AdminTest::init()
 {
     for (const char *table : {"users", "groups", "groups_users"})
         QVERIFY(db.exec(QString("TRUNCATE TABLE %1").arg(table)));
-    alice = db.addUser("alice", "alice-pw");
+    const int alice = db.addUser("alice", "alice-pw");
     bob = db.addUser("bob", "bob-pw");
-    carol = db.addUser("carol", "carol-pw");
-    centre = db.addGroup("Centre A");
+    const int carol = db.addUser("carol", "carol-pw");
+    const int centre = db.addGroup("Centre A");
     obrien = db.addGroup("O'Brien team");
     db.addGroup("Empty");
     db.addMembership(centre, alice);
@@ -110,16 +105,7 @@ void AdminTest::init()
     // Ids the program would make up itself (the largest plus one) are far from these.
     for (const char *table : {"users", "groups", "groups_users"})
         QVERIFY(db.exec(QString("ALTER TABLE %1 AUTO_INCREMENT = 500").arg(table)));
-}
-
-void AdminTest::cleanup()
-{
-    dialog.reset();
-}
-
-void AdminTest::cleanupTestCase()
-{
-    db.drop();
+    open();
 }
 
 void AdminTest::open()
@@ -139,34 +125,14 @@ void AdminTest::showPage(Page page)
 
 QTableView *AdminTest::view(Page page) const
 {
-    QWidget *widget = nullptr;
-    switch (page) {
-    case Users:
-        widget = dialog->findChild<UsersAdminFormWidget *>();
-        break;
-    case Groups:
-        widget = dialog->findChild<GroupsAdminFormWidget *>();
-        break;
-    case Auths:
-        widget = dialog->findChild<AuthsAdminFormWidget *>();
-        break;
+    const QMetaObject *pages[] = {&UsersAdminFormWidget::staticMetaObject,
+                                  &GroupsAdminFormWidget::staticMetaObject,
+                                  &AuthsAdminFormWidget::staticMetaObject};
+    for (auto *widget : dialog->findChildren<TableAdminFormWidget *>()) {
+        if (widget->metaObject() == pages[page])
+            return widget->findChild<QTableView *>("tableView");
     }
-    return widget ? widget->findChild<QTableView *>("tableView") : nullptr;
-}
-
-QSqlTableModel *AdminTest::model(Page page) const
-{
-    return qobject_cast<QSqlTableModel *>(view(page)->model());
-}
-
-QPushButton *AdminTest::button(Page page, const char *name) const
-{
-    return view(page)->parentWidget()->findChild<QPushButton *>(name);
-}
-
-void AdminTest::press(const char *name)
-{
-    QTest::mouseClick(dialog->findChild<QPushButton *>(name), Qt::LeftButton);
+    return nullptr;
 }
 
 void AdminTest::clickButton(const char *name)
@@ -216,6 +182,16 @@ int AdminTest::rowOf(Page page, int column, const QString &text) const
     return -1;
 }
 
+QStringList AdminTest::shownHeaders(Page page) const
+{
+    QStringList labels;
+    for (int column = 0; column < model(page)->columnCount(); ++column) {
+        if (!view(page)->isColumnHidden(column))
+            labels << model(page)->headerData(column, Qt::Horizontal).toString();
+    }
+    return labels;
+}
+
 QStringList AdminTest::shownMembers() const
 {
     QStringList names;
@@ -255,7 +231,6 @@ void AdminTest::chooseGroup(const QString &name)
 
 void AdminTest::pagesInOrder()
 {
-    open();
     QCOMPARE(dialog->windowTitle(), QString("Dialog"));
     auto *list = dialog->findChild<QListWidget *>("listWidget");
     QCOMPARE(list->count(), 3);
@@ -264,82 +239,34 @@ void AdminTest::pagesInOrder()
         QCOMPARE(list->item(i)->text(), titles.at(i));
         QVERIFY(!list->item(i)->icon().isNull());
     }
-    auto *tabs = dialog->findChild<QTabWidget *>("tabWidget");
-    QCOMPARE(tabs->tabText(0), QString("User"));
+    QCOMPARE(shownPage(), QString("User"));
     showPage(Auths);
-    QCOMPARE(tabs->tabText(0), QString("Auths"));
+    QCOMPARE(shownPage(), QString("Auths"));
     QVERIFY(view(Auths)->isVisible());
-
-    for (Page page : {Users, Groups, Auths}) {
-        QVERIFY(view(page)->alternatingRowColors());
-        QCOMPARE(view(page)->selectionBehavior(), QAbstractItemView::SelectRows);
-        QCOMPARE(model(page)->editStrategy(), QSqlTableModel::OnManualSubmit);
-    }
-    QVERIFY(view(Users)->horizontalHeader()->stretchLastSection());
-    QCOMPARE(button(Users, "setPassButton")->text(), QString("Set Password"));
-    // Kept in the form, but out of sight: nothing reads it.
-    QVERIFY(view(Auths)->parentWidget()->findChild<QLineEdit *>("lineEdit")->isHidden());
 }
 
-void AdminTest::hiddenColumns_data()
+void AdminTest::columns_data()
 {
     QTest::addColumn<int>("page");
-    QTest::addColumn<QString>("column");
-    QTest::addColumn<bool>("hidden");
-    for (const char *name : {"id", "password", "avatar_url", "comment"})
-        QTest::addRow("users %s", name) << int(Users) << name << true;
-    for (const char *name : {"username", "first_name", "second_name", "email"})
-        QTest::addRow("users %s", name) << int(Users) << name << false;
-    QTest::addRow("groups id") << int(Groups) << "id" << true;
-    QTest::addRow("groups name") << int(Groups) << "name" << false;
-    QTest::addRow("auths id") << int(Auths) << "id" << true;
-    QTest::addRow("auths group_id") << int(Auths) << "group_id" << true;
+    QTest::addColumn<QStringList>("headers");
+    QTest::newRow("users") << int(Users)
+                           << QStringList{"User name", "First name", "Second name", "E-mail"};
+    QTest::newRow("groups") << int(Groups) << QStringList{"Name"};
+    QTest::newRow("auths") << int(Auths) << QStringList{"Member"};
 }
 
-void AdminTest::hiddenColumns()
+void AdminTest::columns()
 {
     QFETCH(int, page);
-    QFETCH(QString, column);
-    QFETCH(bool, hidden);
-    open();
-    const Page p = Page(page);
-    const int index = model(p)->fieldIndex(column);
-    QVERIFY(index >= 0);
-    QCOMPARE(view(p)->isColumnHidden(index), hidden);
-    // Re-reading and saving rebuild the grid; the columns stay as they were.
+    QFETCH(QStringList, headers);
+    QCOMPARE(shownHeaders(Page(page)), headers);
+    // Re-reading, choosing a group and saving rebuild the grid; the columns stay as they were.
     clickButton("defaultButton");
-    QCOMPARE(view(p)->isColumnHidden(index), hidden);
-    clickButton("applyButton");
-    QCOMPARE(view(p)->isColumnHidden(index), hidden);
-    if (p == Auths)
-        QVERIFY(!view(p)->isColumnHidden(2));
-}
-
-void AdminTest::columnLabels_data()
-{
-    QTest::addColumn<int>("page");
-    QTest::addColumn<int>("column");
-    QTest::addColumn<QString>("label");
-    QTest::newRow("user name") << int(Users) << 1 << "User name";
-    QTest::newRow("e-mail") << int(Users) << 5 << "E-mail";
-    QTest::newRow("group name") << int(Groups) << 1 << "Name";
-    QTest::newRow("member") << int(Auths) << 2 << "Member";
-}
-
-void AdminTest::columnLabels()
-{
-    QFETCH(int, page);
-    QFETCH(int, column);
-    QFETCH(QString, label);
-    open();
-    const Page p = Page(page);
-    QCOMPARE(model(p)->headerData(column, Qt::Horizontal).toString(), label);
-    clickButton("defaultButton");
-    if (p == Auths)
+    QCOMPARE(shownHeaders(Page(page)), headers);
+    if (page == Auths)
         chooseGroup("O'Brien team");
     clickButton("applyButton");
-    QCOMPARE(model(p)->headerData(column, Qt::Horizontal).toString(), label);
-    QVERIFY(view(p)->horizontalHeader()->stretchLastSection());
+    QCOMPARE(shownHeaders(Page(page)), headers);
 }
 
 void AdminTest::newUserWrittenOnlyBySave_data()
@@ -348,6 +275,7 @@ void AdminTest::newUserWrittenOnlyBySave_data()
     QTest::addColumn<bool>("written");
     QTest::addColumn<bool>("staysOpen");
     QTest::newRow("Cancel") << "cancelButton" << false << false;
+    QTest::newRow("Default") << "defaultButton" << false << true;
     QTest::newRow("Apply") << "applyButton" << true << true;
     QTest::newRow("Ok") << "okButton" << true << false;
 }
@@ -357,77 +285,93 @@ void AdminTest::newUserWrittenOnlyBySave()
     QFETCH(QString, button);
     QFETCH(bool, written);
     QFETCH(bool, staysOpen);
-    open();
-    QTest::mouseClick(this->button(Users, "addButton"), Qt::LeftButton);
-    const int row = model(Users)->rowCount() - 1;
-    QCOMPARE(row, 3);
-    editCell(Users, row, "username", "dora");
-    editCell(Users, row, "email", "dora@example.org");
-    QCOMPARE(db.count("users", "username='dora'"), 0);
+    editCell(Users, userRow("bob"), "username", "robert");
+    addRow(Users);
+    QCOMPARE(model(Users)->rowCount(), 4);
+    editCell(Users, 3, "username", "dora");
+    editCell(Users, 3, "email", "dora@example.org");
+    QCOMPARE(db.count("users", "username IN ('dora', 'robert')"), 0);
 
     QSignalSpy accepted(dialog.get(), &QDialog::accepted);
     clickButton(qPrintable(button));
-    QCOMPARE(db.count("users", "username='dora'"), written ? 1 : 0);
     QCOMPARE(dialog->isVisible(), staysOpen);
     QCOMPARE(accepted.count(), button == "okButton" ? 1 : 0);
-    if (!written)
-        return;
+    // Whatever follows writes what was discarded or saved no second time.
+    if (staysOpen) {
+        QCOMPARE(model(Users)->rowCount(), written ? 4 : 3);
+        clickButton("okButton");
+    }
+    QCOMPARE(db.count("users"), written ? 4 : 3);
+    QCOMPARE(db.count("users", "username = 'bob'"), written ? 0 : 1);
     // The server chose the id; the stored password is the column's default.
-    QCOMPARE(db.scalar("SELECT id FROM users WHERE username='dora'").toInt(), 500);
-    QCOMPARE(db.scalar("SELECT email FROM users WHERE username='dora'").toString(),
-             QString("dora@example.org"));
-    QCOMPARE(db.scalar("SELECT password FROM users WHERE username='dora'").toString(), QString());
-    QCOMPARE(db.count("users"), 4);
+    QCOMPARE(db.count("users", "id=500 AND username='dora' AND email='dora@example.org' AND "
+                               "password=''"),
+             written ? 1 : 0);
 }
 
-void AdminTest::userNameRequired_data()
+void AdminTest::requiredColumn_data()
 {
+    QTest::addColumn<int>("page");
     QTest::addColumn<bool>("newRow");
     QTest::addColumn<QString>("column");
     QTest::addColumn<QString>("text");
-    QTest::newRow("new row left empty") << true << QString() << QString();
-    QTest::newRow("new row with a first name only") << true << "first_name"
-                                                    << "Dora";
-    QTest::newRow("new row with blanks as name") << true << "username"
-                                                 << "   ";
-    QTest::newRow("existing name cleared") << false << "username" << QString();
+    QTest::addColumn<QString>("message");
+    const QString name = "User: Every user needs a user name.";
+    QTest::newRow("new user left empty") << int(Users) << true << QString() << QString() << name;
+    QTest::newRow("new user with a first name only") << int(Users) << true << "first_name"
+                                                     << "Dora" << name;
+    QTest::newRow("new user with blanks as name") << int(Users) << true << "username"
+                                                  << "   " << name;
+    QTest::newRow("existing name cleared") << int(Users) << false << "username"
+                                           << "" << name;
+    QTest::newRow("new group left empty")
+        << int(Groups) << true << QString() << QString() << "Groups: Every group needs a name.";
+    QTest::newRow("membership without member") << int(Auths) << true << QString() << QString()
+                                               << "Auths: Every membership needs a member.";
 }
 
-void AdminTest::userNameRequired()
+void AdminTest::requiredColumn()
 {
+    QFETCH(int, page);
     QFETCH(bool, newRow);
     QFETCH(QString, column);
     QFETCH(QString, text);
-    open();
-    int row = rowOf(Users, model(Users)->fieldIndex("username"), "bob");
+    QFETCH(QString, message);
+    const Page p = Page(page);
+    showPage(p);
+    const int rows = model(p)->rowCount();
+    int row = userRow("bob");
     if (newRow) {
-        QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
-        row = model(Users)->rowCount() - 1;
+        addRow(p);
+        row = rows;
     }
     if (!column.isEmpty())
-        editCell(Users, row, column, text);
+        editCell(p, row, column, text);
+    showPage(p == Users ? Groups : Users);
 
     ModalAnswer box(ModalAnswer::accept());
     press("okButton");
     QVERIFY(box.answered());
-    QVERIFY2(box.text().contains("User: Every user needs a user name."), qPrintable(box.text()));
+    QVERIFY2(box.text().contains(message), qPrintable(box.text()));
     QVERIFY(dialog->isVisible());
+    QCOMPARE(shownPage(), message.section(':', 0, 0));
+    QCOMPARE(model(p)->rowCount(), rows + (newRow ? 1 : 0));
+    QVERIFY(model(p)->isDirty());
     QCOMPARE(db.count("users"), 3);
     QCOMPARE(db.count("users", "username='bob'"), 1);
-    QCOMPARE(model(Users)->rowCount(), newRow ? 4 : 3);
-    QVERIFY(model(Users)->isDirty());
+    QCOMPARE(db.count("groups"), 3);
+    QCOMPARE(db.count("groups_users"), 3);
 }
 
 void AdminTest::failedSaveNamesPageAndKeepsEdits()
 {
-    open();
     const int nameColumn = model(Users)->fieldIndex("username");
-    QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
+    addRow(Users);
     editCell(Users, 3, "username", "dora");
-    QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
+    addRow(Users);
     editCell(Users, 4, "username", "alice");
     showPage(Groups);
-    QTest::mouseClick(button(Groups, "addButton"), Qt::LeftButton);
+    addRow(Groups);
     editCell(Groups, 3, "name", "Centre B");
 
     ModalAnswer box(ModalAnswer::accept());
@@ -437,152 +381,119 @@ void AdminTest::failedSaveNamesPageAndKeepsEdits()
     QCOMPARE(box.title(), QString("Not saved"));
     QVERIFY2(box.text().contains("User: Duplicate entry 'alice'"), qPrintable(box.text()));
     QVERIFY2(!box.text().contains("Groups:"), qPrintable(box.text()));
-    QVERIFY(dialog->isVisible());
     QCOMPARE(accepted.count(), 0);
     // The failing page is shown; the other pages were still saved.
-    QCOMPARE(dialog->findChild<QTabWidget *>("tabWidget")->tabText(0), QString("User"));
+    QCOMPARE(shownPage(), QString("User"));
     QCOMPARE(db.count("groups", "name='Centre B'"), 1);
     QCOMPARE(db.count("users", "username='dora'"), 1);
     QCOMPARE(rowOf(Users, nameColumn, "alice"), 0);
     QCOMPARE(model(Users)->index(4, nameColumn).data().toString(), QString("alice"));
-    QVERIFY(model(Users)->isDirty());
 
     // Mended, the rest is written once: the row that did get through is not sent again.
     editCell(Users, 4, "username", "erin");
     clickButton("okButton");
     QCOMPARE(accepted.count(), 1);
-    QCOMPARE(db.count("users", "username='dora'"), 1);
-    QCOMPARE(db.count("users", "username='erin'"), 1);
+    QCOMPARE(db.count("users", "username IN ('dora', 'erin')"), 2);
     QCOMPARE(db.count("users"), 5);
     QCOMPARE(db.count("groups"), 4);
 }
 
 void AdminTest::removeUsersOnSave()
 {
-    open();
-    const int nameColumn = model(Users)->fieldIndex("username");
     // Two new rows and an older one, all selected and removed at once.
     for (const char *name : {"dora", "erin"}) {
-        QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
+        addRow(Users);
         editCell(Users, model(Users)->rowCount() - 1, "username", name);
     }
     clickRow(Users, 3);
     clickRow(Users, 4, Qt::ControlModifier);
-    clickRow(Users, rowOf(Users, nameColumn, "alice"), Qt::ControlModifier);
-    QCOMPARE(view(Users)->selectionModel()->selectedRows().size(), 3);
+    clickRow(Users, userRow("alice"), Qt::ControlModifier);
     QTest::mouseClick(button(Users, "delButton"), Qt::LeftButton);
     QCOMPARE(model(Users)->rowCount(), 3);
     QCOMPARE(db.count("users"), 3);
 
     clickButton("applyButton");
-    QCOMPARE(db.count("users", "username IN ('alice', 'dora', 'erin')"), 0);
     QCOMPARE(db.count("users", "username IN ('bob', 'carol')"), 2);
+    QCOMPARE(db.count("users"), 2);
     QCOMPARE(model(Users)->rowCount(), 2);
-}
-
-void AdminTest::defaultDiscardsEdits()
-{
-    open();
-    const int nameColumn = model(Users)->fieldIndex("username");
-    editCell(Users, rowOf(Users, nameColumn, "bob"), "username", "robert");
-    QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
-    clickButton("defaultButton");
-    QCOMPARE(model(Users)->rowCount(), 3);
-    QVERIFY(rowOf(Users, nameColumn, "bob") >= 0);
-    clickButton("okButton");
-    QCOMPARE(db.count("users", "username='bob'"), 1);
-    QCOMPARE(db.count("users"), 3);
 }
 
 void AdminTest::setPassword_data()
 {
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("digest");
+    QTest::addColumn<bool>("selectRow");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("digest"); // empty: no password changes
     // Digests worked out independently (md5 of the UTF-8 bytes).
-    QTest::newRow("ascii") << "secret"
+    QTest::newRow("ascii") << true << "secret"
+                           << "OK"
                            << "5ebe2294ecd0e0f08eab7690d2a6ee69";
-    QTest::newRow("non-ascii") << QString::fromUtf8("Žluťoučký kůň")
+    QTest::newRow("non-ascii") << true << QString::fromUtf8("Žluťoučký kůň") << "OK"
                                << "7dae2863a1675599914e7e3b1b9ac4fc";
+    QTest::newRow("no row selected") << false << ""
+                                     << ""
+                                     << "";
+    QTest::newRow("prompt cancelled") << true << ""
+                                      << "Cancel"
+                                      << "";
+    QTest::newRow("typed, then cancelled") << true << "typed"
+                                           << "Cancel"
+                                           << "";
+    QTest::newRow("empty password confirmed") << true << ""
+                                              << "OK"
+                                              << "";
 }
 
 void AdminTest::setPassword()
 {
-    QFETCH(QString, password);
+    QFETCH(bool, selectRow);
+    QFETCH(QString, typed);
+    QFETCH(QString, answer);
     QFETCH(QString, digest);
-    open();
-    const QString aliceBefore =
-        db.scalar("SELECT password FROM users WHERE username='alice'").toString();
-    const QString bobBefore =
-        db.scalar("SELECT password FROM users WHERE username='bob'").toString();
-    clickRow(Users, rowOf(Users, model(Users)->fieldIndex("username"), "bob"));
+    const QString others = "SELECT GROUP_CONCAT(password ORDER BY id) FROM users WHERE ";
+    const QString before = db.scalar(others + "TRUE").toString();
+    const QString aliceAndCarol = db.scalar(others + "username <> 'bob'").toString();
+    if (selectRow)
+        clickRow(Users, userRow("bob"));
 
     QString label;
     QLineEdit::EchoMode echo = QLineEdit::Normal;
-    ModalAnswer prompt([&](QWidget *modal) {
-        auto *input = qobject_cast<QInputDialog *>(modal);
-        QVERIFY(input);
-        label = input->labelText();
-        echo = input->textEchoMode();
-        // Typed as key events carrying text: keyClicks only knows Latin-1 keys.
-        for (const QChar ch : password)
-            QTest::sendKeyEvent(QTest::Click, input->findChild<QLineEdit *>(), Qt::Key_unknown,
-                                QString(ch), Qt::NoModifier);
-        ModalAnswer::clickButton("OK")(modal);
-    });
-    QTest::mouseClick(button(Users, "setPassButton"), Qt::LeftButton);
-    QVERIFY(prompt.answered());
-    QCOMPARE(prompt.title(), QString("set password to bob"));
-    QCOMPARE(label, QString("Password:"));
-    QCOMPARE(echo, QLineEdit::Password);
-    // Written only by the save.
-    QCOMPARE(db.scalar("SELECT password FROM users WHERE username='bob'").toString(), bobBefore);
-    QVERIFY(bobBefore != digest);
-    clickButton("applyButton");
-    QCOMPARE(db.scalar("SELECT password FROM users WHERE username='bob'").toString(), digest);
-    QCOMPARE(db.scalar("SELECT password FROM users WHERE username='alice'").toString(),
-             aliceBefore);
-}
-
-void AdminTest::setPasswordChangesNothing_data()
-{
-    QTest::addColumn<bool>("selectRow");
-    QTest::addColumn<QString>("answer");
-    QTest::newRow("no row selected") << false << QString();
-    QTest::newRow("prompt cancelled") << true << "Cancel";
-    QTest::newRow("typed, then cancelled") << true << "Cancel typed";
-    QTest::newRow("empty password confirmed") << true << "OK";
-}
-
-void AdminTest::setPasswordChangesNothing()
-{
-    QFETCH(bool, selectRow);
-    QFETCH(QString, answer);
-    open();
-    const QString before =
-        db.scalar("SELECT GROUP_CONCAT(password ORDER BY id) FROM users").toString();
-    if (selectRow)
-        clickRow(Users, rowOf(Users, model(Users)->fieldIndex("username"), "bob"));
-
     ModalAnswer prompt(
-        [answer](QWidget *modal) {
-            if (answer.endsWith("typed"))
-                QTest::keyClicks(modal->findChild<QLineEdit *>(), "typed");
-            ModalAnswer::clickButton(answer.section(' ', 0, 0))(modal);
+        [&](QWidget *modal) {
+            auto *input = qobject_cast<QInputDialog *>(modal);
+            QVERIFY(input);
+            label = input->labelText();
+            echo = input->textEchoMode();
+            // Typed as key events carrying text: keyClicks only knows Latin-1 keys.
+            for (const QChar ch : typed)
+                QTest::sendKeyEvent(QTest::Click, input->findChild<QLineEdit *>(), Qt::Key_unknown,
+                                    QString(ch), Qt::NoModifier);
+            ModalAnswer::clickButton(answer)(modal);
         },
         selectRow ? 10000 : 300);
     QTest::mouseClick(button(Users, "setPassButton"), Qt::LeftButton);
     if (!selectRow)
         QTest::qWait(400);
     QCOMPARE(prompt.answered(), selectRow);
-    QVERIFY(!model(Users)->isDirty());
-    clickButton("okButton");
-    QCOMPARE(db.scalar("SELECT GROUP_CONCAT(password ORDER BY id) FROM users").toString(), before);
+    if (selectRow) {
+        QCOMPARE(prompt.title(), QString("set password to bob"));
+        QCOMPARE(label, QString("Password:"));
+        QCOMPARE(echo, QLineEdit::Password);
+    }
+    QCOMPARE(model(Users)->isDirty(), !digest.isEmpty());
+    // Written only by the save.
+    QCOMPARE(db.scalar(others + "TRUE").toString(), before);
+    clickButton("applyButton");
+    QCOMPARE(db.scalar(others + "username <> 'bob'").toString(), aliceAndCarol);
+    if (digest.isEmpty())
+        QCOMPARE(db.scalar(others + "TRUE").toString(), before);
+    else
+        QCOMPARE(db.scalar(others + "username = 'bob'").toString(), digest);
 }
 
 void AdminTest::groupChooser()
 {
     MessageCapture messages;
-    open();
     showPage(Auths);
     auto *combo = view(Auths)->parentWidget()->findChild<QComboBox *>("comboBox");
     QCOMPARE(combo->count(), 3);
@@ -596,89 +507,45 @@ void AdminTest::groupChooser()
     chooseGroup("O'Brien team");
     QCOMPARE(shownMembers(), QStringList({"carol"}));
     const QString filter = QString("groups_users.group_id = '%1'").arg(obrien);
-    bool logged = false;
-    for (const QString &line : messages.lines())
-        logged = logged || line.contains(filter);
-    QVERIFY2(logged, qPrintable(messages.lines().join('\n')));
-
+    QVERIFY2(!messages.lines().filter(filter).isEmpty(), qPrintable(messages.lines().join('\n')));
     chooseGroup("Empty");
     QCOMPARE(shownMembers(), QStringList());
     chooseGroup("Centre A");
     QCOMPARE(shownMembers(), QStringList({"alice", "bob"}));
 }
 
-void AdminTest::addMembership_data()
+// Memberships go at once, without a save, and a "Cancel" does not bring them back; the
+// membership of a removed user still shows (with no name) and can be removed.
+void AdminTest::membershipRemovedAtOnce()
 {
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<bool>("written");
-    QTest::newRow("Apply") << "applyButton" << true;
-    QTest::newRow("Cancel") << "cancelButton" << false;
-}
+    clickRow(Users, userRow("carol"));
+    QTest::mouseClick(button(Users, "delButton"), Qt::LeftButton);
+    clickButton("applyButton");
+    QCOMPARE(db.count("users", "username='carol'"), 0);
 
-void AdminTest::addMembership()
-{
-    QFETCH(QString, button);
-    QFETCH(bool, written);
-    open();
-    showPage(Auths);
-    chooseGroup("O'Brien team");
-    QTest::mouseClick(this->button(Auths, "addButton"), Qt::LeftButton);
-    QCOMPARE(model(Auths)->rowCount(), 2);
-
-    QStringList offered;
-    pickMember(1, "bob", &offered);
-    QCOMPARE(offered, QStringList({"alice", "bob", "carol"}));
-    QCOMPARE(model(Auths)->index(1, 2).data().toString(), QString("bob"));
-
-    clickButton(qPrintable(button));
-    const QString where = QString("group_id=%1 AND user_id=%2").arg(obrien).arg(bob);
-    QCOMPARE(db.count("groups_users", where), written ? 1 : 0);
-    QCOMPARE(db.count("groups_users"), written ? 4 : 3);
-    if (!written)
-        return;
-    QCOMPARE(db.scalar("SELECT id FROM groups_users WHERE " + where).toInt(), 500);
-    QCOMPARE(shownMembers(), QStringList({"bob", "carol"}));
-}
-
-void AdminTest::membershipNeedsMember()
-{
-    open();
-    showPage(Auths);
-    QTest::mouseClick(button(Auths, "addButton"), Qt::LeftButton);
-    ModalAnswer box(ModalAnswer::accept());
-    press("applyButton");
-    QVERIFY(box.answered());
-    QVERIFY2(box.text().contains("Auths: Every membership needs a member."),
-             qPrintable(box.text()));
-    QCOMPARE(dialog->findChild<QTabWidget *>("tabWidget")->tabText(0), QString("Auths"));
-    QCOMPARE(db.count("groups_users"), 3);
-    QCOMPARE(model(Auths)->rowCount(), 3);
-}
-
-void AdminTest::removeMembershipAtOnce()
-{
-    open();
     showPage(Auths);
     QCOMPARE(shownMembers(), QStringList({"alice", "bob"}));
     clickRow(Auths, rowOf(Auths, 2, "bob"));
     QTest::mouseClick(button(Auths, "delButton"), Qt::LeftButton);
     QCOMPARE(db.count("groups_users", QString("user_id=%1").arg(bob)), 0);
-    QCOMPARE(db.count("groups_users"), 2);
     QCOMPARE(shownMembers(), QStringList({"alice"}));
 
+    chooseGroup("O'Brien team");
+    QCOMPARE(shownMembers(), QStringList({QString()}));
+    clickRow(Auths, 0);
+    QTest::mouseClick(button(Auths, "delButton"), Qt::LeftButton);
+    QCOMPARE(db.count("groups_users", QString("group_id=%1").arg(obrien)), 0);
     clickButton("cancelButton");
     QVERIFY(!dialog->isVisible());
-    QCOMPARE(db.count("groups_users", QString("user_id=%1").arg(bob)), 0);
-    QCOMPARE(db.count("groups_users", QString("user_id=%1").arg(carol)), 1);
+    QCOMPARE(db.count("groups_users"), 1);
 }
 
 void AdminTest::savedGroupsAndUsersReachMemberships()
 {
-    open();
-    QTest::mouseClick(button(Users, "addButton"), Qt::LeftButton);
+    addRow(Users);
     editCell(Users, 3, "username", "dora");
     showPage(Groups);
-    QTest::mouseClick(button(Groups, "addButton"), Qt::LeftButton);
+    addRow(Groups);
     editCell(Groups, 3, "name", "Centre B");
     clickButton("applyButton");
     QCOMPARE(db.scalar("SELECT id FROM groups WHERE name='Centre B'").toInt(), 500);
@@ -686,38 +553,21 @@ void AdminTest::savedGroupsAndUsersReachMemberships()
     showPage(Auths);
     chooseGroup("Centre B");
     QCOMPARE(shownMembers(), QStringList());
-    QTest::mouseClick(button(Auths, "addButton"), Qt::LeftButton);
+    addRow(Auths);
     QStringList offered;
     pickMember(0, "dora", &offered);
-    QVERIFY(offered.contains("dora"));
-    clickButton("okButton");
-    QCOMPARE(db.count("groups_users", "group_id=(SELECT id FROM groups WHERE name='Centre B') AND "
-                                      "user_id=(SELECT id FROM users WHERE username='dora')"),
-             1);
-}
-
-void AdminTest::membershipOfRemovedUserStillShows()
-{
-    open();
-    clickRow(Users, rowOf(Users, model(Users)->fieldIndex("username"), "carol"));
-    QTest::mouseClick(button(Users, "delButton"), Qt::LeftButton);
+    QCOMPARE(offered, QStringList({"alice", "bob", "carol", "dora"}));
+    QCOMPARE(model(Auths)->index(0, 2).data().toString(), QString("dora"));
+    QCOMPARE(db.count("groups_users"), 3);
     clickButton("applyButton");
-    QCOMPARE(db.count("users", "username='carol'"), 0);
-
-    showPage(Auths);
-    chooseGroup("O'Brien team");
-    QCOMPARE(shownMembers(), QStringList({QString()}));
-    clickRow(Auths, 0);
-    QTest::mouseClick(button(Auths, "delButton"), Qt::LeftButton);
-    QCOMPARE(db.count("groups_users", QString("group_id=%1").arg(obrien)), 0);
-    QCOMPARE(db.count("groups_users"), 2);
+    QCOMPARE(shownMembers(), QStringList({"dora"}));
+    QCOMPARE(db.count("groups_users", "id=500 AND group_id=500 AND user_id=500"), 1);
+    QCOMPARE(db.count("groups_users"), 4);
 }
 
 void AdminTest::lostConnectionIsReported()
 {
-    open();
-    editCell(Users, rowOf(Users, model(Users)->fieldIndex("username"), "bob"), "email",
-             "robert@example.org");
+    editCell(Users, userRow("bob"), "email", "robert@example.org");
     QSqlQuery query(QSqlDatabase::database());
     QVERIFY(query.exec("SELECT CONNECTION_ID()") && query.next());
     QVERIFY(db.exec("KILL " + query.value(0).toString()));
@@ -737,21 +587,9 @@ void AdminTest::lostConnectionIsReported()
     QVERIFY2(db.openDefault(&error), qPrintable(error));
 }
 
-void AdminTest::preferencesStillCloseOnOk()
-{
-    settings.clear();
-    PreferenceDialog preferences(nullptr);
-    preferences.show();
-    QSignalSpy accepted(&preferences, &QDialog::accepted);
-    ModalAnswer box(ModalAnswer::accept(), 300);
-    QTest::mouseClick(preferences.findChild<QPushButton *>("okButton"), Qt::LeftButton);
-    QTest::qWait(400);
-    QVERIFY(!box.answered());
-    QCOMPARE(accepted.count(), 1);
-}
-
 void AdminTest::mainWindowOpensAdmin()
 {
+    dialog.reset();
     settings.clear();
     MainWindow window;
     window.setEnabled(true);

@@ -8,15 +8,13 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "app/logindialog.h"
 #include "app/mainwindow.h"
-#include "core/stavimor.h"
-#include "core/usermanager.h"
 #include "modalanswer.h"
 #include "navigation/centralwidget.h"
 #include "query/queryeditor.h"
 #include "query/querylistviewer.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 #include "testsettings.h"
 
 // The navigation area's tree of pages and entries, on its own and inside the main window.
@@ -27,7 +25,6 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
 
-    void emptyUntilLoaded();
     void treeMirrorsThePages();
     void doubleClicks();
     void loginFillsAndLogoutEmpties();
@@ -43,20 +40,19 @@ private:
 
 void CentralWidgetTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     alice = db.addUser("alice", "secret");
     const int bob = db.addUser("bob", "secret");
     const int nord = db.addGroup("Nord");
     db.addMembership(nord, alice);
-    QVERIFY(db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES (1, %1, %2)")
+    QVERIFY(db.exec(QString("INSERT INTO contacts (user_id, contact_user_id) VALUES (%1, %2)")
                         .arg(alice)
                         .arg(bob)));
     QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
                             "(1, 'first', 'SELECT 1 AS one', %1), "
                             "(2, 'second', 'SELECT 2 AS two', %1)")
                         .arg(nord)));
-    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    TestHelpers::logIn(alice);
 }
 
 void CentralWidgetTest::cleanupTestCase()
@@ -81,7 +77,7 @@ QTreeWidgetItem *CentralWidgetTest::queryPage(QTreeWidget *tree)
     return nullptr;
 }
 
-void CentralWidgetTest::emptyUntilLoaded()
+void CentralWidgetTest::treeMirrorsThePages()
 {
     CentralWidget area;
     auto *tree = area.findChild<QTreeWidget *>("treeWidget");
@@ -91,25 +87,13 @@ void CentralWidgetTest::emptyUntilLoaded()
     QVERIFY(tree->isHeaderHidden());
     area.loadAll();
     QVERIFY(stack->isEnabled());
-    area.clear();
-    QCOMPARE(tree->topLevelItemCount(), 0);
-    QVERIFY(!stack->isEnabled());
-}
-
-void CentralWidgetTest::treeMirrorsThePages()
-{
-    CentralWidget area;
-    area.loadAll();
-    auto *tree = area.findChild<QTreeWidget *>("treeWidget");
     QCOMPARE(tree->topLevelItemCount(), 1);
     QTreeWidgetItem *root = tree->topLevelItem(0);
     QCOMPARE(root->text(0), QString("database(QMYSQL)"));
     QCOMPARE(root->toolTip(0), QString("QMYSQL"));
-    auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
     QCOMPARE(root->childCount(), stack->count());
     for (int i = 0; i < root->childCount(); ++i)
         QCOMPARE(root->child(i)->text(0), stack->widget(i)->windowTitle());
-
     QTreeWidgetItem *queries = queryPage(tree);
     QVERIFY(queries);
     QStringList entries;
@@ -117,6 +101,9 @@ void CentralWidgetTest::treeMirrorsThePages()
         entries << queries->child(i)->text(0);
     entries.sort();
     QCOMPARE(entries, QStringList({"first", "second"}));
+    area.clear();
+    QCOMPARE(tree->topLevelItemCount(), 0);
+    QVERIFY(!stack->isEnabled());
 }
 
 void CentralWidgetTest::doubleClicks()
@@ -163,14 +150,7 @@ void CentralWidgetTest::loginFillsAndLogoutEmpties()
     auto *contacts = window.findChild<QListView *>("listView");
     QCOMPARE(tree->topLevelItemCount(), 0);
 
-    ModalAnswer answer([](QWidget *modal) {
-        auto *dialog = qobject_cast<LoginDialog *>(modal);
-        if (!dialog)
-            return;
-        dialog->findChild<QLineEdit *>("usernameLineEdit")->setText("alice");
-        dialog->findChild<QLineEdit *>("passwordLineEdit")->setText("secret");
-        QTest::mouseClick(dialog->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-    });
+    ModalAnswer answer(TestHelpers::typeLogin("alice", "secret"));
     window.findChild<QAction *>("actionLogin")->trigger();
     QVERIFY(answer.answered());
     QCOMPARE(tree->topLevelItemCount(), 1);

@@ -1,10 +1,14 @@
 #include <QSemaphore>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
 
 #include "core/stavimor.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
 #include "core/usermanager.h"
 #include "messagecapture.h"
 #include "model/extmodel.h"
@@ -24,6 +28,7 @@ private slots:
     void cleanupTestCase();
     void changeElsewhereIsNotOverwritten_data();
     void changeElsewhereIsNotOverwritten();
+    void editorExplainsTheRefusal();
     void lockedRowIsRetried_data();
     void lockedRowIsRetried();
 
@@ -197,6 +202,28 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten()
     QCOMPARE(db.count("tstconc", "id = 2 AND name = 'Mine'"), 1);
 }
 
+void ConcurrentSaveTest::editorExplainsTheRefusal()
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("tstconc.xml"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<table><fields><field name=\"name\"><label>Name</label></field></fields></table>");
+    file.close();
+    ExtTableEditor editor(file.fileName());
+    editor.refresh();
+    ExtModel *model = editor.model;
+    const int row = rowOf(*model, 2);
+    QVERIFY(row >= 0);
+    exec("UPDATE tstconc SET name = 'Other' WHERE id = 2");
+    QVERIFY(model->setData(model->index(row, 2 + model->columnRecord.indexOf("name")), "Mine"));
+    editor.save();
+    const QString status = editor.statusBar()->currentMessage();
+    QVERIFY2(status.startsWith("error, cannot save item 2 (") && status.contains("refresh"),
+             qPrintable(status));
+    editor.refresh();
+    QCOMPARE(model->records.at(rowOf(*model, 2))->value("name").toString(), QString("Other"));
+}
+
 void ConcurrentSaveTest::lockedRowIsRetried_data()
 {
     QTest::addColumn<int>("holdMs");
@@ -222,15 +249,9 @@ void ConcurrentSaveTest::lockedRowIsRetried()
     // Another workstation holds the row locked inside its transaction for a while.
     QSemaphore locked;
     QString otherError;
-    const QString dbName = db.name();
     QThread *other = QThread::create([&] {
         {
-            QSqlDatabase connection = QSqlDatabase::addDatabase("QMYSQL", "holder");
-            connection.setHostName(TestDatabase::host());
-            connection.setPort(TestDatabase::port());
-            connection.setUserName(TestDatabase::user());
-            connection.setPassword(TestDatabase::password());
-            connection.setDatabaseName(dbName);
+            QSqlDatabase connection = db.connection("holder");
             QSqlQuery query(connection);
             if (!connection.open() || !connection.transaction() ||
                 !query.exec("SELECT * FROM tstconc WHERE id = 1 FOR UPDATE"))

@@ -37,8 +37,7 @@ private:
 
 void CoreTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     alice = db.addUser("alice", "secret");
     obrien = db.addUser("O'Brien", "p'w\\d");
     loner = db.addUser("loner", "");
@@ -72,31 +71,17 @@ void CoreTest::login_data()
     QTest::addColumn<QString>("username");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("expected"); // the user name found, empty for no one
-
-    QTest::newRow("right password") << "alice"
-                                    << "secret"
-                                    << "alice";
-    QTest::newRow("wrong password") << "alice"
-                                    << "Secret"
-                                    << "";
-    QTest::newRow("unknown user") << "bob"
-                                  << "secret"
-                                  << "";
-    QTest::newRow("empty password hashed too") << "loner"
-                                               << ""
-                                               << "loner";
-    QTest::newRow("empty password is not any password") << "alice"
-                                                        << ""
-                                                        << "";
-    QTest::newRow("quote and backslash in name and password") << "O'Brien"
-                                                              << "p'w\\d"
-                                                              << "O'Brien";
-    QTest::newRow("injection in name") << "' OR '1'='1"
-                                       << "anything"
-                                       << "";
-    QTest::newRow("injection with comment") << "alice' -- "
-                                            << "anything"
-                                            << "";
+    // clang-format off
+    QTest::newRow("right password") << "alice" << "secret" << "alice";
+    QTest::newRow("wrong password") << "alice" << "Secret" << "";
+    QTest::newRow("user name in capitals") << "ALICE" << "secret" << "alice";
+    QTest::newRow("unknown user") << "bob" << "secret" << "";
+    QTest::newRow("empty password hashed too") << "loner" << "" << "loner";
+    QTest::newRow("empty password is not any password") << "alice" << "" << "";
+    QTest::newRow("quote and backslash in name and password") << "O'Brien" << "p'w\\d" << "O'Brien";
+    QTest::newRow("injection in name") << "' OR '1'='1" << "anything" << "";
+    QTest::newRow("injection with comment") << "alice' -- " << "anything" << "";
+    // clang-format on
 }
 
 void CoreTest::login()
@@ -149,16 +134,13 @@ void CoreTest::setCurrentUserReplacesGroups()
 
 void CoreTest::infosLookups()
 {
-    QString error;
-    QVERIFY2(db.exec("DELETE FROM infos", &error), qPrintable(error));
+    QVERIFY_SQL(db, "DELETE FROM infos");
     QVERIFY(Stavimor::appUpdateUrl().isEmpty());
     QVERIFY(Stavimor::moduleUpdateUrl().isEmpty());
     QVERIFY(Stavimor::version().isEmpty());
 
-    QVERIFY2(db.exec("INSERT INTO infos VALUES ('http://127.0.0.1:1/modules.xml', "
-                     "'http://127.0.0.1:1/update.xml', 'beta 0.6')",
-                     &error),
-             qPrintable(error));
+    QVERIFY_SQL(db, "INSERT INTO infos VALUES ('http://127.0.0.1:1/modules.xml', "
+                    "'http://127.0.0.1:1/update.xml', 'beta 0.6')");
     QCOMPARE(Stavimor::moduleUpdateUrl(), QUrl("http://127.0.0.1:1/modules.xml"));
     QCOMPARE(Stavimor::appUpdateUrl(), QUrl("http://127.0.0.1:1/update.xml"));
     QCOMPARE(Stavimor::version(), QString("beta 0.6"));

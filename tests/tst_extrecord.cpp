@@ -36,19 +36,12 @@ private:
 
 void ExtRecordTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
-    QVERIFY2(db.exec("INSERT INTO groups (id, name) VALUES (3, 'third'), (4, 'fourth'), "
-                     "(30, 'thirty')",
-                     &error),
-             qPrintable(error));
-    QVERIFY2(
-        db.exec("CREATE TABLE codes (code VARCHAR(16) NOT NULL, title VARCHAR(64) NULL)", &error),
-        qPrintable(error));
-    QVERIFY2(db.exec("INSERT INTO codes VALUES ('abc', 'Alpha'), ('q''x', 'Quoted'), "
-                     "('nul', NULL)",
-                     &error),
-             qPrintable(error));
+    QVERIFY_CREATE(db);
+    QVERIFY_SQL(db, "INSERT INTO groups (id, name) VALUES (3, 'third'), (4, 'fourth'), "
+                    "(30, 'thirty')");
+    QVERIFY_SQL(db, "CREATE TABLE codes (code VARCHAR(16) NOT NULL, title VARCHAR(64) NULL)");
+    QVERIFY_SQL(db, "INSERT INTO codes VALUES ('abc', 'Alpha'), ('q''x', 'Quoted'), "
+                    "('nul', NULL)");
 }
 
 void ExtRecordTest::cleanupTestCase()
@@ -161,6 +154,7 @@ void ExtRecordTest::progress_data()
     QTest::addColumn<int>("fields");
     QTest::addColumn<QList<int>>("states"); // field, state, field, state, ...
     QTest::addColumn<int>("expected");
+    // clang-format off
     QTest::newRow("5 columns, one valid") << 5 << QList<int>{2, 1} << 66;
     QTest::newRow("5 columns, one error") << 5 << QList<int>{2, -1} << 33;
     QTest::newRow("4 columns, error and valid") << 4 << QList<int>{2, -1, 3, 1} << 50;
@@ -175,6 +169,7 @@ void ExtRecordTest::progress_data()
     QTest::newRow("two fields, error") << 2 << QList<int>{1, -1} << 0;
     QTest::newRow("one field, valid") << 1 << QList<int>{0, 1} << 100;
     QTest::newRow("no fields") << 0 << QList<int>{} << 50;
+    // clang-format on
 }
 
 void ExtRecordTest::progress()
@@ -242,52 +237,35 @@ void ExtRecordTest::setValuesKeepsMetadata()
 
 void ExtRecordTest::resolveRelations_data()
 {
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("index");
-    QTest::addColumn<QString>("display");
+    QTest::addColumn<QStringList>("relation");
     QTest::addColumn<QVariant>("key");
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<bool>("valid");
-    QTest::newRow("number key") << "groups"
-                                << "id"
-                                << "name" << QVariant(3) << QVariant("third") << true;
-    QTest::newRow("number as quoted text") << "groups"
-                                           << "id"
-                                           << "name" << QVariant("03") << QVariant("third") << true;
-    QTest::newRow("case of a text key") << "codes"
-                                        << "code"
-                                        << "title" << QVariant("ABC") << QVariant("Alpha") << true;
-    QTest::newRow("trailing blank") << "codes"
-                                    << "code"
-                                    << "title" << QVariant("abc ") << QVariant("Alpha") << true;
-    QTest::newRow("quote in the key") << "codes"
-                                      << "code"
-                                      << "title" << QVariant("q'x") << QVariant("Quoted") << true;
-    QTest::newRow("unknown key") << "groups"
-                                 << "id"
-                                 << "name" << QVariant(99) << QVariant() << true;
-    QTest::newRow("null key") << "groups"
-                              << "id"
-                              << "name" << QVariant() << QVariant() << true;
-    QTest::newRow("null display") << "codes"
-                                  << "code"
-                                  << "title" << QVariant("nul") << QVariant() << true;
-    QTest::newRow("missing table") << "nosuch"
-                                   << "id"
-                                   << "name" << QVariant(3) << QVariant() << false;
+    const QStringList groups{"groups", "id", "name"};
+    const QStringList codes{"codes", "code", "title"};
+    // clang-format off
+    QTest::newRow("number key") << groups << QVariant(3) << QVariant("third") << true;
+    QTest::newRow("number as quoted text") << groups << QVariant("03") << QVariant("third") << true;
+    QTest::newRow("case of a text key") << codes << QVariant("ABC") << QVariant("Alpha") << true;
+    QTest::newRow("trailing blank") << codes << QVariant("abc ") << QVariant("Alpha") << true;
+    QTest::newRow("quote in the key") << codes << QVariant("q'x") << QVariant("Quoted") << true;
+    QTest::newRow("unknown key") << groups << QVariant(99) << QVariant() << true;
+    QTest::newRow("null key") << groups << QVariant() << QVariant() << true;
+    QTest::newRow("null display") << codes << QVariant("nul") << QVariant() << true;
+    QTest::newRow("missing table") << QStringList{"nosuch", "id", "name"} << QVariant(3)
+            << QVariant() << false;
+    // clang-format on
 }
 
 void ExtRecordTest::resolveRelations()
 {
-    QFETCH(QString, table);
-    QFETCH(QString, index);
-    QFETCH(QString, display);
+    QFETCH(QStringList, relation);
     QFETCH(QVariant, key);
     QFETCH(QVariant, expected);
     QFETCH(bool, valid);
     ExtRecord record = withFields({"id", "ref"});
     record.setValue("ref", key);
-    record.setRelation(1, QSqlRelation(table, index, display));
+    record.setRelation(1, QSqlRelation(relation.at(0), relation.at(1), relation.at(2)));
     record.resolveRelations();
     const QVariant value = record.displayValue(1);
     QCOMPARE(value.isValid(), valid);

@@ -18,7 +18,7 @@ class ExtRecordStoreTest : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanupTestCase();
+    void cleanupTestCase() { db.drop(); }
 
     void saveNewRow();
     void resaveReplacesMetadata();
@@ -35,7 +35,17 @@ private slots:
 private:
     ExtRecord loadRow(int id) const;
     void addReviewedRow();
-    QString metadataSnapshot() const;
+    // The rows of t, then ext_records, fields, monitorings and tasks, with ids and users;
+    // stamps only when asked.
+    QString snapshot(bool withStamps = false) const;
+    QString expected(const QString &text) const
+    {
+        return QString(text)
+            .replace("{a}", QString::number(alice))
+            .replace("{b}", QString::number(bob));
+    }
+    QStringList received() const;
+    void checkedSequence(const QStringList &expected) const;
     TestDatabase db;
     int alice = 0;
     int bob = 0;
@@ -43,8 +53,7 @@ private:
 
 void ExtRecordStoreTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     alice = db.addUser("alice", "a");
     bob = db.addUser("bob", "b");
 }
@@ -52,18 +61,13 @@ void ExtRecordStoreTest::initTestCase()
 void ExtRecordStoreTest::init()
 {
     QString error;
-    for (const QString &statement :
-         {QString("DROP TABLE IF EXISTS t"), QString("DROP TRIGGER IF EXISTS refuse"),
-          QString("CREATE TABLE t (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, group_id INT NULL, "
-                  "a VARCHAR(32) NULL, b INT NULL) ENGINE=InnoDB"),
-          QString("DELETE FROM ext_records"), QString("DELETE FROM ext_records_fields"),
-          QString("DELETE FROM ext_records_monitorings"), QString("DELETE FROM ext_records_tasks")})
-        QVERIFY2(db.exec(statement, &error), qPrintable(error));
-}
-
-void ExtRecordStoreTest::cleanupTestCase()
-{
-    db.drop();
+    QVERIFY2(db.execScript("DROP TABLE IF EXISTS t; DROP TRIGGER IF EXISTS refuse;"
+                           "CREATE TABLE t (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, group_id "
+                           "INT NULL, a VARCHAR(32) NULL, b INT NULL) ENGINE=InnoDB;"
+                           "DELETE FROM ext_records; DELETE FROM ext_records_fields;"
+                           "DELETE FROM ext_records_monitorings; DELETE FROM ext_records_tasks",
+                           &error),
+             qPrintable(error));
 }
 
 ExtRecord ExtRecordStoreTest::loadRow(int id) const
@@ -80,39 +84,68 @@ void ExtRecordStoreTest::addReviewedRow()
 {
     QString error;
     const QString script =
-        QString(
-            "INSERT INTO t (id, group_id, a, b) VALUES (4, NULL, 'four', 4), (5, NULL, 'five', 5);"
-            "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, "
-            "modified_user_id, modified) VALUES (10, 't', 5, %1, '2020-01-02 03:04:05', %1, "
-            "'2020-02-03 04:05:06'), (11, 'other', 5, %1, '2019-01-01 00:00:00', %1, NULL);"
-            "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (10, 'a', "
-            "1), "
-            "(10, 'b', -1), (11, 'a', 1);"
-            "INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (10, %1), (10, "
-            "%2), "
-            "(11, %1);"
-            "INSERT INTO ext_records_tasks (ext_record_id, title) VALUES (10, 'one'), (10, 'two'), "
-            "(11, 'other');")
+        QString("INSERT INTO t (id, group_id, a, b) VALUES (4, NULL, 'four', 4), "
+                "(5, NULL, 'five', 5);"
+                "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, "
+                "modified_user_id, modified) VALUES (10, 't', 5, %1, '2020-01-02 03:04:05', %1, "
+                "'2020-02-03 04:05:06'), (11, 'other', 5, %1, '2019-01-01 00:00:00', %1, NULL);"
+                "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES "
+                "(10, 'a', 1), (10, 'b', -1), (11, 'a', 1);"
+                "INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (10, %1), "
+                "(10, %2), (11, %1);"
+                "INSERT INTO ext_records_tasks (ext_record_id, title) VALUES (10, 'one'), "
+                "(10, 'two'), (11, 'other');")
             .arg(bob)
             .arg(alice);
     QVERIFY2(db.execScript(script, &error), qPrintable(error));
 }
 
-QString ExtRecordStoreTest::metadataSnapshot() const
+QString ExtRecordStoreTest::snapshot(bool withStamps) const
 {
+    const QString ext = withStamps ? "id, table_name, table_id, created_user_id, modified_user_id, "
+                                     "created, modified"
+                                   : "table_name, table_id, created_user_id, modified_user_id";
+    // Metadata rows named by their table and row, "?" when their ext_records row is gone.
+    const QString owner = "IFNULL(e.table_name, '?'), e.table_id";
+    const QString join = " LEFT JOIN ext_records e ON e.id = x.ext_record_id";
     QStringList parts;
     for (const QString &sql :
-         {QString("SELECT GROUP_CONCAT(CONCAT_WS('/', id, a, b) ORDER BY id) FROM t"),
-          QString("SELECT GROUP_CONCAT(CONCAT_WS('/', id, table_name, table_id, created_user_id, "
-                  "created, modified_user_id, modified) ORDER BY id) FROM ext_records"),
-          QString("SELECT GROUP_CONCAT(CONCAT_WS('/', ext_record_id, field_name, state) ORDER BY "
-                  "id) FROM ext_records_fields"),
-          QString("SELECT GROUP_CONCAT(CONCAT_WS('/', ext_record_id, user_id) ORDER BY id) FROM "
-                  "ext_records_monitorings"),
-          QString("SELECT GROUP_CONCAT(CONCAT_WS('/', ext_record_id, title) ORDER BY id) FROM "
-                  "ext_records_tasks")})
-        parts << db.scalar(sql).toString();
-    return parts.join("\n");
+         {QString("CONCAT_WS('/', id, group_id, a, b) ORDER BY id) FROM t"),
+          "CONCAT_WS('/', " + ext + ") ORDER BY table_name, table_id) FROM ext_records",
+          "CONCAT_WS('/', " + owner +
+              ", x.field_name, x.state) ORDER BY e.table_name, "
+              "e.table_id, x.field_name) FROM ext_records_fields x" +
+              join,
+          "CONCAT_WS('/', " + owner +
+              ", x.user_id) ORDER BY e.table_name, e.table_id, "
+              "x.user_id) FROM ext_records_monitorings x" +
+              join,
+          "CONCAT_WS('/', " + owner +
+              ", x.title) ORDER BY e.table_name, e.table_id, x.title) "
+              "FROM ext_records_tasks x" +
+              join})
+        parts << db.scalar("SELECT GROUP_CONCAT(" + sql).toString();
+    return parts.join(" | ");
+}
+
+QStringList ExtRecordStoreTest::received() const
+{
+    // Statements that need no answer travel together.
+    QStringList statements;
+    for (const QString &sent : db.statements())
+        statements << sent.split(";\n");
+    return statements;
+}
+
+void ExtRecordStoreTest::checkedSequence(const QStringList &expected) const
+{
+    const QStringList received = this->received();
+    int from = 0;
+    for (const QString &statement : expected) {
+        const int at = received.indexOf(statement, from);
+        QVERIFY2(at >= 0, qPrintable(statement + "\nnot in order in:\n" + received.join("\n")));
+        from = at + 1;
+    }
 }
 
 void ExtRecordStoreTest::saveNewRow()
@@ -129,29 +162,12 @@ void ExtRecordStoreTest::saveNewRow()
     const QDateTime after = db.scalar("SELECT NOW()").toDateTime();
 
     QCOMPARE(record.value("id").toInt(), 1);
-    QCOMPARE(db.count("t", "id = 1 AND a = 'new' AND b IS NULL AND group_id IS NULL"), 1);
-    QCOMPARE(db.count("ext_records"), 1);
-    const QString userCondition =
-        QString("created_user_id = %1 AND modified_user_id = %1").arg(alice);
-    QCOMPARE(
-        db.count("ext_records",
-                 "table_name = 't' AND table_id = 1 AND created = modified AND " + userCondition),
-        1);
+    QCOMPARE(snapshot(), expected("1/new | t/1/{a}/{a} | t/1/a/1,t/1/b/-1 | t/1/{a} | "));
+    QCOMPARE(db.count("ext_records", "created = modified"), 1);
     const QDateTime created = db.scalar("SELECT created FROM ext_records").toDateTime();
     QVERIFY2(created >= before && created <= after, qPrintable(created.toString()));
     QCOMPARE(record.created, created);
     QCOMPARE(record.createdUserId.toInt(), alice);
-    const int extId = db.scalar("SELECT id FROM ext_records").toInt();
-    QCOMPARE(db.count("ext_records_monitorings"), 1);
-    QCOMPARE(db.count("ext_records_monitorings",
-                      QString("ext_record_id = %1 AND user_id = %2").arg(extId).arg(alice)),
-             1);
-    QCOMPARE(db.count("ext_records_fields"), 2);
-    QCOMPARE(db.count("ext_records_fields",
-                      QString("ext_record_id = %1 AND ((field_name = 'a' AND state = 1) OR "
-                              "(field_name = 'b' AND state = -1))")
-                          .arg(extId)),
-             2);
     for (const QString &line : {"t saved...", "is New", "ext_record saved...",
                                 "monitoring saved...", "a saved...", "b saved..."})
         QVERIFY2(capture.contains(line), qPrintable(line));
@@ -168,53 +184,23 @@ void ExtRecordStoreTest::resaveReplacesMetadata()
     record.setState(1, 1);
     record.marked = false;
     QVERIFY(ExtRecordStore("t", alice).save(record));
-
-    QCOMPARE(db.count("t", "id = 5 AND a = 'changed'"), 1);
-    QCOMPARE(db.count("ext_records", "table_name = 't'"), 1);
-    const int extId = db.scalar("SELECT id FROM ext_records WHERE table_name = 't'").toInt();
-    QVERIFY(extId != 10);
-    QCOMPARE(db.count("ext_records",
-                      QString("id = %1 AND table_id = 5 AND created = '2020-01-02 03:04:05' AND "
-                              "created_user_id = %2 AND modified_user_id = %3 AND "
-                              "modified > '2021-01-01'")
-                          .arg(extId)
-                          .arg(bob)
-                          .arg(alice)),
+    // A fresh metadata row that keeps the creation, the old one's states, marks and tasks gone;
+    // row 5 of another table untouched.
+    QCOMPARE(snapshot(),
+             expected("4/four/4,5/changed/5 | other/5/{b}/{b},t/5/{b}/{a} | "
+                      "other/5/a/1,t/5/a/1,t/5/group_id/1 | other/5/{b} | other/5/other"));
+    QCOMPARE(db.count("ext_records", "id <> 10 AND table_name = 't' AND created = '2020-01-02 "
+                                     "03:04:05' AND modified > '2021-01-01'"),
              1);
-    QCOMPARE(db.count("ext_records_monitorings",
-                      "ext_record_id IN (10, " + QString::number(extId) + ")"),
-             0);
-    QCOMPARE(db.count("ext_records_fields", "ext_record_id = 10"), 0);
-    QCOMPARE(db.count("ext_records_fields", QString("ext_record_id = %1").arg(extId)), 2);
-    QCOMPARE(
-        db.count("ext_records_fields",
-                 QString("ext_record_id = %1 AND field_name IN ('a', 'group_id') AND state = 1")
-                     .arg(extId)),
-        2);
-    QCOMPARE(db.count("ext_records_tasks", "ext_record_id = 10"), 0);
-    // Metadata of row 5 of another table is untouched.
-    QCOMPARE(db.count("ext_records", "id = 11"), 1);
-    QCOMPARE(db.count("ext_records_fields", "ext_record_id = 11"), 1);
-    QCOMPARE(db.count("ext_records_monitorings", "ext_record_id = 11"), 1);
-    QCOMPARE(db.count("ext_records_tasks", "ext_record_id = 11"), 1);
 
-    // Marked by the saver: exactly one monitoring row, the saver's, and other users' are gone.
-    QString error;
-    QVERIFY2(db.exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) "
-                             "VALUES (%1, %2)")
-                         .arg(extId)
-                         .arg(bob),
-                     &error),
-             qPrintable(error));
+    // Marked by the saver: exactly one monitoring row, the saver's; other users' are gone.
+    QVERIFY_SQL(db, QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) "
+                            "SELECT id, %1 FROM ext_records WHERE table_name = 't'")
+                        .arg(bob));
     record = loadRow(5);
     record.marked = true;
     QVERIFY(ExtRecordStore("t", alice).save(record));
-    QCOMPARE(db.count("ext_records_monitorings", "ext_record_id <> 11"), 1);
-    QCOMPARE(db.count("ext_records_monitorings",
-                      QString("user_id = %1 AND ext_record_id = (SELECT id FROM ext_records "
-                              "WHERE table_name = 't')")
-                          .arg(alice)),
-             1);
+    QCOMPARE(snapshot().section(" | ", 3, 3), expected("other/5/{b},t/5/{a}"));
 }
 
 void ExtRecordStoreTest::saveStatementTexts()
@@ -223,10 +209,6 @@ void ExtRecordStoreTest::saveStatementTexts()
     ExtRecord record = loadRow(5);
     db.markStatements();
     QVERIFY(ExtRecordStore("t", alice).save(record));
-    // Statements that need no answer travel together.
-    QStringList received;
-    for (const QString &sent : db.statements())
-        received << sent.split(";\n");
     const QStringList expected = {
         "DELETE em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = em.ext_record_id "
         "AND e.table_name='t' AND e.table_id =5",
@@ -236,70 +218,55 @@ void ExtRecordStoreTest::saveStatementTexts()
         "e.table_name='t' AND e.table_id =5",
         "DELETE  FROM ext_records  WHERE table_name='t' AND table_id =5"};
     // No statement reads a whole metadata table, which would make saving grow with its size.
-    for (const QString &statement : received)
+    for (const QString &statement : received())
         QVERIFY2(!statement.startsWith("select * from ext_records", Qt::CaseInsensitive) ||
                      statement.contains("WHERE", Qt::CaseInsensitive) ||
                      statement.contains("LIMIT 0", Qt::CaseInsensitive),
                  qPrintable(statement));
-    int from = 0;
-    for (const QString &statement : expected) {
-        const int at = received.indexOf(statement, from);
-        QVERIFY2(at >= 0, qPrintable(statement + "\nnot in order in:\n" + received.join("\n")));
-        from = at + 1;
-    }
+    checkedSequence(expected);
 }
 
 void ExtRecordStoreTest::savedRowThatVanishedGetsItsNewId()
 {
     addReviewedRow();
     ExtRecord record = loadRow(5);
-    QString error;
     // Another workstation deleted row 5 since it was loaded.
-    QVERIFY2(db.exec("DELETE FROM t WHERE id = 5", &error), qPrintable(error));
+    QVERIFY_SQL(db, "DELETE FROM t WHERE id = 5");
     record.setState(2, 1);
     QVERIFY(ExtRecordStore("t", alice).save(record));
     QCOMPARE(record.value("id").toInt(), 5); // the maximum (4) plus one
-    QVERIFY2(db.exec("DELETE FROM t WHERE id = 4", &error), qPrintable(error));
-    QVERIFY2(db.exec("INSERT INTO t (id, a) VALUES (9, 'nine')", &error), qPrintable(error));
-    QVERIFY2(db.exec("DELETE FROM t WHERE id = 5", &error), qPrintable(error));
+    QVERIFY_SQL(db, "DELETE FROM t WHERE id = 4");
+    QVERIFY_SQL(db, "INSERT INTO t (id, a) VALUES (9, 'nine')");
+    QVERIFY_SQL(db, "DELETE FROM t WHERE id = 5");
     QVERIFY(ExtRecordStore("t", alice).save(record));
     QCOMPARE(record.value("id").toInt(), 10);
-    QCOMPARE(db.count("t", "id = 10 AND a = 'five'"), 1);
-    QCOMPARE(db.count("ext_records", "table_name = 't' AND table_id = 10"), 1);
-    QCOMPARE(db.count("ext_records_fields",
-                      "field_name = 'a' AND ext_record_id = (SELECT id FROM ext_records WHERE "
-                      "table_name = 't' AND table_id = 10)"),
+    QCOMPARE(snapshot().section(" | ", 0, 0), QString("9/nine,10/five/5"));
+    QCOMPARE(db.count("ext_records e JOIN ext_records_fields f ON f.ext_record_id = e.id",
+                      "e.table_name = 't' AND e.table_id = 10 AND f.field_name = 'a'"),
              1);
 }
 
 void ExtRecordStoreTest::remove_data()
 {
     QTest::addColumn<int>("id");
-    QTest::addColumn<int>("rowsLeft");
-    QTest::addColumn<int>("extLeft");
-    QTest::newRow("row with metadata") << 5 << 1 << 1;
-    QTest::newRow("row without metadata") << 4 << 1 << 2;
+    QTest::addColumn<QString>("left");
+    // Tasks are never removed with their row.
+    QTest::newRow("row with metadata")
+        << 5
+        << "4/four/4 | other/5/{b}/{b} | other/5/a/1 | other/5/{b} | ?/one,?/two,other/5/other";
+    QTest::newRow("row without metadata")
+        << 4
+        << "5/five/5 | other/5/{b}/{b},t/5/{b}/{b} | other/5/a/1,t/5/a/1,t/5/b/-1 | "
+           "other/5/{b},t/5/{a},t/5/{b} | other/5/other,t/5/one,t/5/two";
 }
 
 void ExtRecordStoreTest::remove()
 {
     QFETCH(int, id);
-    QFETCH(int, rowsLeft);
-    QFETCH(int, extLeft);
+    QFETCH(QString, left);
     addReviewedRow();
-    const int fieldsOfOther = db.count("ext_records_fields", "ext_record_id = 11");
     QVERIFY(ExtRecordStore("t", alice).remove(loadRow(id)));
-    QCOMPARE(db.count("t"), rowsLeft);
-    QCOMPARE(db.count("t", "id = " + QString::number(id)), 0);
-    QCOMPARE(db.count("ext_records"), extLeft);
-    QCOMPARE(db.count("ext_records", "id = 11"), 1);
-    QCOMPARE(db.count("ext_records_fields", "ext_record_id = 11"), fieldsOfOther);
-    QCOMPARE(db.count("ext_records_monitorings", "ext_record_id = 11"), 1);
-    const int fieldsOfRow = id == 5 ? 0 : 2;
-    QCOMPARE(db.count("ext_records_fields", "ext_record_id = 10"), fieldsOfRow);
-    QCOMPARE(db.count("ext_records_monitorings", "ext_record_id = 10"), fieldsOfRow);
-    // Tasks are never removed with their row.
-    QCOMPARE(db.count("ext_records_tasks", "ext_record_id = 10"), 2);
+    QCOMPARE(snapshot(), expected(left));
 }
 
 void ExtRecordStoreTest::removeStatementTexts()
@@ -310,19 +277,11 @@ void ExtRecordStoreTest::removeStatementTexts()
     QCOMPARE(store.extRecordId(4), 0);
     db.markStatements();
     QVERIFY(store.remove(5));
-    const QStringList received = db.statements();
-    const QStringList expected = {"delete from t WHERE id =5",
-                                  "SELECT id from ext_records where table_name='t' AND "
-                                  "table_id='5'",
-                                  "delete from ext_records WHERE id =10",
-                                  "delete from ext_records_fields WHERE ext_record_id=10",
-                                  "delete from ext_records_monitorings WHERE ext_record_id=10"};
-    int from = 0;
-    for (const QString &statement : expected) {
-        const int at = received.indexOf(statement, from);
-        QVERIFY2(at >= 0, qPrintable(statement + "\nnot in order in:\n" + received.join("\n")));
-        from = at + 1;
-    }
+    checkedSequence({"delete from t WHERE id =5",
+                     "SELECT id from ext_records where table_name='t' AND table_id='5'",
+                     "delete from ext_records WHERE id =10",
+                     "delete from ext_records_fields WHERE ext_record_id=10",
+                     "delete from ext_records_monitorings WHERE ext_record_id=10"});
 }
 
 void ExtRecordStoreTest::failedSaveLeavesRowIntact_data()
@@ -340,12 +299,9 @@ void ExtRecordStoreTest::failedSaveLeavesRowIntact()
     QFETCH(QString, table);
     QFETCH(bool, newRow);
     addReviewedRow();
-    QString error;
-    QVERIFY2(db.exec("CREATE TRIGGER refuse BEFORE INSERT ON " + table +
-                         " FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'",
-                     &error),
-             qPrintable(error));
-    const QString before = metadataSnapshot();
+    QVERIFY_SQL(db, "CREATE TRIGGER refuse BEFORE INSERT ON " + table +
+                        " FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'");
+    const QString before = snapshot(true);
     ExtRecord record = newRow ? ExtRecord() : loadRow(5);
     if (newRow)
         record.setValues(SqlHelper::emptyRecord("t"));
@@ -354,7 +310,7 @@ void ExtRecordStoreTest::failedSaveLeavesRowIntact()
     record.marked = true;
     MessageCapture capture;
     QVERIFY(!ExtRecordStore("t", alice).save(record));
-    QCOMPARE(metadataSnapshot(), before);
+    QCOMPARE(snapshot(true), before);
     QCOMPARE(record.value("a").toString(), QString("lost"));
     QCOMPARE(record.value("id").isNull(), newRow);
 }
@@ -362,39 +318,26 @@ void ExtRecordStoreTest::failedSaveLeavesRowIntact()
 void ExtRecordStoreTest::failedRemoveLeavesRowIntact()
 {
     addReviewedRow();
-    QString error;
-    QVERIFY2(db.exec("CREATE TRIGGER refuse BEFORE DELETE ON ext_records_monitorings FOR EACH "
-                     "ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'",
-                     &error),
-             qPrintable(error));
-    const QString before = metadataSnapshot();
+    QVERIFY_SQL(db, "CREATE TRIGGER refuse BEFORE DELETE ON ext_records_monitorings FOR EACH "
+                    "ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'");
+    const QString before = snapshot(true);
     QVERIFY(!ExtRecordStore("t", alice).remove(5));
-    QCOMPARE(metadataSnapshot(), before);
+    QCOMPARE(snapshot(true), before);
 }
 
 // Another workstation writes a metadata row while this one is inside its transaction: the
 // row's metadata still pairs with the id the server gave it.
 void ExtRecordStoreTest::concurrentMetadataRowKeepsPairing()
 {
-    QString error;
-    QVERIFY2(
-        db.exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'x', 1)", &error),
-        qPrintable(error));
-    QVERIFY2(db.exec("CREATE TRIGGER refuse AFTER INSERT ON t FOR EACH ROW "
-                     "SET @pause = GET_LOCK('stavimor_store_pause', 60)",
-                     &error),
-             qPrintable(error));
+    QVERIFY_SQL(db, "INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'x', 1)");
+    QVERIFY_SQL(db, "CREATE TRIGGER refuse AFTER INSERT ON t FOR EACH ROW "
+                    "SET @pause = GET_LOCK('stavimor_store_pause', 60)");
     QSemaphore holding;
     QString otherError;
     const QString dbName = db.name();
     QThread *other = QThread::create([&] {
         {
-            QSqlDatabase connection = QSqlDatabase::addDatabase("QMYSQL", "other-workstation");
-            connection.setHostName(TestDatabase::host());
-            connection.setPort(TestDatabase::port());
-            connection.setUserName(TestDatabase::user());
-            connection.setPassword(TestDatabase::password());
-            connection.setDatabaseName(dbName);
+            QSqlDatabase connection = db.connection("other-workstation");
             QSqlQuery query(connection);
             if (!connection.open() || !query.exec("SELECT GET_LOCK('stavimor_store_pause', 60)")) {
                 otherError = connection.lastError().text();

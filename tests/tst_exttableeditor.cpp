@@ -19,8 +19,6 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include "core/stavimor.h"
-#include "core/usermanager.h"
 #include "editor/extlistviewer.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
@@ -29,6 +27,7 @@
 #include "editor/relationcombobox.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 #include "testsettings.h"
 
 namespace {
@@ -69,7 +68,6 @@ private slots:
     void listAdd();
     void listRemove_data();
     void listRemove();
-    void listOpensAnEditorNotYetLoaded();
 
     void reviewEditSaveAndReload();
     void removeActsOnTheSelectedRows();
@@ -87,8 +85,30 @@ private:
     void writeSchema(const QString &fileName, const char *text = schema);
     ExtTableEditor *openEditor();
     QStringList listedTables(ExtListViewer &list) const;
-    static QTableView *table(ExtTableEditor *editor);
-    static QAction *action(QWidget *window, const char *name);
+    static QTableView *table(ExtTableEditor *editor)
+    {
+        return editor->findChild<QTableView *>("tableView");
+    }
+    static QAction *action(QWidget *window, const char *name)
+    {
+        return window->findChild<QAction *>(name);
+    }
+    static void trigger(QWidget *window, const char *name) { action(window, name)->trigger(); }
+    static void selectRows(QTableView *view, const QList<int> &rows);
+    // Opens the view's editor on index.
+    template<class Editor>
+    static Editor *editorOn(QTableView *view, const QModelIndex &index)
+    {
+        view->setCurrentIndex(index);
+        view->edit(index);
+        return view->findChild<Editor *>();
+    }
+    // Ends an edit; the delegate commits it from the event loop.
+    static void commit(QWidget *editor)
+    {
+        QTest::keyClick(editor, Qt::Key_Return);
+        QCoreApplication::processEvents();
+    }
 
     TestSettings settings;
     TestDatabase db;
@@ -101,30 +121,34 @@ private:
 
 void ExtTableEditorTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     alice = db.addUser("alice", "secret");
     nord = db.addGroup("Nord");
     db.addMembership(nord, alice);
-    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    TestHelpers::logIn(alice);
     appDir = QDir(ExtListViewer::schemaDirectory());
     QDesktopServices::setUrlHandler("file", &desktop, "open");
 }
 
 void ExtTableEditorTest::init()
 {
-    QVERIFY(db.exec("DROP TABLE IF EXISTS tstpatients, tstcentres"));
-    QVERIFY(db.exec("CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id INT)"));
-    QVERIFY(db.exec("INSERT INTO tstcentres VALUES (1, 'Lille, Nord', 0), (2, 'Arras', 0)"));
-    QVERIFY(db.exec("CREATE TABLE tstpatients (id INT PRIMARY KEY, code VARCHAR(16), "
-                    "birth DATE, centre_id INT, group_id INT)"));
-    QVERIFY(db.exec(QString("INSERT INTO tstpatients VALUES "
-                            "(1, 'P-001', '1950-01-02', 1, %1), (2, 'P-002', '1960-03-04', 2, %1), "
-                            "(3, 'P-003', '1970-05-06', 1, %1), (4, 'Q-004', NULL, NULL, %1)")
-                        .arg(nord)));
-    QVERIFY(db.exec("DELETE FROM ext_records"));
-    QVERIFY(db.exec("DELETE FROM ext_records_fields"));
-    QVERIFY(db.exec("DELETE FROM ext_records_monitorings"));
+    QString error;
+    QVERIFY2(
+        db.execScript(QString("DROP TABLE IF EXISTS tstpatients, tstcentres;"
+                              "CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), "
+                              "group_id INT);"
+                              "INSERT INTO tstcentres VALUES (1, 'Lille, Nord', 0), "
+                              "(2, 'Arras', 0);"
+                              "CREATE TABLE tstpatients (id INT PRIMARY KEY, code VARCHAR(16), "
+                              "birth DATE, centre_id INT, group_id INT);"
+                              "INSERT INTO tstpatients VALUES (1, 'P-001', '1950-01-02', 1, "
+                              "%1), (2, 'P-002', '1960-03-04', 2, %1), (3, 'P-003', "
+                              "'1970-05-06', 1, %1), (4, 'Q-004', NULL, NULL, %1);"
+                              "DELETE FROM ext_records; DELETE FROM ext_records_fields;"
+                              "DELETE FROM ext_records_monitorings")
+                          .arg(nord),
+                      &error),
+        qPrintable(error));
     desktop.urls.clear();
 }
 
@@ -143,9 +167,7 @@ void ExtTableEditorTest::cleanupTestCase()
 
 void ExtTableEditorTest::writeSchema(const QString &fileName, const char *text)
 {
-    QFile file(appDir.filePath(fileName));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(text);
+    QVERIFY(TestHelpers::writeFile(appDir.filePath(fileName), text));
     written << fileName;
 }
 
@@ -155,7 +177,7 @@ ExtTableEditor *ExtTableEditorTest::openEditor()
     auto *editor = new ExtTableEditor(appDir.filePath("tstpatients.xml"));
     editor->resize(1000, 600);
     editor->show();
-    action(editor, "actionRefresh")->trigger();
+    trigger(editor, "actionRefresh");
     return editor;
 }
 
@@ -169,16 +191,15 @@ QStringList ExtTableEditorTest::listedTables(ExtListViewer &list) const
     return names;
 }
 
-QTableView *ExtTableEditorTest::table(ExtTableEditor *editor)
+void ExtTableEditorTest::selectRows(QTableView *view, const QList<int> &rows)
 {
-    return editor->findChild<QTableView *>("tableView");
+    view->clearSelection();
+    for (int row : rows)
+        view->selectionModel()->select(view->model()->index(row, 0),
+                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-QAction *ExtTableEditorTest::action(QWidget *window, const char *name)
-{
-    return window->findChild<QAction *>(name);
-}
-
+// The schema files of the folder, by table name; an entry opens its editor, not yet loaded.
 void ExtTableEditorTest::listShowsTheSchemaFiles()
 {
     writeSchema("tstpatients.xml");
@@ -196,7 +217,15 @@ void ExtTableEditorTest::listShowsTheSchemaFiles()
             QCOMPARE(entry->data().toString(), QString("tstcentres.backup.xml"));
             QCOMPARE(entry->toolTip(), appDir.absoluteFilePath("tstcentres.backup.xml"));
         }
+        if (entry->text() == "tstpatients")
+            entry->trigger();
     }
+    const QList<ExtTableEditor *> editors = list.findChildren<ExtTableEditor *>();
+    QCOMPARE(editors.size(), 1);
+    QVERIFY(editors.first()->isWindow());
+    QVERIFY(editors.first()->isVisible());
+    QCOMPARE(editors.first()->model->rowCount(), 0);
+    QCOMPARE(editors.first()->model->fileName, appDir.filePath("tstpatients.xml"));
 }
 
 void ExtTableEditorTest::listAdd_data()
@@ -204,11 +233,14 @@ void ExtTableEditorTest::listAdd_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QStringList>("listed");
-    QTest::newRow("a table of the database") << "tstcentres.xml" << "" << QStringList{"tstcentres"};
-    QTest::newRow("case differs") << "Tstcentres.xml" << "Tstcentres doesn't exist" << QStringList();
-    QTest::newRow("no such table") << "tstnothing.xml" << "tstnothing doesn't exist"
-                                   << QStringList();
-    QTest::newRow("cancelled") << "" << "" << QStringList();
+    QTest::newRow("a table of the database") << "tstcentres.xml"
+                                             << "" << QStringList{"tstcentres"};
+    QTest::newRow("case differs") << "Tstcentres.xml"
+                                  << "Tstcentres doesn't exist" << QStringList();
+    QTest::newRow("no such table") << "tstnothing.xml"
+                                   << "tstnothing doesn't exist" << QStringList();
+    QTest::newRow("cancelled") << ""
+                               << "" << QStringList();
 }
 
 void ExtTableEditorTest::listAdd()
@@ -220,9 +252,7 @@ void ExtTableEditorTest::listAdd()
     QString chosen;
     if (!fileName.isEmpty()) {
         chosen = elsewhere.filePath(fileName);
-        QFile file(chosen);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(schema);
+        QVERIFY(TestHelpers::writeFile(chosen, schema));
         written << fileName;
     }
     ExtListViewer list;
@@ -233,12 +263,14 @@ void ExtTableEditorTest::listAdd()
     ModalAnswer answer([&](QWidget *modal) {
         ModalAnswer::chooseFile(chosen)(modal);
         // Only now: until the file dialog is gone it is the modal widget a box answer sees.
-        box = std::make_unique<ModalAnswer>([&](QWidget *m) {
-            boxTitle = m->windowTitle();
-            if (auto *message = qobject_cast<QMessageBox *>(m))
-                boxText = message->text();
-            ModalAnswer::accept()(m);
-        }, 1000);
+        box = std::make_unique<ModalAnswer>(
+            [&](QWidget *m) {
+                boxTitle = m->windowTitle();
+                if (auto *message = qobject_cast<QMessageBox *>(m))
+                    boxText = message->text();
+                ModalAnswer::accept()(m);
+            },
+            1000);
     });
     QAction *add = list.findChild<QToolBar *>("toolBar")->actions().value(0);
     add->trigger();
@@ -280,27 +312,6 @@ void ExtTableEditorTest::listRemove()
     QCOMPARE(listedTables(list), kept ? QStringList{"tstpatients"} : QStringList());
 }
 
-void ExtTableEditorTest::listOpensAnEditorNotYetLoaded()
-{
-    writeSchema("tstpatients.xml");
-    ExtListViewer list;
-    list.load();
-    list.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&list));
-    auto *rows = list.findChild<QListWidget *>("listWidget");
-    QListWidgetItem *item = rows->findItems("tstpatients", Qt::MatchExactly).value(0);
-    QVERIFY(item);
-    const QPoint where = rows->visualItemRect(item).center();
-    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, where);
-    QTest::mouseDClick(rows->viewport(), Qt::LeftButton, {}, where);
-    const QList<ExtTableEditor *> editors = list.findChildren<ExtTableEditor *>();
-    QCOMPARE(editors.size(), 1);
-    QVERIFY(editors.first()->isWindow());
-    QVERIFY(editors.first()->isVisible());
-    QCOMPARE(editors.first()->model->rowCount(), 0);
-    QCOMPARE(editors.first()->model->fileName, appDir.filePath("tstpatients.xml"));
-}
-
 void ExtTableEditorTest::reviewEditSaveAndReload()
 {
     std::unique_ptr<ExtTableEditor> editor(openEditor());
@@ -320,87 +331,62 @@ void ExtTableEditorTest::reviewEditSaveAndReload()
     QCOMPARE(form->index(3, 1).data().toString(), QString("Arras"));
 
     // Fields 1 and 2 valid, field 3 error, through the form's buttons.
-    action(editor.get(), "actionForm")->trigger();
+    trigger(editor.get(), "actionForm");
     // The panel gets its geometry from the next layout pass; a button of no size takes no click.
     QCoreApplication::processEvents();
     auto *formView = editor->recordEditor->findChild<QTableView *>("tableView");
     const int before = model->index(row, 1).data().toInt();
-    formView->selectionModel()->select(form->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    formView->selectionModel()->select(form->index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QTest::mouseClick(editor->recordEditor->findChild<QToolButton *>("validButton"), Qt::LeftButton);
-    formView->clearSelection();
-    formView->selectionModel()->select(form->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    QTest::mouseClick(editor->recordEditor->findChild<QToolButton *>("errorButton"), Qt::LeftButton);
-    QCOMPARE(form->index(1, 0).data(Qt::BackgroundRole).value<QColor>(), QColor(0, 255, 0, 50));
-    QCOMPARE(form->index(3, 1).data(Qt::BackgroundRole).value<QColor>(), QColor(255, 0, 0, 50));
+    for (const auto &[rows, button] :
+         {std::pair{QList<int>{1, 2}, "validButton"}, std::pair{QList<int>{3}, "errorButton"}}) {
+        selectRows(formView, rows);
+        QTest::mouseClick(editor->recordEditor->findChild<QToolButton *>(button), Qt::LeftButton);
+    }
     QVERIFY(model->index(row, 1).data().toInt() > before);
     QCOMPARE(model->headerData(row, Qt::Vertical).toString(), QString("*"));
 
     // A foreign key through the relation combo box, a date through its calendar editor.
-    const QModelIndex centre = model->index(row, 5);
-    view->setCurrentIndex(centre);
-    view->edit(centre);
-    auto *combo = view->findChild<RelationComboBox *>();
+    auto *combo = editorOn<RelationComboBox>(view, model->index(row, 5));
     QVERIFY(combo);
     combo->setCurrentKey(1);
-    QTest::keyClick(combo, Qt::Key_Return);
-    // The delegate commits a finished edit from the event loop.
-    QCoreApplication::processEvents();
-    QCOMPARE(centre.data().toString(), QString("Lille, Nord"));
-    const QModelIndex birth = model->index(row, 4);
-    view->setCurrentIndex(birth);
-    view->edit(birth);
-    auto *date = view->findChild<QDateEdit *>();
+    commit(combo);
+    QCOMPARE(model->index(row, 5).data().toString(), QString("Lille, Nord"));
+    auto *date = editorOn<QDateEdit>(view, model->index(row, 4));
     QVERIFY(date);
-    QVERIFY(date->calendarPopup());
     date->setDate(QDate(1961, 7, 8));
-    QTest::keyClick(date, Qt::Key_Return);
-    QCoreApplication::processEvents();
+    commit(date);
 
     // Mark the first row, remove the third, add one.
     view->selectRow(0);
-    action(editor.get(), "actionMark")->trigger();
+    trigger(editor.get(), "actionMark");
     QVERIFY(model->isMarked(0));
-    QCOMPARE(model->index(0, 3).data(Qt::FontRole).value<QFont>().weight(), QFont::Bold);
-    QCOMPARE(model->index(0, 3).data(Qt::BackgroundRole).value<QColor>(), QColor(45, 69, 116));
-    QVERIFY(!model->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
     view->selectRow(2);
-    action(editor.get(), "actionRem")->trigger();
+    trigger(editor.get(), "actionRem");
     QCOMPARE(model->headerData(2, Qt::Vertical).toString(), QString("!"));
-    action(editor.get(), "actionAdd")->trigger();
+    trigger(editor.get(), "actionAdd");
     QCOMPARE(model->rowCount(), 5);
     QCOMPARE(view->selectionModel()->selectedRows().value(0).row(), 4);
-    const QModelIndex code = model->index(4, 3);
-    view->setCurrentIndex(code);
-    view->edit(code);
-    auto *line = view->findChild<QLineEdit *>();
+    auto *line = editorOn<QLineEdit>(view, model->index(4, 3));
     QVERIFY(line);
     line->selectAll();
     QTest::keyClicks(line, "P-005");
-    QTest::keyClick(line, Qt::Key_Return);
-    QCoreApplication::processEvents();
+    commit(line);
 
-    action(editor.get(), "actionSave")->trigger();
+    trigger(editor.get(), "actionSave");
     QVERIFY(editor->isEnabled());
-
-    QCOMPARE(db.count("tstpatients"), 4);
-    QCOMPARE(db.count("tstpatients", "id = 3"), 0);
-    QCOMPARE(db.count("tstpatients", "code = 'P-005'"), 1);
-    QCOMPARE(db.scalar("SELECT centre_id FROM tstpatients WHERE id = 2").toInt(), 1);
-    QCOMPARE(db.scalar("SELECT birth FROM tstpatients WHERE id = 2").toDate(), QDate(1961, 7, 8));
-    const QString meta = "SELECT id FROM ext_records WHERE table_name = 'tstpatients' AND table_id = 2";
-    const int metaId = db.scalar(meta).toInt();
-    QVERIFY(metaId > 0);
-    QCOMPARE(db.count("ext_records_fields", QString("ext_record_id = %1 AND state = 1").arg(metaId)), 2);
-    QCOMPARE(db.count("ext_records_fields", QString("ext_record_id = %1 AND state = -1").arg(metaId)), 1);
+    QCOMPARE(db.scalar("SELECT GROUP_CONCAT(CONCAT_WS('/', id, code, birth, centre_id) ORDER BY "
+                       "code) FROM tstpatients")
+                 .toString(),
+             QString("1/P-001/1950-01-02/1,2/P-002/1961-07-08/1,5/P-005,4/Q-004"));
+    QCOMPARE(db.scalar("SELECT GROUP_CONCAT(f.state ORDER BY f.state) FROM ext_records e, "
+                       "ext_records_fields f WHERE f.ext_record_id = e.id AND "
+                       "e.table_name = 'tstpatients' AND e.table_id = 2")
+                 .toString(),
+             QString("-1,1,1"));
     QCOMPARE(db.count("ext_records_monitorings", QString("user_id = %1").arg(alice)), 1);
 
     // After the reload the review is still there.
     QCOMPARE(model->rowCount(), 4);
-    int reviewed = -1;
-    for (int r = 0; r < model->rowCount(); ++r)
-        if (model->index(r, 2).data().toInt() == 2)
-            reviewed = r;
+    const int reviewed = TestHelpers::rowOf(*model, 2);
     QVERIFY(reviewed >= 0);
     QCOMPARE(model->index(reviewed, 1).data().toInt(), model->records.at(reviewed)->progress());
     QVERIFY(model->index(reviewed, 1).data().toInt() > 0);
@@ -412,15 +398,12 @@ void ExtTableEditorTest::removeActsOnTheSelectedRows()
     std::unique_ptr<ExtTableEditor> editor(openEditor());
     QTableView *view = table(editor.get());
     ExtXmlModel *model = editor->model;
-    action(editor.get(), "actionAdd")->trigger();
-    action(editor.get(), "actionAdd")->trigger();
+    trigger(editor.get(), "actionAdd");
+    trigger(editor.get(), "actionAdd");
     QCOMPARE(model->rowCount(), 6);
     // Rows 1 (clean) and 4 (new): the new one leaves the list, the clean one is flagged.
-    view->selectionModel()->clearSelection();
-    for (int row : {1, 4})
-        view->selectionModel()->select(model->index(row, 0),
-                                       QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    action(editor.get(), "actionRem")->trigger();
+    selectRows(view, {1, 4});
+    trigger(editor.get(), "actionRem");
     QCOMPARE(model->rowCount(), 5);
     QCOMPARE(model->headerData(1, Qt::Vertical).toString(), QString("!"));
     QCOMPARE(model->headerData(4, Qt::Vertical).toString(), QString("*"));
@@ -461,8 +444,8 @@ void ExtTableEditorTest::panelAndFieldList()
     std::unique_ptr<ExtTableEditor> editor(openEditor());
     auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
     QVERIFY(!tabs->isVisible());
-    action(editor.get(), "actionForm")->trigger();
-    action(editor.get(), "actionFields")->trigger();
+    trigger(editor.get(), "actionForm");
+    trigger(editor.get(), "actionFields");
     QVERIFY(tabs->isVisible());
     QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("fields"));
     QCOMPARE(editor->fieldList->count(), editor->model->columnCount());
@@ -477,7 +460,7 @@ void ExtTableEditorTest::panelAndFieldList()
     QVERIFY(table(editor.get())->isColumnHidden(1));
     QTest::mouseClick(editor->fieldList->viewport(), Qt::LeftButton, {}, box);
     QVERIFY(!table(editor.get())->isColumnHidden(1));
-    action(editor.get(), "actionForm")->trigger();
+    trigger(editor.get(), "actionForm");
     QVERIFY(!tabs->isVisible());
 
     // The mark action shows the clicked row's mark.
@@ -492,7 +475,7 @@ void ExtTableEditorTest::panelAndFieldList()
     QCOMPARE(action(editor.get(), "actionMark")->icon().pixmap(16).toImage(),
              QIcon(":16x16/star_blue.png").pixmap(16).toImage());
 
-    action(editor.get(), "actionClose")->trigger();
+    trigger(editor.get(), "actionClose");
     QVERIFY(!editor->isVisible());
 }
 
@@ -509,7 +492,7 @@ void ExtTableEditorTest::busyWhileLoading()
         enabled << editor.isEnabled();
         barShown << bar->isVisible();
     });
-    action(&editor, "actionRefresh")->trigger();
+    trigger(&editor, "actionRefresh");
     QVERIFY(!enabled.isEmpty());
     QVERIFY(!enabled.contains(true));
     QVERIFY(!barShown.contains(false));
@@ -525,7 +508,7 @@ void ExtTableEditorTest::exportCsv()
     QTemporaryDir dir;
     const QString path = dir.filePath("patients.csv");
     ModalAnswer answer(ModalAnswer::chooseFile(path));
-    action(editor.get(), "actionCsv")->trigger();
+    trigger(editor.get(), "actionCsv");
     QVERIFY(answer.answered());
     QCOMPARE(desktop.urls, QList<QUrl>{QUrl::fromLocalFile(path)});
     QFile file(path);
@@ -565,7 +548,7 @@ void ExtTableEditorTest::print()
         });
         dialog->accept();
     });
-    action(editor.get(), "actionPrint")->trigger();
+    trigger(editor.get(), "actionPrint");
     QVERIFY(answer.answered());
     QCOMPARE(QFile::exists(path), accept);
     if (!accept)

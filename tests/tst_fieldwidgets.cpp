@@ -38,7 +38,6 @@ private slots:
     void comboItems();
     void comboSetValue_data();
     void comboSetValue();
-    void comboNamesCannotWidenTheStatement();
 
 private:
     static QImage imageOf(const QIcon &icon) { return icon.pixmap(16, 16).toImage(); }
@@ -50,8 +49,7 @@ private:
 
 void FieldWidgetsTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     QVERIFY(db.exec("CREATE TABLE colours (id INT PRIMARY KEY, name VARCHAR(20))"));
     QVERIFY(db.exec("INSERT INTO colours VALUES (3, 'red'), (1, 'green'), (2, 'blue')"));
     QVERIFY(db.exec("CREATE TABLE codes (id VARCHAR(8) COLLATE utf8mb4_bin PRIMARY KEY, "
@@ -72,30 +70,16 @@ void FieldWidgetsTest::factoryTypes_data()
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("widgetClass");
     QTest::addColumn<QString>("editorClass");
-    QTest::newRow("string") << "string"
-                            << "StringFieldWidget"
-                            << "QLineEdit";
-    QTest::newRow("bool") << "bool"
-                          << "BoolFieldWidget"
-                          << "QCheckBox";
-    QTest::newRow("date") << "date"
-                          << "DateFieldWidget"
-                          << "QDateEdit";
-    QTest::newRow("textedit") << "textedit"
-                              << "TextEditFieldWidget"
-                              << "QTextEdit";
-    QTest::newRow("address") << "address"
-                             << "GoogleAddressFieldWidget"
-                             << "QLineEdit";
-    QTest::newRow("capital D") << "Date"
-                               << "StringFieldWidget"
-                               << "QLineEdit";
-    QTest::newRow("empty") << ""
-                           << "StringFieldWidget"
-                           << "QLineEdit";
-    QTest::newRow("unknown") << "int"
-                             << "StringFieldWidget"
-                             << "QLineEdit";
+    // clang-format off
+    QTest::newRow("string") << "string" << QString("StringFieldWidget") << "QLineEdit";
+    QTest::newRow("bool") << "bool" << QString("BoolFieldWidget") << "QCheckBox";
+    QTest::newRow("date") << "date" << QString("DateFieldWidget") << "QDateEdit";
+    QTest::newRow("textedit") << "textedit" << QString("TextEditFieldWidget") << "QTextEdit";
+    QTest::newRow("address") << "address" << QString("GoogleAddressFieldWidget") << "QLineEdit";
+    QTest::newRow("capital D") << "Date" << QString("StringFieldWidget") << "QLineEdit";
+    QTest::newRow("empty") << "" << QString("StringFieldWidget") << "QLineEdit";
+    QTest::newRow("unknown") << "int" << QString("StringFieldWidget") << "QLineEdit";
+    // clang-format on
 }
 
 void FieldWidgetsTest::factoryTypes()
@@ -122,19 +106,21 @@ void FieldWidgetsTest::values_data()
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<bool>("recorded");
+    // clang-format off
     QTest::newRow("string") << "string" << QVariant("abc") << QVariant("abc") << true;
     QTest::newRow("string from a number") << "string" << QVariant(42) << QVariant("42") << true;
     QTest::newRow("bool") << "bool" << QVariant(true) << QVariant(true) << true;
     QTest::newRow("bool unchanged") << "bool" << QVariant(false) << QVariant(false) << false;
-    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29)) << QVariant(QDate(2024, 2, 29))
-                          << true;
-    QTest::newRow("date from text")
-        << "date" << QVariant("2023-11-05") << QVariant(QDate(2023, 11, 5)) << true;
+    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29))
+            << QVariant(QDate(2024, 2, 29)) << true;
+    QTest::newRow("date from text") << "date" << QVariant("2023-11-05")
+            << QVariant(QDate(2023, 11, 5)) << true;
     QTest::newRow("textedit") << "textedit" << QVariant("abc") << QVariant("abc") << false;
-    QTest::newRow("textedit lines")
-        << "textedit" << QVariant("one\ntwo") << QVariant("one\ntwo") << false;
-    QTest::newRow("address") << "address" << QVariant("1 Main Street") << QVariant("1 Main Street")
-                             << false;
+    QTest::newRow("textedit lines") << "textedit" << QVariant("one\ntwo")
+            << QVariant("one\ntwo") << false;
+    QTest::newRow("address") << "address" << QVariant("1 Main Street")
+            << QVariant("1 Main Street") << false;
+    // clang-format on
 }
 
 void FieldWidgetsTest::values()
@@ -172,24 +158,17 @@ void FieldWidgetsTest::stateValues_data()
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("icon");
-    QTest::newRow("error") << QVariant(-1) << -1 << "error"
-                           << ":16x16/flag_red.png";
-    QTest::newRow("todo") << QVariant(0) << 0 << "todo"
-                          << ":16x16/flag_yellow.png";
-    QTest::newRow("valid") << QVariant(1) << 1 << "valid"
-                           << ":16x16/flag_green.png";
-    QTest::newRow("five") << QVariant(5) << 0 << "todo"
-                          << ":16x16/flag_yellow.png";
-    QTest::newRow("two") << QVariant(2) << 0 << "todo"
-                         << ":16x16/flag_yellow.png";
-    QTest::newRow("below error") << QVariant(-2) << 0 << "todo"
-                                 << ":16x16/flag_yellow.png";
-    QTest::newRow("text of a number") << QVariant("1") << 1 << "valid"
-                                      << ":16x16/flag_green.png";
-    QTest::newRow("not a number") << QVariant("x") << 0 << "todo"
-                                  << ":16x16/flag_yellow.png";
-    QTest::newRow("invalid") << QVariant() << 0 << "todo"
-                             << ":16x16/flag_yellow.png";
+    // clang-format off
+    QTest::newRow("error") << QVariant(-1) << -1 << "error" << ":16x16/flag_red.png";
+    QTest::newRow("todo") << QVariant(0) << 0 << "todo" << ":16x16/flag_yellow.png";
+    QTest::newRow("valid") << QVariant(1) << 1 << "valid" << ":16x16/flag_green.png";
+    QTest::newRow("five") << QVariant(5) << 0 << "todo" << ":16x16/flag_yellow.png";
+    QTest::newRow("two") << QVariant(2) << 0 << "todo" << ":16x16/flag_yellow.png";
+    QTest::newRow("below error") << QVariant(-2) << 0 << "todo" << ":16x16/flag_yellow.png";
+    QTest::newRow("text of a number") << QVariant("1") << 1 << "valid" << ":16x16/flag_green.png";
+    QTest::newRow("not a number") << QVariant("x") << 0 << "todo" << ":16x16/flag_yellow.png";
+    QTest::newRow("invalid") << QVariant() << 0 << "todo" << ":16x16/flag_yellow.png";
+    // clang-format on
 }
 
 void FieldWidgetsTest::stateValues()
@@ -255,24 +234,21 @@ void FieldWidgetsTest::comboSetValue_data()
     QTest::addColumn<QString>("column");
     QTest::addColumn<QVariant>("value");
     QTest::addColumn<QString>("shown"); // empty: no current item
-    QTest::newRow("id") << "colours"
-                        << "name" << QVariant(2) << "blue";
-    QTest::newRow("id as text") << "colours"
-                                << "name" << QVariant("3") << "red";
-    QTest::newRow("id as a big integer") << "colours"
-                                         << "name" << QVariant(qlonglong(1)) << "green";
-    QTest::newRow("unknown id") << "colours"
-                                << "name" << QVariant(99) << "";
-    QTest::newRow("text that is no id") << "colours"
-                                        << "name" << QVariant("two") << "";
-    QTest::newRow("invalid") << "colours"
-                             << "name" << QVariant() << "";
-    QTest::newRow("upper case id") << "codes"
-                                   << "label" << QVariant("AB") << "upper";
-    QTest::newRow("lower case id") << "codes"
-                                   << "label" << QVariant("ab") << "lower";
-    QTest::newRow("mixed case matches nothing") << "codes"
-                                                << "label" << QVariant("Ab") << "";
+    // clang-format off
+    QTest::newRow("id") << "colours" << "name" << QVariant(2) << "blue";
+    QTest::newRow("id as text") << "colours" << "name" << QVariant("3") << "red";
+    QTest::newRow("id as a big integer") << "colours" << "name" << QVariant(qlonglong(1))
+            << "green";
+    QTest::newRow("unknown id") << "colours" << "name" << QVariant(99) << "";
+    QTest::newRow("text that is no id") << "colours" << "name" << QVariant("two") << "";
+    QTest::newRow("invalid") << "colours" << "name" << QVariant() << "";
+    QTest::newRow("upper case id") << "codes" << "label" << QVariant("AB") << "upper";
+    QTest::newRow("lower case id") << "codes" << "label" << QVariant("ab") << "lower";
+    QTest::newRow("mixed case matches nothing") << "codes" << "label" << QVariant("Ab") << "";
+    // the names go into the statement as given: a second statement finds nothing
+    QTest::newRow("hostile column") << "colours" << "name FROM colours; DROP TABLE colours; --"
+            << QVariant(2) << "";
+    // clang-format on
 }
 
 void FieldWidgetsTest::comboSetValue()
@@ -283,7 +259,7 @@ void FieldWidgetsTest::comboSetValue()
     QFETCH(QString, shown);
     ModelComboFieldWidget widget(table, column);
     auto *combo = qobject_cast<QComboBox *>(widget.editor);
-    QVERIFY(combo->count() >= 2);
+    QCOMPARE(combo->count(), column.contains(' ') ? 0 : db.count(table));
     combo->setCurrentIndex(0);
     widget.setValue(value);
     if (shown.isEmpty()) {
@@ -294,12 +270,6 @@ void FieldWidgetsTest::comboSetValue()
         QCOMPARE(widget.value().toString(), value.toString());
     }
     QVERIFY(!widget.isChanged);
-}
-
-void FieldWidgetsTest::comboNamesCannotWidenTheStatement()
-{
-    ModelComboFieldWidget widget("colours", "name FROM colours; DROP TABLE colours; --");
-    QCOMPARE(qobject_cast<QComboBox *>(widget.editor)->count(), 0);
     QCOMPARE(db.count("colours"), 3);
 }
 

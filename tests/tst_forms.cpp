@@ -96,13 +96,8 @@ private slots:
     void init() { settings.clear(); }
 
     void groupShowsFirstPageThenTheClickedOne();
-    void groupButtons_data();
-    void groupButtons();
-    void groupOwnsItsPages();
-    void formDialogButtons_data();
-    void formDialogButtons();
-    void keyboardOnly_data();
-    void keyboardOnly();
+    void buttons_data();
+    void buttons();
     void formDialogKeepsAFailedPage_data();
     void formDialogKeepsAFailedPage();
 
@@ -128,8 +123,7 @@ void FormsTest::groupShowsFirstPageThenTheClickedOne()
     auto *stack = dialog.findChild<QStackedWidget *>("stackedWidget");
     auto *list = dialog.findChild<QListWidget *>("listWidget");
     QCOMPARE(tabs->tabText(0), QString("user"));
-    QCOMPARE(tabs->tabIcon(0).pixmap(16).toImage(),
-             QIcon(":/16x16/user.png").pixmap(16).toImage());
+    QCOMPARE(tabs->tabIcon(0).pixmap(16).toImage(), QIcon(":/16x16/user.png").pixmap(16).toImage());
     QCOMPARE(stack->currentIndex(), 0);
     QCOMPARE(list->count(), 3);
     QVERIFY(journal.isEmpty());
@@ -138,116 +132,65 @@ void FormsTest::groupShowsFirstPageThenTheClickedOne()
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, third.center());
     QCOMPARE(stack->currentIndex(), 2);
     QCOMPARE(tabs->tabText(0), QString("key"));
-    QCOMPARE(tabs->tabIcon(0).pixmap(16).toImage(),
-             QIcon(":/16x16/key.png").pixmap(16).toImage());
+    QCOMPARE(tabs->tabIcon(0).pixmap(16).toImage(), QIcon(":/16x16/key.png").pixmap(16).toImage());
 }
 
-void FormsTest::groupButtons_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("journal");
-    QTest::addColumn<Outcome>("outcome");
-    QTest::newRow("Apply") << "applyButton"
-                           << QStringList{"save user", "save group", "save key"} << Outcome::Open;
-    QTest::newRow("Ok") << "okButton" << QStringList{"save user", "save group", "save key"}
-                        << Outcome::Accepted;
-    QTest::newRow("Cancel") << "cancelButton" << QStringList() << Outcome::Rejected;
-    QTest::newRow("default") << "defaultButton"
-                             << QStringList{"load user", "load group", "load key"}
-                             << Outcome::Open;
-}
-
-void FormsTest::groupButtons()
-{
-    QFETCH(QString, button);
-    QFETCH(QStringList, journal);
-    QFETCH(Outcome, outcome);
-    QStringList seen;
-    JournalDialog dialog(&seen);
-    QSignalSpy accepted(&dialog, &QDialog::accepted);
-    QSignalSpy rejected(&dialog, &QDialog::rejected);
-    dialog.show();
-    click(&dialog, qPrintable(button));
-    QCOMPARE(seen, journal);
-    QCOMPARE(outcomeOf(dialog, accepted, rejected), outcome);
-}
-
-void FormsTest::groupOwnsItsPages()
-{
-    QStringList journal;
-    auto *dialog = new JournalDialog(&journal);
-    const QList<AbstractFormWidget *> pages = dialog->findChildren<AbstractFormWidget *>();
-    QCOMPARE(pages.size(), 3);
-    QList<QPointer<AbstractFormWidget>> watched(pages.cbegin(), pages.cend());
-    delete dialog;
-    for (const auto &page : watched)
-        QVERIFY(page.isNull());
-}
-
-void FormsTest::formDialogButtons_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QStringList>("journal");
-    QTest::addColumn<Outcome>("outcome");
-    QTest::newRow("Save") << "saveButton" << QStringList{"save user"} << Outcome::Accepted;
-    QTest::newRow("Apply") << "applyButton" << QStringList{"save user"} << Outcome::Open;
-    QTest::newRow("Default") << "defaultButton" << QStringList{"load user"} << Outcome::Open;
-    QTest::newRow("Cancel") << "cancelButton" << QStringList() << Outcome::Rejected;
-}
-
-void FormsTest::formDialogButtons()
-{
-    QFETCH(QString, button);
-    QFETCH(QStringList, journal);
-    QFETCH(Outcome, outcome);
-    QStringList seen;
-    auto *page = new JournalPage("user", &seen);
-    FormDialog dialog(page);
-    QCOMPARE(page->parentWidget(), dialog.findChild<QGroupBox *>("groupBox"));
-    QSignalSpy accepted(&dialog, &QDialog::accepted);
-    QSignalSpy rejected(&dialog, &QDialog::rejected);
-    dialog.show();
-    QVERIFY(seen.isEmpty());
-    click(&dialog, qPrintable(button));
-    QCOMPARE(seen, journal);
-    QCOMPARE(outcomeOf(dialog, accepted, rejected), outcome);
-}
-
-void FormsTest::keyboardOnly_data()
+void FormsTest::buttons_data()
 {
     QTest::addColumn<bool>("group");
-    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("input"); // a button, or a key
     QTest::addColumn<QStringList>("journal");
     QTest::addColumn<Outcome>("outcome");
-    QTest::newRow("page dialog, Return saves")
-        << false << int(Qt::Key_Return) << QStringList{"save user"} << Outcome::Accepted;
-    QTest::newRow("page dialog, Escape cancels")
-        << false << int(Qt::Key_Escape) << QStringList() << Outcome::Rejected;
-    QTest::newRow("group dialog, Return is Ok")
-        << true << int(Qt::Key_Return) << QStringList{"save user", "save group", "save key"}
-        << Outcome::Accepted;
-    QTest::newRow("group dialog, Escape cancels")
-        << true << int(Qt::Key_Escape) << QStringList() << Outcome::Rejected;
+    const QStringList saveAll{"save user", "save group", "save key"};
+    const QStringList saveOne{"save user"};
+    // clang-format off
+    QTest::newRow("group, Apply") << true << "applyButton" << saveAll << Outcome::Open;
+    QTest::newRow("group, Ok") << true << "okButton" << saveAll << Outcome::Accepted;
+    QTest::newRow("group, Cancel") << true << "cancelButton" << QStringList() << Outcome::Rejected;
+    QTest::newRow("group, default") << true << "defaultButton"
+            << QStringList{"load user", "load group", "load key"} << Outcome::Open;
+    QTest::newRow("group, Return is Ok") << true << "Return" << saveAll << Outcome::Accepted;
+    QTest::newRow("group, Escape cancels") << true << "Escape" << QStringList()
+            << Outcome::Rejected;
+    QTest::newRow("page, Save") << false << "saveButton" << saveOne << Outcome::Accepted;
+    QTest::newRow("page, Apply") << false << "applyButton" << saveOne << Outcome::Open;
+    QTest::newRow("page, Default") << false << "defaultButton" << QStringList{"load user"}
+            << Outcome::Open;
+    QTest::newRow("page, Cancel") << false << "cancelButton" << QStringList() << Outcome::Rejected;
+    QTest::newRow("page, Return saves") << false << "Return" << saveOne << Outcome::Accepted;
+    QTest::newRow("page, Escape cancels") << false << "Escape" << QStringList()
+            << Outcome::Rejected;
+    // clang-format on
 }
 
-void FormsTest::keyboardOnly()
+// The group dialog and the one-page dialog, driven by mouse or keyboard only.
+void FormsTest::buttons()
 {
     QFETCH(bool, group);
-    QFETCH(int, key);
+    QFETCH(QString, input);
     QFETCH(QStringList, journal);
     QFETCH(Outcome, outcome);
     QStringList seen;
     std::unique_ptr<QDialog> dialog;
-    if (group)
+    if (group) {
         dialog = std::make_unique<JournalDialog>(&seen);
-    else
-        dialog = std::make_unique<FormDialog>(new JournalPage("user", &seen));
+    } else {
+        auto *page = new JournalPage("user", &seen);
+        dialog = std::make_unique<FormDialog>(page);
+        QCOMPARE(page->parentWidget(), dialog->findChild<QGroupBox *>("groupBox"));
+    }
     QSignalSpy accepted(dialog.get(), &QDialog::accepted);
     QSignalSpy rejected(dialog.get(), &QDialog::rejected);
     dialog->show();
-    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
-    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : dialog.get(),
-                    Qt::Key(key));
+    QVERIFY(seen.isEmpty());
+    if (input.endsWith("Button")) {
+        click(dialog.get(), qPrintable(input));
+    } else {
+        QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : dialog.get(),
+                        input == "Return" ? Qt::Key_Return : Qt::Key_Escape);
+    }
     QCOMPARE(seen, journal);
     QCOMPARE(outcomeOf(*dialog, accepted, rejected), outcome);
 }
@@ -429,6 +372,14 @@ void FormsTest::preferenceDialogPages()
     QCOMPARE(titles, QStringList({"server", "Proxy", "styles"}));
     // Loaded at construction.
     QCOMPARE(dialog.findChild<QLineEdit *>("hostNameEdit")->text(), QString("cache.example"));
+    // Its pages save without complaint: "Ok" closes it.
+    dialog.show();
+    QSignalSpy accepted(&dialog, &QDialog::accepted);
+    ModalAnswer box(ModalAnswer::accept(), 300);
+    click(&dialog, "okButton");
+    QTest::qWait(400);
+    QVERIFY2(!box.answered(), qPrintable(box.text()));
+    QCOMPARE(accepted.count(), 1);
 }
 
 QTEST_MAIN(FormsTest)

@@ -2,7 +2,6 @@
 #include <QCompleter>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QUrlQuery>
 #include <QtTest>
 
 #include "editor/googleaddressfieldwidget.h"
@@ -99,38 +98,35 @@ void GeocodingTest::requestAddress()
     model.search(text);
     QVERIFY(layout.wait());
     QCOMPARE(server.requests(), QStringList{target});
-    const QUrlQuery query(QUrl(target).query());
-    QCOMPARE(query.queryItemValue("address", QUrl::FullyDecoded), text);
 }
 
 void GeocodingTest::answers_data()
 {
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("status"); // 0: connection refused
     QTest::addColumn<QStringList>("addresses");
-    QTest::newRow("status and two results")
-        << answer({"1 Rue de Rivoli, Paris", "1 Rue de Rivoli, Lyon"}) << 200 << false
-        << QStringList{"", "1 Rue de Rivoli, Paris", "1 Rue de Rivoli, Lyon"};
-    QTest::newRow("results only") << answer({"Main Street"}, false) << 200 << false
-                                  << QStringList{"Main Street"};
-    QTest::newRow("zero results") << answer({}) << 200 << false << QStringList{""};
-    QTest::newRow("empty body") << QByteArray() << 200 << false << QStringList();
-    QTest::newRow("not XML") << QByteArray("{\"status\": \"OK\"}") << 200 << false << QStringList();
-    QTest::newRow("error page") << QByteArray("<html><body>denied</body></html>") << 403 << false
-                                << QStringList();
-    QTest::newRow("server error") << answer({"Ghost Road"}) << 500 << false << QStringList();
-    QTest::newRow("connection refused") << QByteArray() << 200 << true << QStringList();
+    const QStringList rivoli{"1 Rue de Rivoli, Paris", "1 Rue de Rivoli, Lyon"};
+    // clang-format off
+    QTest::newRow("status and two results") << answer(rivoli) << 200 << QStringList{""} + rivoli;
+    QTest::newRow("results only") << answer({"Main Street"}, false) << 200
+            << QStringList{"Main Street"};
+    QTest::newRow("zero results") << answer({}) << 200 << QStringList{""};
+    QTest::newRow("empty body") << QByteArray() << 200 << QStringList();
+    QTest::newRow("not XML") << QByteArray("{\"status\": \"OK\"}") << 200 << QStringList();
+    QTest::newRow("error page") << QByteArray("<html><body>denied</body></html>") << 403
+            << QStringList();
+    QTest::newRow("server error") << answer({"Ghost Road"}) << 500 << QStringList();
+    QTest::newRow("connection refused") << QByteArray() << 0 << QStringList();
+    // clang-format on
 }
 
 void GeocodingTest::answers()
 {
     QFETCH(QByteArray, body);
     QFETCH(int, status);
-    QFETCH(bool, refused);
     QFETCH(QStringList, addresses);
     server.setResponse(path, body, status);
-    if (refused)
+    if (!status)
         QSettings().setValue("geocoding/origin", LoopbackHttpServer::refusedUrl("").toString());
     MessageCapture capture;
     GoogleMapModel model;

@@ -1,7 +1,6 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
@@ -12,7 +11,6 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
-#include "forms/formdialog.h"
 #include "loopbackhttpserver.h"
 #include "messagecapture.h"
 #include "modalanswer.h"
@@ -21,6 +19,7 @@
 #include "modules/moduleloader.h"
 #include "modules/modulesettingswidget.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 #include "testsettings.h"
 
 // Plug-in modules: the sample plug-in, built by the project, loaded from disk by the main
@@ -32,43 +31,35 @@ class ModulesTest : public QObject
 private slots:
     void initTestCase();
     void init();
-    void cleanup();
+    void cleanup() { QDir::setCurrent(savedCurrent); }
     void cleanupTestCase();
 
-    void pluginIsBuiltBesideTheApplication();
-    void noModules_data();
-    void noModules();
-    void loadsModuleAndSkipsOtherFiles();
-    void moduleGetsTheOpenConnection();
-    void startingTwiceShowsOneWindow();
-    void startingFromTheModulesMenu();
-    void builtInToolBarActionsDoNothing();
+    void loading_data();
+    void loading();
+    void startingShowsOneWindow();
     void secondLoadingReplacesTheFirst();
-    void sameNameKeepsTheLaterModule();
-    void disabledModulesAreSkipped();
     void loginLoadsModules();
     void moduleActionOpensTheModulePage();
 
-    void pageListsModules();
-    void pageShowsVersions_data();
-    void pageShowsVersions();
+    void page_data();
+    void page();
     void pageStoresDisabledModules();
 
     void catalogue_data();
     void catalogue();
-    void downloadWithoutSelectionDoesNothing();
-    void downloadInstalls_data();
-    void downloadInstalls();
-    void cancelClosesTheCatalogue();
+    void download_data();
+    void download();
     void newModulesReloadsThePage();
 
 private:
     void installSample(const QString &name = "libstavimor_samplemodule.so");
     void writeJunk(const QString &name);
-    void setCatalogueUrl(const QString &url);
+    void serveCatalogue(const QByteArray &body, int status = 200);
+    QByteArray pluginBytes() const;
     static QStringList texts(const QList<QAction *> &actions);
+    static QStringList toolBar(MainWindow &window);
+    static QStringList modulesMenu(MainWindow &window);
     static ModuleInterface *moduleOf(MainWindow &window);
-    static QTreeWidget *catalogueTree(GetModuleDialog &dialog);
     // The module windows that exist: they are top-level windows of their own.
     static QList<QMdiSubWindow *> subWindows();
 
@@ -80,10 +71,14 @@ private:
     QDir modulesDir;
 };
 
+static const QStringList builtInToolBar{"login",        "-",          "tableEditor", "queryEditor",
+                                        "reportEditor", "ChartEditor"};
+static const QStringList emptyMenu{"-", "Module..."};
+static const QString sample = "Table overview";
+
 void ModulesTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     QVERIFY(db.addUser("alice", "secret") > 0);
     QVERIFY(server.listen());
     QVERIFY(workDir.isValid());
@@ -103,11 +98,6 @@ void ModulesTest::init()
     server.clearRequests();
 }
 
-void ModulesTest::cleanup()
-{
-    QDir::setCurrent(savedCurrent);
-}
-
 void ModulesTest::cleanupTestCase()
 {
     modulesDir.removeRecursively();
@@ -121,16 +111,22 @@ void ModulesTest::installSample(const QString &name)
 
 void ModulesTest::writeJunk(const QString &name)
 {
-    QFile junk(modulesDir.absoluteFilePath(name));
-    QVERIFY(junk.open(QIODevice::WriteOnly));
-    junk.write("this is not a shared library\n");
+    QVERIFY(TestHelpers::writeFile(modulesDir.absoluteFilePath(name),
+                                   "this is not a shared library\n"));
 }
 
-void ModulesTest::setCatalogueUrl(const QString &url)
+void ModulesTest::serveCatalogue(const QByteArray &body, int status)
 {
-    QVERIFY(db.exec("DELETE FROM infos"));
-    QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES ('" +
-                    url + "', '', 'beta 0.5.2')"));
+    server.setResponse("/modules.xml", body, status);
+    QVERIFY_SQL(db, "DELETE FROM infos");
+    QVERIFY_SQL(db, "INSERT INTO infos (module_update_url, app_update_url, version) VALUES ('" +
+                        server.url("/modules.xml").toString() + "', '', 'beta 0.5.2')");
+}
+
+QByteArray ModulesTest::pluginBytes() const
+{
+    QFile plugin(STAVIMOR_SAMPLE_MODULE);
+    return plugin.open(QIODevice::ReadOnly) ? plugin.readAll() : QByteArray();
 }
 
 QStringList ModulesTest::texts(const QList<QAction *> &actions)
@@ -141,6 +137,16 @@ QStringList ModulesTest::texts(const QList<QAction *> &actions)
     return result;
 }
 
+QStringList ModulesTest::toolBar(MainWindow &window)
+{
+    return texts(window.findChild<QToolBar *>("mainToolBar")->actions());
+}
+
+QStringList ModulesTest::modulesMenu(MainWindow &window)
+{
+    return texts(window.findChild<QMenu *>("menuModules")->actions());
+}
+
 ModuleInterface *ModulesTest::moduleOf(MainWindow &window)
 {
     const auto actions = window.findChild<QToolBar *>("mainToolBar")->actions();
@@ -149,11 +155,6 @@ ModuleInterface *ModulesTest::moduleOf(MainWindow &window)
             return module;
     }
     return nullptr;
-}
-
-QTreeWidget *ModulesTest::catalogueTree(GetModuleDialog &dialog)
-{
-    return dialog.findChild<QTreeWidget *>("treeWidget");
 }
 
 QList<QMdiSubWindow *> ModulesTest::subWindows()
@@ -167,117 +168,63 @@ QList<QMdiSubWindow *> ModulesTest::subWindows()
     return found;
 }
 
-static const QStringList builtInToolBar{"login",        "-",          "tableEditor", "queryEditor",
-                                        "reportEditor", "ChartEditor"};
-
-void ModulesTest::pluginIsBuiltBesideTheApplication()
+void ModulesTest::loading_data()
 {
-    const QFileInfo plugin(STAVIMOR_SAMPLE_MODULE);
-    QVERIFY(plugin.exists());
-    QCOMPARE(plugin.absolutePath(), QDir(STAVIMOR_APP_DIR).absoluteFilePath("modules"));
+    QTest::addColumn<QStringList>("plugins");
+    QTest::addColumn<QStringList>("junk");
+    QTest::addColumn<QVariant>("disabled");
+    QTest::addColumn<bool>("loaded");
+    QTest::newRow("empty folder") << QStringList() << QStringList() << QVariant() << false;
+    // "-": the folder is missing.
+    QTest::newRow("no folder") << QStringList{"-"} << QStringList() << QVariant() << false;
+    QTest::newRow("module and other files") << QStringList{"libstavimor_samplemodule.so"}
+                                            << QStringList{"notamodule.so"} << QVariant() << true;
+    QTest::newRow("same name twice: one entry")
+        << QStringList{"liba.so", "libb.so"} << QStringList() << QVariant() << true;
+    QTest::newRow("disabled, then enabled")
+        << QStringList{"liba.so"} << QStringList() << QVariant(true) << false;
 }
 
-void ModulesTest::noModules_data()
+void ModulesTest::loading()
 {
-    QTest::addColumn<bool>("folderExists");
-    QTest::newRow("empty folder") << true;
-    QTest::newRow("no folder") << false;
-}
-
-void ModulesTest::noModules()
-{
-    QFETCH(bool, folderExists);
-    if (!folderExists)
+    QFETCH(QStringList, plugins);
+    QFETCH(QStringList, junk);
+    QFETCH(QVariant, disabled);
+    QFETCH(bool, loaded);
+    if (plugins == QStringList{"-"})
         QVERIFY(modulesDir.removeRecursively());
-    MainWindow window;
-    window.loadModules();
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()), builtInToolBar);
-    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
-             QStringList({"-", "Module..."}));
-}
-
-void ModulesTest::loadsModuleAndSkipsOtherFiles()
-{
-    installSample();
-    writeJunk("notamodule.so");
+    else
+        for (const QString &name : plugins)
+            installSample(name);
+    for (const QString &name : junk)
+        writeJunk(name);
+    if (disabled.isValid())
+        QSettings().setValue("module_disable/" + sample, disabled);
     MessageCapture capture;
     MainWindow window;
     window.loadModules();
-
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()),
-             builtInToolBar + QStringList{"Table overview"});
-    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
-             QStringList({"Table overview", "-", "Module..."}));
-
-    const QStringList lines = capture.lines();
-    QVERIFY(lines.contains("module  \"libstavimor_samplemodule.so\"  loading"));
-    QVERIFY(lines.contains("module  \"notamodule.so\"  loading"));
+    QCOMPARE(toolBar(window), builtInToolBar + (loaded ? QStringList{sample} : QStringList()));
+    QCOMPARE(modulesMenu(window), (loaded ? QStringList{sample} : QStringList()) + emptyMenu);
+    if (disabled.isValid()) {
+        // Each loading reads the setting again.
+        QSettings().setValue("module_disable/" + sample, false);
+        window.loadModules();
+        QCOMPARE(toolBar(window), builtInToolBar + QStringList{sample});
+    }
+    if (junk.isEmpty())
+        return;
+    for (const QString &name : plugins + junk)
+        QVERIFY(capture.contains("module  \"" + name + "\"  loading"));
     QCOMPARE(capture.count("MainWindow : create Module object"), 1);
-    const QStringList loaderLines = lines.filter(QRegularExpression("^module loader \""));
-    QCOMPARE(loaderLines.size(), 2);
     // The file that is not a plug-in is named with the loader's reason.
+    const QStringList loaderLines = capture.lines().filter(QRegularExpression("^module loader \""));
+    QCOMPARE(loaderLines.size(), 2);
     QCOMPARE(loaderLines.filter("notamodule.so").size(), 1);
 }
 
-void ModulesTest::moduleGetsTheOpenConnection()
-{
-    installSample();
-    MainWindow window;
-    window.loadModules();
-    ModuleInterface *module = moduleOf(window);
-    QVERIFY(module);
-    QVERIFY(module->database.isOpen());
-    QCOMPARE(module->database.databaseName(), db.name());
-    QCOMPARE(module->version, 1.25);
-    // The sample's page works on that connection: it lists the tables of the schema.
-    const QString summary = module->widget()->findChild<QLabel *>()->text();
-    QVERIFY2(summary.contains(db.name()), qPrintable(summary));
-}
-
-void ModulesTest::startingTwiceShowsOneWindow()
-{
-    installSample();
-    MainWindow window;
-    window.loadModules();
-    auto *toolBar = window.findChild<QToolBar *>("mainToolBar");
-    QAction *action = toolBar->actions().last();
-    QWidget *button = toolBar->widgetForAction(action);
-    QCOMPARE(subWindows().size(), 0);
-    QTest::mouseClick(button, Qt::LeftButton);
-    QTest::mouseClick(button, Qt::LeftButton);
-    const QList<QMdiSubWindow *> shown = subWindows();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(shown.first()->isVisible());
-    QMdiSubWindow *sub = shown.first();
-    QCOMPARE(sub->windowTitle(), QString("test"));
-    QVERIFY(sub->isMaximized());
-    QWidget *widget = sub->widget();
-    QVERIFY(widget && widget->isVisible());
-
-    // Closing hides the window; the next start shows the same window with the same widget.
-    sub->close();
-    QVERIFY(!sub->isVisible());
-    QTest::mouseClick(button, Qt::LeftButton);
-    QVERIFY(sub->isVisible());
-    QCOMPARE(sub->widget(), widget);
-    QVERIFY(!sub->testAttribute(Qt::WA_QuitOnClose));
-}
-
-void ModulesTest::startingFromTheModulesMenu()
-{
-    installSample();
-    MainWindow window;
-    window.loadModules();
-    QAction *action = window.findChild<QMenu *>("menuModules")->actions().first();
-    QCOMPARE(action->text(), QString("Table overview"));
-    action->trigger();
-    QCOMPARE(subWindows().size(), 1);
-    QMdiSubWindow *shown = subWindows().first();
-    QVERIFY(shown->isVisible());
-    QCOMPARE(shown->widget(), moduleOf(window)->widget());
-}
-
-void ModulesTest::builtInToolBarActionsDoNothing()
+// The tool bar and the menu start the one window of the module; closing only hides it. The
+// built-in editors of the tool bar open nothing yet.
+void ModulesTest::startingShowsOneWindow()
 {
     installSample();
     MainWindow window;
@@ -289,6 +236,27 @@ void ModulesTest::builtInToolBarActionsDoNothing()
         action->trigger();
     }
     QCOMPARE(subWindows().size(), 0);
+    auto *bar = window.findChild<QToolBar *>("mainToolBar");
+    QWidget *button = bar->widgetForAction(bar->actions().last());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(subWindows().size(), 1);
+    QMdiSubWindow *sub = subWindows().first();
+    QVERIFY(sub->isVisible());
+    QCOMPARE(sub->windowTitle(), QString("test"));
+    QVERIFY(sub->isMaximized());
+    QVERIFY(!sub->testAttribute(Qt::WA_QuitOnClose));
+    QCOMPARE(sub->widget(), moduleOf(window)->widget());
+    QVERIFY(sub->widget()->isVisible());
+
+    sub->close();
+    QVERIFY(!sub->isVisible());
+    QAction *entry = window.findChild<QMenu *>("menuModules")->actions().first();
+    QCOMPARE(entry->text(), sample);
+    entry->trigger();
+    QCOMPARE(subWindows(), QList<QMdiSubWindow *>{sub});
+    QVERIFY(sub->isVisible());
+    QCOMPARE(sub->widget(), moduleOf(window)->widget());
 }
 
 void ModulesTest::secondLoadingReplacesTheFirst()
@@ -296,16 +264,15 @@ void ModulesTest::secondLoadingReplacesTheFirst()
     installSample();
     MainWindow window;
     window.loadModules();
-    auto *toolBar = window.findChild<QToolBar *>("mainToolBar");
+    auto *bar = window.findChild<QToolBar *>("mainToolBar");
     QPointer<QObject> firstModule = moduleOf(window);
-    toolBar->actions().last()->trigger();
-    QCOMPARE(subWindows().size(), 1);
-    QPointer<QMdiSubWindow> firstWindow = subWindows().first();
+    bar->actions().last()->trigger();
+    QPointer<QMdiSubWindow> firstWindow = subWindows().value(0);
+    QVERIFY(firstWindow);
 
     window.loadModules();
-    QCOMPARE(texts(toolBar->actions()), builtInToolBar + QStringList{"Table overview"});
-    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
-             QStringList({"Table overview", "-", "Module..."}));
+    QCOMPARE(toolBar(window), builtInToolBar + QStringList{sample});
+    QCOMPARE(modulesMenu(window), QStringList{sample} + emptyMenu);
     // The earlier window and module object are gone; a fresh one has the connection.
     QVERIFY(!firstWindow);
     QVERIFY(!firstModule);
@@ -313,58 +280,30 @@ void ModulesTest::secondLoadingReplacesTheFirst()
     ModuleInterface *module = moduleOf(window);
     QVERIFY(module);
     QVERIFY(module->database.isOpen());
-    toolBar->actions().last()->trigger();
+    QCOMPARE(module->database.databaseName(), db.name());
+    QCOMPARE(module->version, 1.25);
+    // The sample's page works on that connection: it lists the tables of the schema.
+    const QString summary = module->widget()->findChild<QLabel *>()->text();
+    QVERIFY2(summary.contains(db.name()), qPrintable(summary));
+    bar->actions().last()->trigger();
     QCOMPARE(subWindows().size(), 1);
     QCOMPARE(subWindows().first()->widget(), module->widget());
-    QVERIFY(module->widget()->isVisible());
-}
-
-void ModulesTest::sameNameKeepsTheLaterModule()
-{
-    installSample("liba.so");
-    installSample("libb.so");
-    MainWindow window;
-    window.loadModules();
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()),
-             builtInToolBar + QStringList{"Table overview"});
-    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
-             QStringList({"Table overview", "-", "Module..."}));
-}
-
-void ModulesTest::disabledModulesAreSkipped()
-{
-    installSample();
-    QSettings().setValue("module_disable/Table overview", true);
-    MainWindow window;
-    window.loadModules();
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()), builtInToolBar);
-
-    QSettings().setValue("module_disable/Table overview", false);
-    window.loadModules();
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()),
-             builtInToolBar + QStringList{"Table overview"});
 }
 
 void ModulesTest::loginLoadsModules()
 {
     installSample();
     MainWindow window;
+    auto *login = window.findChild<QAction *>("actionLogin");
     for (int attempt = 0; attempt < 2; ++attempt) {
-        ModalAnswer answer([](QWidget *modal) {
-            modal->findChild<QLineEdit *>("usernameLineEdit")->setText("alice");
-            modal->findChild<QLineEdit *>("passwordLineEdit")->setText("secret");
-            QTest::mouseClick(modal->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
-        });
-        window.findChild<QAction *>("actionLogin")->trigger();
+        ModalAnswer answer(TestHelpers::typeLogin("alice", "secret"));
+        login->trigger();
         QVERIFY(answer.answered());
-        QVERIFY(window.findChild<QAction *>("actionLogin")->isChecked());
-        QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()),
-                 builtInToolBar + QStringList{"Table overview"});
-        ModuleInterface *module = moduleOf(window);
-        QVERIFY(module);
-        QVERIFY(module->database.isOpen());
-        window.findChild<QAction *>("actionLogin")->trigger();
-        QVERIFY(!window.findChild<QAction *>("actionLogin")->isChecked());
+        QVERIFY(login->isChecked());
+        QCOMPARE(toolBar(window), builtInToolBar + QStringList{sample});
+        QVERIFY(moduleOf(window) && moduleOf(window)->database.isOpen());
+        login->trigger();
+        QVERIFY(!login->isChecked());
     }
 }
 
@@ -390,35 +329,12 @@ void ModulesTest::moduleActionOpensTheModulePage()
     QVERIFY(answer.answered());
     QCOMPARE(answer.className(), QString("FormDialog"));
     QCOMPARE(pageTitle, QString("Modules"));
-    QCOMPARE(rows, QStringList{"Table overview"});
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")->actions()), builtInToolBar);
-    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")->actions()),
-             QStringList({"-", "Module..."}));
+    QCOMPARE(rows, QStringList{sample});
+    QCOMPARE(toolBar(window), builtInToolBar);
+    QCOMPARE(modulesMenu(window), emptyMenu);
 }
 
-void ModulesTest::pageListsModules()
-{
-    installSample();
-    writeJunk("readme.txt");
-    ModuleSettingsWidget page;
-    QCOMPARE(page.windowTitle(), QString("Modules"));
-    QVERIFY(!page.windowIcon().isNull());
-    auto *tree = page.findChild<QTreeWidget *>();
-    QCOMPARE(tree->columnCount(), 3);
-    QCOMPARE(tree->headerItem()->text(0), QString("name"));
-    QCOMPARE(tree->headerItem()->text(1), QString("version"));
-    QCOMPARE(tree->headerItem()->text(2), QString("author"));
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem *item = tree->topLevelItem(0);
-    QCOMPARE(item->text(0), QString("Table overview"));
-    QCOMPARE(item->text(1), QString("1.25"));
-    QCOMPARE(item->text(2), QString("Stavimor examples"));
-    QCOMPARE(item->checkState(0), Qt::Checked);
-    auto *button = page.findChild<QPushButton *>();
-    QCOMPARE(button->text(), QString("New modules..."));
-}
-
-void ModulesTest::pageShowsVersions_data()
+void ModulesTest::page_data()
 {
     QTest::addColumn<double>("version");
     QTest::addColumn<QString>("shown");
@@ -427,11 +343,12 @@ void ModulesTest::pageShowsVersions_data()
     QTest::newRow("six digits") << 1.2345678 << "1.23457";
 }
 
-void ModulesTest::pageShowsVersions()
+void ModulesTest::page()
 {
     QFETCH(double, version);
     QFETCH(QString, shown);
     installSample();
+    writeJunk("readme.txt");
     // The plug-in's root object is one per process: the page sees the version set here.
     ModuleInterface *module =
         ModuleLoader::module(modulesDir.absoluteFilePath("libstavimor_samplemodule.so"));
@@ -440,27 +357,36 @@ void ModulesTest::pageShowsVersions()
     module->version = version;
     ModuleSettingsWidget page;
     module->version = original;
-    QCOMPARE(page.findChild<QTreeWidget *>()->topLevelItem(0)->text(1), shown);
+    QCOMPARE(page.windowTitle(), QString("Modules"));
+    QVERIFY(!page.windowIcon().isNull());
+    auto *tree = page.findChild<QTreeWidget *>();
+    QTreeWidgetItem *header = tree->headerItem();
+    QCOMPARE((QStringList{header->text(0), header->text(1), header->text(2)}),
+             (QStringList{"name", "version", "author"}));
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem *item = tree->topLevelItem(0);
+    QCOMPARE((QStringList{item->text(0), item->text(1), item->text(2)}),
+             (QStringList{sample, shown, "Stavimor examples"}));
+    QCOMPARE(item->checkState(0), Qt::Checked);
+    QCOMPARE(page.findChild<QPushButton *>()->text(), QString("New modules..."));
 }
 
 void ModulesTest::pageStoresDisabledModules()
 {
     installSample();
     ModuleSettingsWidget page;
-    QTreeWidgetItem *item = page.findChild<QTreeWidget *>()->topLevelItem(0);
-    item->setCheckState(0, Qt::Unchecked);
+    page.findChild<QTreeWidget *>()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
     QVERIFY(page.save());
-    QCOMPARE(QSettings().value("module_disable/Table overview"), QVariant(true));
+    QCOMPARE(QSettings().value("module_disable/" + sample), QVariant(true));
 
     ModuleSettingsWidget again;
     QTreeWidgetItem *reloaded = again.findChild<QTreeWidget *>()->topLevelItem(0);
     QCOMPARE(reloaded->checkState(0), Qt::Checked);
     QVERIFY(again.load());
     QCOMPARE(reloaded->checkState(0), Qt::Unchecked);
-
     reloaded->setCheckState(0, Qt::Checked);
     QVERIFY(again.save());
-    QVERIFY(!QSettings().contains("module_disable/Table overview"));
+    QVERIFY(!QSettings().contains("module_disable/" + sample));
 }
 
 void ModulesTest::catalogue_data()
@@ -498,19 +424,18 @@ void ModulesTest::catalogue()
     QFETCH(int, status);
     QFETCH(int, how);
     QFETCH(QStringList, rows);
-
-    server.setResponse("/modules.xml", body, status);
-    if (how == 2)
-        QVERIFY(db.exec("DELETE FROM infos"));
-    else
-        setCatalogueUrl(how == 1 ? LoopbackHttpServer::refusedUrl("/modules.xml").toString()
-                                 : server.url("/modules.xml").toString());
+    serveCatalogue(body, status);
+    if (how == 1)
+        QVERIFY_SQL(db, "UPDATE infos SET module_update_url = '" +
+                            LoopbackHttpServer::refusedUrl("/modules.xml").toString() + "'");
+    else if (how == 2)
+        QVERIFY_SQL(db, "DELETE FROM infos");
 
     GetModuleDialog dialog;
     QCOMPARE(dialog.windowTitle(), QString("Dialog"));
     QVERIFY(!dialog.isEnabled());
     QTRY_VERIFY(dialog.isEnabled());
-    QTreeWidget *tree = catalogueTree(dialog);
+    QTreeWidget *tree = dialog.findChild<QTreeWidget *>("treeWidget");
     QStringList seen;
     for (int row = 0; row < tree->topLevelItemCount(); ++row) {
         QTreeWidgetItem *item = tree->topLevelItem(row);
@@ -522,52 +447,35 @@ void ModulesTest::catalogue()
     QCOMPARE(seen, rows);
 }
 
-void ModulesTest::downloadWithoutSelectionDoesNothing()
-{
-    server.setResponse("/modules.xml", "<m><module title=\"A\"><path>" +
-                                           server.url("/a.so").toString().toUtf8() +
-                                           "</path></module></m>");
-    setCatalogueUrl(server.url("/modules.xml").toString());
-    GetModuleDialog dialog;
-    dialog.show();
-    QTRY_VERIFY(dialog.isEnabled());
-    QTest::mouseClick(dialog.findChild<QPushButton *>("downloadButton"), Qt::LeftButton);
-    QTest::qWait(200);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(server.requests(), QStringList{"/modules.xml"});
-}
-
-void ModulesTest::downloadInstalls_data()
+void ModulesTest::download_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("alreadyThere");
-    QTest::addColumn<bool>("accepted");
-    QTest::newRow("new module") << 200 << false << true;
-    QTest::newRow("existing file is kept") << 200 << true << true;
-    QTest::newRow("not found") << 404 << false << false;
+    QTest::addColumn<QString>("button"); // "": download without a selection
+    QTest::addColumn<int>("result");     // -1: the dialog stays open
+    QTest::newRow("new module") << 200 << false << "downloadButton" << int(QDialog::Accepted);
+    QTest::newRow("existing file is kept")
+        << 200 << true << "downloadButton" << int(QDialog::Accepted);
+    QTest::newRow("not found") << 404 << false << "downloadButton" << int(QDialog::Rejected);
+    QTest::newRow("nothing selected") << 200 << false << "" << -1;
+    QTest::newRow("cancel") << 200 << false << "cancelButton" << int(QDialog::Rejected);
 }
 
-void ModulesTest::downloadInstalls()
+void ModulesTest::download()
 {
     QFETCH(int, status);
     QFETCH(bool, alreadyThere);
-    QFETCH(bool, accepted);
-
-    QFile plugin(STAVIMOR_SAMPLE_MODULE);
-    QVERIFY(plugin.open(QIODevice::ReadOnly));
-    const QByteArray bytes = plugin.readAll();
+    QFETCH(QString, button);
+    QFETCH(int, result);
+    const QByteArray bytes = pluginBytes();
     LoopbackHttpServer::Response response;
     response.status = status;
     response.body = status == 200 ? bytes : QByteArray("<html>missing</html>");
     response.contentType = "application/octet-stream";
     server.setResponse("/files/libtableoverview.so", response);
-    server.setResponse("/modules.xml",
-                       "<m><module title=\"Table overview\" version=\"1.25\">"
-                       "<path>" +
-                           server.url("/files/libtableoverview.so").toString().toUtf8() +
-                           "</path></module></m>");
-    setCatalogueUrl(server.url("/modules.xml").toString());
-    const QString target = modulesDir.absoluteFilePath("libtableoverview.so");
+    serveCatalogue("<m><module title=\"Table overview\" version=\"1.25\"><path>" +
+                   server.url("/files/libtableoverview.so").toString().toUtf8() +
+                   "</path></module></m>");
     if (alreadyThere)
         writeJunk("libtableoverview.so");
 
@@ -575,51 +483,39 @@ void ModulesTest::downloadInstalls()
     GetModuleDialog dialog;
     dialog.show();
     QTRY_VERIFY(dialog.isEnabled());
-    QTreeWidget *tree = catalogueTree(dialog);
-    tree->topLevelItem(0)->setSelected(true);
+    dialog.findChild<QTreeWidget *>("treeWidget")->topLevelItem(0)->setSelected(!button.isEmpty());
     QTimer::singleShot(10000, &dialog, &QDialog::reject);
-    QTest::mouseClick(dialog.findChild<QPushButton *>("downloadButton"), Qt::LeftButton);
-
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
-    QCOMPARE(capture.contains("YES!!"), accepted);
-    QFile installed(target);
-    if (!accepted) {
-        QVERIFY(!installed.exists());
+    QTest::mouseClick(
+        dialog.findChild<QPushButton *>(button.isEmpty() ? "downloadButton" : qPrintable(button)),
+        Qt::LeftButton);
+    if (result < 0) {
+        QTest::qWait(200);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(server.requests(), QStringList{"/modules.xml"});
         return;
     }
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), result);
+    const bool accepted = result == QDialog::Accepted;
+    QCOMPARE(capture.contains("YES!!"), accepted);
+    QFile installed(modulesDir.absoluteFilePath("libtableoverview.so"));
+    QCOMPARE(installed.exists(), accepted);
+    if (!accepted)
+        return;
     QVERIFY(installed.open(QIODevice::ReadOnly));
-    if (alreadyThere)
-        QCOMPARE(installed.readAll(), QByteArray("this is not a shared library\n"));
-    else
-        QCOMPARE(installed.readAll(), bytes);
+    QCOMPARE(installed.readAll(),
+             alreadyThere ? QByteArray("this is not a shared library\n") : bytes);
     // The download itself was stored in the working directory.
     QVERIFY(QFile::exists(QDir(workDir.path()).absoluteFilePath("libtableoverview.so")));
 }
 
-void ModulesTest::cancelClosesTheCatalogue()
-{
-    server.setResponse("/modules.xml", "<m><module title=\"A\"/></m>");
-    setCatalogueUrl(server.url("/modules.xml").toString());
-    GetModuleDialog dialog;
-    dialog.show();
-    QTRY_VERIFY(dialog.isEnabled());
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
-    QVERIFY(!dialog.isVisible());
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-}
-
 void ModulesTest::newModulesReloadsThePage()
 {
-    QFile plugin(STAVIMOR_SAMPLE_MODULE);
-    QVERIFY(plugin.open(QIODevice::ReadOnly));
     LoopbackHttpServer::Response response;
-    response.body = plugin.readAll();
+    response.body = pluginBytes();
     server.setResponse("/files/libfetched.so", response);
-    server.setResponse("/modules.xml", "<m><module title=\"Fetched\"><path>" +
-                                           server.url("/files/libfetched.so").toString().toUtf8() +
-                                           "</path></module></m>");
-    setCatalogueUrl(server.url("/modules.xml").toString());
+    serveCatalogue("<m><module title=\"Fetched\"><path>" +
+                   server.url("/files/libfetched.so").toString().toUtf8() + "</path></module></m>");
 
     ModuleSettingsWidget page;
     auto *tree = page.findChild<QTreeWidget *>();
@@ -634,7 +530,7 @@ void ModulesTest::newModulesReloadsThePage()
     QVERIFY(answer.answered());
     QCOMPARE(answer.className(), QString("GetModuleDialog"));
     QCOMPARE(tree->topLevelItemCount(), 1);
-    QCOMPARE(tree->topLevelItem(0)->text(0), QString("Table overview"));
+    QCOMPARE(tree->topLevelItem(0)->text(0), sample);
 }
 
 QTEST_MAIN(ModulesTest)

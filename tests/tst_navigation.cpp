@@ -7,7 +7,6 @@
 #include "app/appidentity.h"
 #include "navigation/aboutstavimordialog.h"
 #include "navigation/listviewer.h"
-#include "navigation/reportlistviewer.h"
 
 class NavigationTest : public QObject
 {
@@ -18,7 +17,6 @@ private slots:
     void doubleClickTriggersTheRowsAction();
     void rowsFollowTheItemActions();
     void toolActionsInToolBarAndContextMenu();
-    void reportPage();
     void aboutBox();
 };
 
@@ -88,16 +86,6 @@ void NavigationTest::toolActionsInToolBarAndContextMenu()
     QCOMPARE(list->contextMenuPolicy(), Qt::ActionsContextMenu);
     QVERIFY(list->actions().contains(refresh));
     QVERIFY(page.findChild<QToolBar *>("toolBar")->actions().contains(refresh));
-    QVERIFY(page.itemActions().isEmpty());
-}
-
-void NavigationTest::reportPage()
-{
-    ReportListViewer page;
-    QCOMPARE(page.windowTitle(), QString("report"));
-    QCOMPARE(page.windowIcon().pixmap(16).toImage(),
-             QIcon(":16x16/report.png").pixmap(16).toImage());
-    page.load();
     QVERIFY(page.itemActions().isEmpty());
 }
 

@@ -11,6 +11,7 @@
 #include "messagecapture.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 #include "testsettings.h"
 #include "update/downloaderdialog.h"
 #include "update/majdialog.h"
@@ -32,10 +33,7 @@ private slots:
 
     void updateAnswer_data();
     void updateAnswer();
-    void noUpdateAddress();
     void updateActionOpensTheCheck();
-    void downloadOpensReleaseAddress_data();
-    void downloadOpensReleaseAddress();
 
     void download_data();
     void download();
@@ -56,8 +54,7 @@ private:
 
 void UpdateTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     QVERIFY(server.listen());
     QVERIFY(workDir.isValid());
     savedCurrent = QDir::currentPath();
@@ -89,10 +86,9 @@ void UpdateTest::cleanupTestCase()
 
 void UpdateTest::setUpdateUrl(const QString &url)
 {
-    QVERIFY(db.exec("DELETE FROM infos"));
-    QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES "
-                    "('', '" +
-                    url + "', 'beta 0.5.2')"));
+    QVERIFY_SQL(db, "DELETE FROM infos");
+    QVERIFY_SQL(db, "INSERT INTO infos (module_update_url, app_update_url, version) VALUES ('', '" +
+                        url + "', 'beta 0.5.2')");
 }
 
 static QByteArray release(const QByteArray &version, const QByteArray &title = "Stavimor")
@@ -106,32 +102,40 @@ void UpdateTest::updateAnswer_data()
 {
     QTest::addColumn<QString>("running");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("refused");
+    QTest::addColumn<int>("status");          // 0: connection refused, -1: no address stored
     QTest::addColumn<QString>("versionLine"); // empty: no update
-
-    QTest::newRow("same version") << "0.5" << release("0.5") << 200 << false << "";
-    QTest::newRow("older published") << "0.5" << release("0.4") << 200 << false << "";
-    QTest::newRow("slightly newer")
-        << "0.5" << release("0.51", "Cedar") << 200 << false << "version Cedar 0.51";
-    QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << false
-                                  << "version One 1";
-    QTest::newRow("running version with a word")
-        << "beta 0.5.2" << release("0.1") << 200 << false << "version Stavimor 0.1";
-    QTest::newRow("no version attribute")
-        << "0.5" << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200
-        << false << "";
-    QTest::newRow("comment first")
-        << "0" << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200
-        << false << "";
-    QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << false << "";
-    QTest::newRow("empty body") << "0" << QByteArray() << 200 << false << "";
-    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << false
-                               << "";
-    QTest::newRow("server error") << "0" << QByteArray() << 500 << false << "";
-    QTest::newRow("error status with a release in its body")
-        << "0" << release("9") << 500 << false << "";
-    QTest::newRow("connection refused") << "0" << QByteArray() << 200 << true << "";
+    QTest::addColumn<QString>("opened");      // by "download", empty: nothing
+    const QByteArray noPath = "<r><release version=\"2\" title=\"x\"/></r>";
+    const QByteArray local = "<r><release version=\"2\" title=\"x\"><path>file:///bin/sh</path>"
+                             "</release></r>";
+    const QString site = "http://downloads.example/stavimor-";
+    // clang-format off
+    QTest::newRow("same version") << "0.5" << release("0.5") << 200 << "" << "";
+    QTest::newRow("older published") << "0.5" << release("0.4") << 200 << "" << "";
+    QTest::newRow("slightly newer") << "0.5" << release("0.51", "Cedar") << 200
+            << "version Cedar 0.51" << site + "0.51.tar.gz";
+    QTest::newRow("whole number") << "0.5" << release("1", "One") << 200 << "version One 1"
+            << site + "1.tar.gz";
+    QTest::newRow("running version with a word") << "beta 0.5.2" << release("0.1") << 200
+            << "version Stavimor 0.1" << site + "0.1.tar.gz";
+    QTest::newRow("without path") << "0.5" << noPath << 200 << "version x 2" << "";
+    QTest::newRow("local file is not opened") << "0.5" << local << 200 << "version x 2" << "";
+    QTest::newRow("no version attribute") << "0.5"
+            << QByteArray("<r><release title=\"x\"><path>p</path></release></r>") << 200 << ""
+                    << "";
+    QTest::newRow("comment first") << "0"
+            << QByteArray("<r><!-- next --><release version=\"9\" title=\"x\"/></r>") << 200 << ""
+            << "";
+    QTest::newRow("not XML") << "0" << QByteArray("version=9") << 200 << "" << "";
+    QTest::newRow("empty body") << "0" << QByteArray() << 200 << "" << "";
+    QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << ""
+            << "";
+    QTest::newRow("server error") << "0" << QByteArray() << 500 << "" << "";
+    QTest::newRow("error status with a release in its body") << "0" << release("9") << 500 << ""
+            << "";
+    QTest::newRow("connection refused") << "0" << QByteArray() << 0 << "" << "";
+    QTest::newRow("no address: the check never ends") << "0" << QByteArray() << -1 << "" << "";
+    // clang-format on
 }
 
 void UpdateTest::updateAnswer()
@@ -139,20 +143,30 @@ void UpdateTest::updateAnswer()
     QFETCH(QString, running);
     QFETCH(QByteArray, body);
     QFETCH(int, status);
-    QFETCH(bool, refused);
     QFETCH(QString, versionLine);
+    QFETCH(QString, opened);
 
     QCoreApplication::setApplicationVersion(running);
     server.setResponse("/update.xml", body, status);
-    setUpdateUrl(refused ? LoopbackHttpServer::refusedUrl("/update.xml").toString()
-                         : server.url("/update.xml").toString());
+    setUpdateUrl(status > 0 ? server.url("/update.xml").toString()
+                            : LoopbackHttpServer::refusedUrl("/update.xml").toString());
+    if (status < 0)
+        QVERIFY_SQL(db, "DELETE FROM infos");
 
     MessageCapture capture;
     MAJDialog dialog;
     QVERIFY(!dialog.isEnabled());
     dialog.show();
+    if (status < 0) {
+        QTest::qWait(300);
+        QVERIFY(!dialog.isEnabled());
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!capture.contains("finish"));
+        return;
+    }
     QTRY_VERIFY(capture.contains("finish"));
     QVERIFY(dialog.isEnabled());
+    QCOMPARE(server.requests(), status ? QStringList{"/update.xml"} : QStringList());
     auto *title = dialog.findChild<QLabel *>("titleLabel");
     auto *version = dialog.findChild<QLabel *>("versionLabel");
     auto *download = dialog.findChild<QPushButton *>("downloadButton");
@@ -162,27 +176,18 @@ void UpdateTest::updateAnswer()
         QVERIFY(!download->isEnabled());
         QCOMPARE(title->text(), QString("No Update"));
         QCOMPARE(version->text(), QString("you have already the latest version "));
-    } else {
-        QVERIFY(capture.contains("Update avaible"));
-        QVERIFY(dialog.isVisible());
-        QVERIFY(download->isEnabled());
-        QCOMPARE(title->text(), QString("Update Avaible"));
-        QCOMPARE(version->text(), versionLine);
+        return;
     }
-    if (!refused)
-        QCOMPARE(server.requests(), QStringList{"/update.xml"});
-}
-
-void UpdateTest::noUpdateAddress()
-{
-    QVERIFY(db.exec("DELETE FROM infos"));
-    MessageCapture capture;
-    MAJDialog dialog;
-    dialog.show();
-    QTest::qWait(300);
-    QVERIFY(!dialog.isEnabled());
+    QVERIFY(capture.contains("Update avaible"));
     QVERIFY(dialog.isVisible());
-    QVERIFY(!capture.contains("finish"));
+    QCOMPARE(title->text(), QString("Update Avaible"));
+    QCOMPARE(version->text(), versionLine);
+    QTest::mouseClick(download, Qt::LeftButton);
+    QCOMPARE(openedUrls, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+    QVERIFY(dialog.isVisible());
+    QTest::mouseClick(dialog.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    QVERIFY(!dialog.isVisible());
 }
 
 void UpdateTest::updateActionOpensTheCheck()
@@ -207,86 +212,35 @@ void UpdateTest::updateActionOpensTheCheck()
     QCOMPARE(versionLine, QString("version Next 0.7"));
 }
 
-void UpdateTest::downloadOpensReleaseAddress_data()
-{
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<QList<QUrl>>("opened");
-    QTest::newRow("with path") << release("2")
-                               << QList<QUrl>{QUrl("http://downloads.example/stavimor-2.tar.gz")};
-    QTest::newRow("without path") << QByteArray("<r><release version=\"2\" title=\"x\"/></r>")
-                                  << QList<QUrl>();
-    QTest::newRow("local file") << QByteArray("<r><release version=\"2\" title=\"x\">"
-                                              "<path>file:///bin/sh</path></release></r>")
-                                << QList<QUrl>();
-}
-
-void UpdateTest::downloadOpensReleaseAddress()
-{
-    QFETCH(QByteArray, body);
-    QFETCH(QList<QUrl>, opened);
-    server.setResponse("/update.xml", body);
-    setUpdateUrl(server.url("/update.xml").toString());
-    MAJDialog dialog;
-    dialog.show();
-    auto *download = dialog.findChild<QPushButton *>("downloadButton");
-    QTRY_VERIFY(dialog.isEnabled());
-    QTest::mouseClick(download, Qt::LeftButton);
-    QCOMPARE(openedUrls, opened);
-    QVERIFY(dialog.isVisible());
-
-    // Cancel ends the dialog once it is enabled.
-    QTest::mouseClick(dialog.findChild<QPushButton *>("cancelButton"), Qt::LeftButton);
-    QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    QVERIFY(!dialog.isVisible());
-}
-
 void UpdateTest::download_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<bool>("refused");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("savedName"); // empty: rejected, nothing written
-
-    QTest::newRow("good answer") << "/files/module.so"
-                                 << QByteArray("\x7f"
-                                               "ELF body",
-                                               9)
-                                 << 200 << false << "download of module.so"
-                                 << "module.so";
-    QTest::newRow("empty body") << "/files/empty.txt" << QByteArray() << 200 << false
-                                << "download of empty.txt"
-                                << "empty.txt";
-    QTest::newRow("query is not part of the name")
-        << "/files/get.xml?id=3" << QByteArray("<a/>") << 200 << false << "download of get.xml"
-        << "get.xml";
+    QTest::addColumn<int>("status");   // 0: connection refused
+    QTest::addColumn<QString>("name"); // as the label shows it
+    QTest::addColumn<bool>("saved");   // else rejected, nothing written
+    // clang-format off
+    QTest::newRow("good answer") << "/files/module.so" << QByteArray("\x7f" "ELF body", 9)
+            << 200 << "module.so" << true;
+    QTest::newRow("empty body") << "/files/empty.txt" << QByteArray() << 200 << "empty.txt" << true;
+    QTest::newRow("query is not part of the name") << "/files/get.xml?id=3"
+            << QByteArray("<a/>") << 200 << "get.xml" << true;
     QTest::newRow("not found") << "/files/keep.txt" << QByteArray("<html>gone</html>") << 404
-                               << false << "download of keep.txt"
-                               << "";
-    QTest::newRow("server error") << "/files/keep.txt" << QByteArray("oops") << 500 << false
-                                  << "download of keep.txt"
-                                  << "";
-    QTest::newRow("connection refused")
-        << "/files/keep.txt" << QByteArray() << 200 << true << "download of keep.txt"
-        << "";
-    QTest::newRow("ends in a slash")
-        << "/files/" << QByteArray("listing") << 200 << false << "download of "
-        << "";
+            << "keep.txt" << false;
+    QTest::newRow("server error") << "/files/keep.txt" << QByteArray("oops") << 500
+            << "keep.txt" << false;
+    QTest::newRow("connection refused") << "/files/keep.txt" << QByteArray() << 0 << "keep.txt"
+            << false;
+    QTest::newRow("ends in a slash") << "/files/" << QByteArray("listing") << 200 << "" << false;
     QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << QByteArray("x") << 200
-                                     << false << "download of escaped.txt"
-                                     << "escaped.txt";
-    QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << false
-                                  << "download of "
-                                  << "";
-    QTest::newRow("encoded NUL") << "/files/keep.txt%00.html" << QByteArray("x") << 200 << false
-                                 << "download of "
-                                 << "";
-    QTest::newRow("line break") << "/files/a%0Ab.txt" << QByteArray("x") << 200 << false
-                                << "download of "
-                                << "";
+            << "escaped.txt" << true;
+    QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << "" << false;
+    QTest::newRow("encoded NUL") << "/files/keep.txt%00.html" << QByteArray("x") << 200 << ""
+            << false;
+    QTest::newRow("line break") << "/files/a%0Ab.txt" << QByteArray("x") << 200 << "" << false;
     QTest::newRow("name too long") << "/files/" + QString(300, 'n') << QByteArray("x") << 200
-                                   << false << "download of " + QString(300, 'n') << "";
+            << QString(300, 'n') << false;
+    // clang-format on
 }
 
 void UpdateTest::download()
@@ -294,48 +248,38 @@ void UpdateTest::download()
     QFETCH(QString, path);
     QFETCH(QByteArray, body);
     QFETCH(int, status);
-    QFETCH(bool, refused);
-    QFETCH(QString, label);
-    QFETCH(QString, savedName);
+    QFETCH(QString, name);
+    QFETCH(bool, saved);
 
     // A file of the same name that must survive a failed download.
     QDir work(workDir.path());
-    for (const QString &name : work.entryList(QDir::Files))
-        work.remove(name);
-    QFile keep(work.absoluteFilePath("keep.txt"));
-    QVERIFY(keep.open(QIODevice::WriteOnly));
-    keep.write("precious");
-    keep.close();
-
+    for (const QString &file : work.entryList(QDir::Files))
+        work.remove(file);
+    QVERIFY(TestHelpers::writeFile(work.absoluteFilePath("keep.txt"), "precious"));
     server.setResponse(path.section('?', 0, 0), body, status);
-    const QUrl url = refused ? LoopbackHttpServer::refusedUrl(path) : server.url(path);
 
     MessageCapture capture;
     DownloaderDialog dialog;
     QCOMPARE(dialog.findChild<QProgressBar *>("progressBar")->value(), 24);
-    dialog.startDownload(url);
-    QCOMPARE(dialog.findChild<QLabel *>("label")->text(), label);
+    dialog.startDownload(status ? server.url(path) : LoopbackHttpServer::refusedUrl(path));
+    QCOMPARE(dialog.findChild<QLabel *>("label")->text(), "download of " + name);
     QTimer::singleShot(10000, &dialog, &QDialog::reject);
-    const int result = dialog.exec();
-
-    if (savedName.isEmpty()) {
-        QCOMPARE(result, int(QDialog::Rejected));
-        QVERIFY(dialog.savedFilePath.isEmpty());
-        QVERIFY(!capture.contains("save"));
-        QStringList left = work.entryList(QDir::Files);
-        QCOMPARE(left, QStringList{"keep.txt"});
-        QVERIFY(keep.open(QIODevice::ReadOnly));
-        QCOMPARE(keep.readAll(), QByteArray("precious"));
-    } else {
-        QCOMPARE(result, int(QDialog::Accepted));
-        QVERIFY(capture.contains("save"));
-        QCOMPARE(dialog.savedFilePath, work.absoluteFilePath(savedName));
-        QFile saved(dialog.savedFilePath);
-        QVERIFY(saved.open(QIODevice::ReadOnly));
-        QCOMPARE(saved.readAll(), body);
-    }
+    QCOMPARE(dialog.exec(), int(saved ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(capture.contains("save"), saved);
+    QCOMPARE(dialog.savedFilePath, saved ? work.absoluteFilePath(name) : QString());
+    QStringList files{"keep.txt"};
+    if (saved && name != "keep.txt")
+        files << name;
+    files.sort();
+    QCOMPARE(work.entryList(QDir::Files), files);
+    QFile keep(work.absoluteFilePath("keep.txt"));
+    QVERIFY(keep.open(QIODevice::ReadOnly));
+    QCOMPARE(keep.readAll(), QByteArray("precious"));
+    QFile file(dialog.savedFilePath);
+    if (saved)
+        QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == body);
     // Nothing ever lands outside the working directory.
-    QVERIFY(!QFile::exists(QDir(workDir.path()).absoluteFilePath("../escaped.txt")));
+    QVERIFY(!QFile::exists(work.absoluteFilePath("../escaped.txt")));
 }
 
 void UpdateTest::progressValues_data()

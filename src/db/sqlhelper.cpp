@@ -93,6 +93,9 @@ QString SqlHelper::literal(const QVariant &value)
 {
     if (value.isNull())
         return "NULL";
+    // Bytes are no text: as text, those that are no UTF-8 would be replaced.
+    if (value.metaType().id() == QMetaType::QByteArray)
+        return "X'" + QString::fromLatin1(value.toByteArray().toHex()) + "'";
     return "'" + escape(value) + "'";
 }
 
@@ -252,21 +255,17 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
     return true;
 }
 
-bool SqlHelper::run(const QStringList &statements, QVariant *lastInsertId)
+bool SqlHelper::run(QSqlQuery &query, const QStringList &statements)
 {
     const QString text = statements.join(";\n");
     qDebug().noquote() << text;
-    QSqlQuery query;
     bool ok = query.exec(text);
-    QVariant id = query.lastInsertId();
-    // The server stops at the first statement that fails; its error ends the results.
-    while (ok && query.nextResult())
-        id = query.lastInsertId();
-    ok = remember(query, ok && !query.lastError().isValid());
-    if (!ok)
+    // One result per statement; the server stops at the first that fails, whose error ends
+    // the results.
+    for (int i = 1; ok && i < statements.size(); ++i)
+        ok = query.nextResult();
+    if (!remember(query, ok))
         qDebug().noquote() << query.lastError().text();
-    if (lastInsertId)
-        *lastInsertId = ok ? id : QVariant();
     return ok;
 }
 

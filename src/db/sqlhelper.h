@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
@@ -32,9 +33,9 @@ public:
     static QString insertStatement(const QString &table, const QList<QSqlRecord> &records);
     static QString updateStatement(const QString &table, const QSqlRecord &record);
     static bool leavesIdToServer(const QSqlRecord &record);
-    // Several statements in one round trip, stopping at the first that fails. lastInsertId,
-    // when given, receives the id the last statement generated.
-    static bool run(const QStringList &statements, QVariant *lastInsertId = nullptr);
+    // Several statements in one round trip, stopping at the first that fails. The query is
+    // left on the result of the last one.
+    static bool run(QSqlQuery &query, const QStringList &statements);
     // writtenId, when given, receives the id of the row really written (after a fresh id
     // was taken for a collision), or a null value on failure.
     static bool save(const QString &table, const QSqlRecord &record, QVariant *writtenId = nullptr);
@@ -57,7 +58,8 @@ public:
     // A table or column name as it may stand in a statement: plain names unchanged,
     // anything else quoted with backticks.
     static QString identifier(const QString &name);
-    // The value as a whole SQL literal: NULL, or the escaped text between single quotes.
+    // The value as a whole SQL literal: NULL, bytes in hexadecimal, or the escaped text between
+    // single quotes.
     static QString literal(const QVariant &value);
 
     // The error of the helper's last failed statement, cleared by one that succeeds.

@@ -57,6 +57,7 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
                    " t WHERE  t.group_id=0 OR ISNULL(t.group_id)) ");
     result.exec();
     query = result.lastQuery();
+    queryUserId = currentUserId();
     columnRecord.setValues(result.record());
     auditTrail = ExtAuditTrail::isKept();
     if (rows)
@@ -95,6 +96,10 @@ void ExtModel::reportProgress(int done, int total)
 
 bool ExtModel::select()
 {
+    // The visibility statement names the user it was built for: after another login it
+    // would show that user's rows to this one.
+    if (!tableName.isEmpty() && currentUserId() != queryUserId)
+        setTable(tableName);
     QSqlQuery result;
     result.setForwardOnly(true);
     if (!query.isEmpty())

@@ -86,6 +86,7 @@ private:
     void noteFailure(const ExtRecordStore &store);
 
     int lastProgress = -1;
+    QVariant queryUserId;
     // The metadata tables' columns, read once per save.
     QHash<QString, QSqlRecord> metadataColumns;
     bool auditTrail = false;

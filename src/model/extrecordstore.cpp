@@ -53,21 +53,25 @@ ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId)
 
 // Runs one row's statements as a unit: committed when all succeed, otherwise rolled back and,
 // when the server gave it up for a concurrent transaction, run again a few times.
+// Runs one row's statements as a unit: committed when all succeed, otherwise rolled back and,
+// when the server gave it up for a concurrent transaction, run again a few times. Its start
+// and its commit travel with the row's first and last statements.
 template<typename Work>
 bool ExtRecordStore::attempt(const QString &what, Work work)
 {
-    QSqlDatabase db = QSqlDatabase::database();
     for (int n = 1;; ++n) {
         failure = Failure::None;
         error = QSqlError();
-        if (!db.transaction())
-            return fail("cannot start a transaction: ", db.lastError());
+        queue("START TRANSACTION");
         if (work()) {
-            if (db.commit())
+            queue("COMMIT");
+            if (flush("cannot commit: "))
                 return true;
-            fail("cannot commit: ", db.lastError());
         }
-        db.rollback();
+        pending.clear();
+        pendingSuccesses.clear();
+        QSqlQuery rollback;
+        rollback.exec("ROLLBACK");
         if (failure == Failure::Conflict || !isTransient(error) || n >= maxAttempts)
             return false;
         qDebug().noquote() << "retrying " + what + " after: " + error.text();
@@ -128,10 +132,11 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
     query.setForwardOnly(true);
     // The lock holds until the transaction ends: no other save comes between the comparison
     // and the write.
-    if (!query.exec("SELECT e.id, e.modified, t.* FROM " + SqlHelper::identifier(tableName) +
-                    " t LEFT JOIN ext_records e ON e.table_name='" + SqlHelper::escape(tableName) +
-                    "' AND e.table_id = t.id WHERE t.id = " + id + " ORDER BY e.id FOR UPDATE"))
-        return fail("cannot read " + tableName + "--", query.lastError());
+    if (!flush("cannot read " + tableName + "--", &query,
+               "SELECT e.id, e.modified, t.* FROM " + SqlHelper::identifier(tableName) +
+                   " t LEFT JOIN ext_records e ON e.table_name='" + SqlHelper::escape(tableName) +
+                   "' AND e.table_id = t.id WHERE t.id = " + id + " ORDER BY e.id FOR UPDATE"))
+        return false;
     bool same = query.next();
     if (gone)
         *gone = !same;
@@ -170,13 +175,16 @@ void ExtRecordStore::queue(const QString &statement, const QStringList &successe
     pendingSuccesses << successes;
 }
 
-bool ExtRecordStore::flush(const QString &failure, QVariant *lastInsertId)
+bool ExtRecordStore::flush(const QString &failure, QSqlQuery *query, const QString &statement)
 {
-    const QStringList statements = std::exchange(pending, {});
+    QStringList statements = std::exchange(pending, {});
     const QStringList successes = std::exchange(pendingSuccesses, {});
+    if (!statement.isEmpty())
+        statements << statement;
     if (statements.isEmpty())
         return true;
-    if (!SqlHelper::run(statements, lastInsertId))
+    QSqlQuery own;
+    if (!SqlHelper::run(query ? *query : own, statements))
         return fail(failure, SqlHelper::lastError());
     for (const QString &success : successes)
         qDebug().noquote() << success;
@@ -194,7 +202,8 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         qDebug().noquote() << "update " + tableName;
         queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."});
         rowId = record.value("id");
-    } else if (!saveRow(tableName, record, &rowId, failed, tableName + " saved...")) {
+    } else if (!flush(failed) ||
+               !saveRow(tableName, record, &rowId, failed, tableName + " saved...")) {
         return false;
     }
     if (record.isNull("id"))
@@ -230,8 +239,10 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     QVariant extId;
     if (SqlHelper::leavesIdToServer(meta)) {
         queue(SqlHelper::insertStatement("ext_records", {meta}), {"ext_record saved..."});
-        if (!flush(failed, &extId))
+        QSqlQuery inserted;
+        if (!flush(failed, &inserted))
             return false;
+        extId = inserted.lastInsertId();
     } else {
         QList<QSqlRecord> metaRows = {meta};
         if (!flush(failed) || !insertRows("ext_records", metaRows, "cannot save in ext_records ",
@@ -295,6 +306,8 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
         return true;
     }
     const QString failed = "cannot delete from " + tableName + "--";
+    if (!flush(failed))
+        return false;
     if (!SqlHelper::remove(tableName, QVariant(tableId)))
         return fail(failed, SqlHelper::lastError());
     const int extId = extRecordId(tableId);

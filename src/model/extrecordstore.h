@@ -8,6 +8,7 @@
 #include <QVariant>
 
 class ExtRecord;
+class QSqlQuery;
 struct ExtAuditEntry;
 
 // Writes and deletes one data row together with its review metadata, for one table and user.
@@ -52,7 +53,10 @@ private:
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId, const ExtRecord *record);
     void queue(const QString &statement, const QStringList &successes = {});
-    bool flush(const QString &failure, QVariant *lastInsertId = nullptr);
+    // Sends the waiting statements, with statement last when given; query, when given, then
+    // holds the last one's result.
+    bool flush(const QString &failure, QSqlQuery *query = nullptr,
+               const QString &statement = QString());
     void queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
     bool fail(const QString &message, const QSqlError &error);
     QSqlRecord blankRecord(const QString &table);

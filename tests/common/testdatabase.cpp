@@ -136,6 +136,11 @@ void TestDatabase::reconnect() const
     QSqlDatabase::database(adminConnection, false).close();
 }
 
+QSqlDatabase TestDatabase::connection(const QString &name) const
+{
+    return connectTo(name, dbName);
+}
+
 QSqlDatabase TestDatabase::admin() const
 {
     QSqlDatabase db = QSqlDatabase::database(adminConnection);

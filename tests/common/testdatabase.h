@@ -6,6 +6,18 @@
 #include <QString>
 #include <QStringList>
 
+// Fail the calling test with the server's message.
+#define QVERIFY_SQL(db, sql)                                                                       \
+    do {                                                                                           \
+        QString sqlError_;                                                                         \
+        QVERIFY2((db).exec(sql, &sqlError_), qPrintable(sqlError_));                               \
+    } while (false)
+#define QVERIFY_CREATE(db)                                                                         \
+    do {                                                                                           \
+        QString sqlError_;                                                                         \
+        QVERIFY2((db).create(&sqlError_), qPrintable(sqlError_));                                  \
+    } while (false)
+
 // A database of its own on the throwaway test server: created with a unique name,
 // loaded with db/schema.sql and dropped again, so test executables can run in parallel.
 // The server is found through STAVIMOR_TEST_DB_HOST, _PORT, _USER and _PASSWORD,
@@ -33,6 +45,10 @@ public:
     // Drops the administrative connection, which a restart of the server has cut; the next
     // use opens a new one.
     void reconnect() const;
+
+    // A connection of another workstation to this database, registered under name in the
+    // calling thread; not yet open.
+    QSqlDatabase connection(const QString &name) const;
 
     // Runs statements on a private administrative connection to this database.
     bool exec(const QString &sql, QString *error = nullptr) const;
