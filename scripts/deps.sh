@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build, the tests and the demo need, and only those
 # that are missing; when everything is there it costs one dpkg-query.
-# Run it, or source it and call stavimor_deps [PACKAGE...] (further packages a script needs).
+# Run it, or source it and call stavimor_deps [PACKAGE...] (further packages a script needs,
+# such as valgrind for memcheck.sh).
 
 STAVIMOR_PACKAGES=(
     qt6-base-dev qt6-base-dev-tools libqt6sql6-mysql libqt6sql6-sqlite libgl-dev

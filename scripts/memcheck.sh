@@ -24,7 +24,7 @@ if [ -z "${STAVIMOR_TEST_DB_HOST:-}" ]; then
     export STAVIMOR_TEST_DB_USER=$MARIADB_USER
     export STAVIMOR_TEST_DB_PASSWORD=$MARIADB_PASSWORD
 fi
-export QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES='*.debug=false'
+export QT_QPA_PLATFORM=offscreen
 
 failed=()
 for test in "${tests[@]}"; do

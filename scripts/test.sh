@@ -4,6 +4,8 @@
 # With STAVIMOR_DB_NODES set (host:port,... as scripts/cluster.sh sets it), the tests use
 # node STAVIMOR_TEST_DB_NODE of them (default 1); with STAVIMOR_TEST_DB_HOST set, that server
 # (and the other STAVIMOR_TEST_DB_* variables); otherwise a server of their own.
+# STAVIMOR_SANITIZE=1 builds into build-asan/ with AddressSanitizer and UndefinedBehaviorSanitizer
+# and runs the tests there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -51,6 +53,7 @@ elif [ -z "${STAVIMOR_TEST_DB_HOST:-}" ]; then
 fi
 
 status=0
-mariadb_run_client ctest --test-dir "$root/build" --output-on-failure -j2 "$@" || status=$?
+mariadb_run_client ctest --test-dir "$(stavimor_build_dir)" --output-on-failure -j2 "$@" ||
+    status=$?
 mariadb_stop
 exit "$status"

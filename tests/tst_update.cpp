@@ -235,6 +235,11 @@ void UpdateTest::download_data()
     QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << QByteArray("x") << 200
             << "escaped.txt" << true;
     QTest::newRow("encoded dots") << "/files/%2E%2E" << QByteArray("x") << 200 << "" << false;
+    QTest::newRow("encoded NUL") << "/files/keep.txt%00.html" << QByteArray("x") << 200 << ""
+            << false;
+    QTest::newRow("line break") << "/files/a%0Ab.txt" << QByteArray("x") << 200 << "" << false;
+    QTest::newRow("name too long") << "/files/" + QString(300, 'n') << QByteArray("x") << 200
+            << QString(300, 'n') << false;
     // clang-format on
 }
 

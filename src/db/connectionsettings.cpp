@@ -37,5 +37,9 @@ QSqlDatabase ConnectionSettings::addDefaultDatabase() const
     db.setPassword(password);
     if (port > 0)
         db.setPort(port);
+    // A server that accepts the connection but never answers (stopped, overloaded, a dead
+    // route) would hold the login forever.
+    if (driver == "QMYSQL" || driver == "QMARIADB")
+        db.setConnectOptions("MYSQL_OPT_CONNECT_TIMEOUT=10");
     return db;
 }

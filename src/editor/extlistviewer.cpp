@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QUrl>
 
+#include "core/savedfile.h"
 #include "editor/exttableeditor.h"
 
 ExtListViewer::ExtListViewer(QWidget *parent)
@@ -36,8 +37,7 @@ void ExtListViewer::load()
 {
     clearItems();
     const QDir directory(schemaDirectory());
-    for (const QFileInfo &file :
-         directory.entryInfoList({"*.xml"}, QDir::NoFilter, QDir::NoSort)) {
+    for (const QFileInfo &file : directory.entryInfoList({"*.xml"}, QDir::NoFilter, QDir::NoSort)) {
         auto *action = new QAction(QIcon(":16x16/table.png"), file.baseName(), this);
         action->setToolTip(file.absoluteFilePath());
         action->setData(file.fileName());
@@ -77,8 +77,8 @@ void ExtListViewer::add()
     const QFileInfo file(chosen);
     const QString table = file.baseName();
     const bool known = QSqlDatabase::database().tables(QSql::Tables).contains(table);
-    if (!known
-        || !QFile::copy(file.absoluteFilePath(), QDir(schemaDirectory()).filePath(file.fileName()))) {
+    if (!known || !SavedFile::copy(file.absoluteFilePath(),
+                                   QDir(schemaDirectory()).filePath(file.fileName()))) {
         QMessageBox::warning(this, tr("cannot add table shema"), tr("%1 doesn't exist").arg(table),
                              QMessageBox::Ok);
         return;

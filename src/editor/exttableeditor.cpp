@@ -108,7 +108,7 @@ void ExtTableEditor::showProgress(int percent)
 void ExtTableEditor::refresh()
 {
     beginWork();
-    model->load();
+    const bool loaded = model->load();
     ui->tableView->resizeColumnsToContents();
     ui->tableView->verticalHeader()->setDefaultSectionSize(20);
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
@@ -121,7 +121,8 @@ void ExtTableEditor::refresh()
         fieldList->addItem(item);
     }
     endWork();
-    if (!model->keepsAuditTrail() && !trailNoticeShown) {
+    // A failed load keeps its error on the status line.
+    if (loaded && !model->keepsAuditTrail() && !trailNoticeShown) {
         trailNoticeShown = true;
         statusBar()->showMessage(
             tr("no audit trail is kept: the database has no table ext_records_audit"));

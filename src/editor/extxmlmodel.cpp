@@ -5,12 +5,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlQuery>
+#include <QXmlStreamReader>
 
 ExtXmlModel::ExtXmlModel(const QString &fileName, QObject *parent)
     : ExtModel(parent)
     , fileName(fileName)
-{
-}
+{}
 
 bool ExtXmlModel::load()
 {
@@ -23,21 +23,56 @@ bool ExtXmlModel::load()
     return selectFrom(rows);
 }
 
+namespace {
+// What a table schema never holds: a document type declaration (the door to external and
+// expanding entities) or elements nested deeper than any real one.
+QString refusedStructure(const QByteArray &content)
+{
+    QXmlStreamReader reader(content);
+    int depth = 0;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::DTD:
+            return ExtXmlModel::tr("a table schema has no document type declaration");
+        case QXmlStreamReader::StartElement:
+            if (++depth > ExtXmlModel::maxDepth)
+                return ExtXmlModel::tr("elements nested deeper than %1").arg(ExtXmlModel::maxDepth);
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return QString();
+}
+} // namespace
+
 bool ExtXmlModel::parseXml()
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
         qDebug() << "cannot open file";
+        setMessage(tr("cannot open the table schema %1").arg(fileName));
         return false;
     }
-    QDomDocument document;
-    QString error;
-    if (!document.setContent(&file, &error)) {
-        qDebug() << "cannot parse xml" << error;
-        file.close();
-        return false;
-    }
+    // Read one byte past the limit: a special file may report no size.
+    const QByteArray content = file.read(maxBytes + 1);
     file.close();
+    QString error;
+    if (content.size() > maxBytes)
+        error = tr("the table schema is larger than %1 bytes").arg(maxBytes);
+    else
+        error = refusedStructure(content);
+    QDomDocument document;
+    if (error.isEmpty())
+        document.setContent(content, &error);
+    if (!error.isEmpty()) {
+        qDebug() << "cannot parse xml" << error;
+        setMessage(tr("cannot read the table schema %1: %2").arg(fileName, error));
+        return false;
+    }
 
     const ExtRecord &columns = record();
     auto fieldIndex = [&columns](const QString &name) {

@@ -21,6 +21,7 @@ GoogleAddressFieldWidget::GoogleAddressFieldWidget(QWidget *parent)
     completer->setMaxVisibleItems(10);
     connect(control, &QLineEdit::textChanged, model, &GoogleMapModel::search);
     connect(model, &GoogleMapModel::layoutChanged, completer, [this] { completer->complete(); });
+    connect(model, &GoogleMapModel::failed, control, &QWidget::setToolTip);
 }
 
 GoogleAddressFieldWidget::~GoogleAddressFieldWidget()

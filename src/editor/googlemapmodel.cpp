@@ -8,6 +8,8 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include "core/replylimit.h"
+
 GoogleMapModel::GoogleMapModel(QObject *parent)
     : QAbstractListModel(parent)
     , manager(new QNetworkAccessManager(this))
@@ -47,6 +49,7 @@ void GoogleMapModel::search(QString search)
     QUrl url(origin() + "/maps/api/geocode/xml");
     url.setQuery(query);
     pending = manager->get(QNetworkRequest(url));
+    ReplyLimit::apply(pending, ReplyLimit::documentBytes);
     connect(pending, &QNetworkReply::finished, this, &GoogleMapModel::parse);
 }
 
@@ -55,10 +58,10 @@ void GoogleMapModel::parse()
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     reply->deleteLater();
     qDebug().noquote() << "parse";
-    QDomDocument document;
-    // An error answer (a server's error page) is no document of ours: read as empty.
-    if (reply->error() == QNetworkReply::NoError)
-        document.setContent(reply->readAll());
+    errorString = ReplyLimit::reason(reply);
+    if (!errorString.isEmpty())
+        emit failed(errorString);
+    const QDomDocument document = ReplyLimit::document(reply);
 
     QList<Result> answer;
     for (QDomNode node = document.documentElement().firstChild(); !node.isNull();

@@ -28,6 +28,12 @@ public:
     // The service's scheme and host, from the setting "geocoding/origin".
     static QString origin();
 
+    // Why the last answer was not read (too large, too slow); empty when it was.
+    QString errorString;
+
+signals:
+    void failed(const QString &reason);
+
 public slots:
     void search(QString search);
 

@@ -1,11 +1,11 @@
 #include "modelexporter.h"
 
 #include <QAbstractItemModel>
-#include <QSaveFile>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QPrinter>
+#include <QSaveFile>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextStream>
@@ -17,8 +17,8 @@ namespace {
 // exactly as they are shown.
 QString csvField(const QString &text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
-        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -38,8 +38,7 @@ QString csvLine(const QStringList &texts)
 ModelExporter::ModelExporter(QAbstractItemModel *model, QObject *parent)
     : QObject(parent)
     , model(model)
-{
-}
+{}
 
 QStringList ModelExporter::rowTexts(int row) const
 {
@@ -73,6 +72,12 @@ bool ModelExporter::writeCsv(const QString &fileName, Header header) const
     for (int row = 0; row < model->rowCount(); ++row)
         out << csvLine(rowTexts(row));
     out.flush();
+    // QSaveFile::commit() does not see a failure of the last buffered write (a full disk):
+    // it is checked here, and the temporary file is dropped.
+    if (out.status() != QTextStream::Ok || !file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
 }
 
@@ -123,5 +128,10 @@ bool ModelExporter::writePdf(const QString &fileName, const QString &title) cons
     QTextDocument document;
     fillDocument(&document, title);
     document.print(&writer);
+    // The PDF engine does not look at what its writes return.
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
 }

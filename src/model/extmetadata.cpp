@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include "db/sqlhelper.h"
@@ -12,6 +13,13 @@ void setStamps(ExtRecord &record, const QSqlQuery &query)
 {
     record.setCreated(query.value("created").toDateTime(), query.value("created_user_id"));
     record.setModified(query.value("modified").toDateTime(), query.value("modified_user_id"));
+}
+
+bool failed(const QSqlQuery &query, QString *error)
+{
+    if (error)
+        *error = query.lastError().text();
+    return false;
 }
 
 QString tableCondition(const QString &alias, const QString &table)
@@ -60,8 +68,8 @@ void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QStr
                         query.value("state").toInt());
 }
 
-void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &table,
-                              const QString &userId, const QSqlRecord &columns)
+bool ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &table,
+                              const QString &userId, const QSqlRecord &columns, QString *error)
 {
     QHash<qlonglong, ExtRecord *> byRowId;
     for (ExtRecord *record : records) {
@@ -70,7 +78,7 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
             byRowId.insert(rowId.toLongLong(), record);
     }
     if (byRowId.isEmpty())
-        return;
+        return true;
 
     QSqlQuery query;
     query.setForwardOnly(true);
@@ -78,7 +86,7 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     QSet<qlonglong> found;
     if (!query.exec("SELECT * FROM ext_records WHERE " + tableCondition(QString(), table) +
                     " ORDER BY table_id, id"))
-        return;
+        return failed(query, error);
     // Columns by position: a lookup by name builds the whole result record on every call.
     const QSqlRecord stamps = query.record();
     const int idColumn = stamps.indexOf("id");
@@ -102,10 +110,11 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     }
 
     QString user;
-    if (idText(userId, &user) &&
-        query.exec("SELECT em.ext_record_id FROM ext_records e, ext_records_monitorings em "
-                   "WHERE e.id = em.ext_record_id AND " +
-                   tableCondition("e.", table) + " AND em.user_id=" + user)) {
+    if (idText(userId, &user)) {
+        if (!query.exec("SELECT em.ext_record_id FROM ext_records e, ext_records_monitorings em "
+                        "WHERE e.id = em.ext_record_id AND " +
+                        tableCondition("e.", table) + " AND em.user_id=" + user))
+            return failed(query, error);
         while (query.next()) {
             if (ExtRecord *record = byExtId.value(query.value(0).toLongLong()))
                 record->marked = true;
@@ -116,7 +125,7 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
                     "FROM ext_records e, ext_records_fields ef WHERE e.id = ef.ext_record_id "
                     "AND " +
                     tableCondition("e.", table) + " ORDER BY ef.ext_record_id, ef.id"))
-        return;
+        return failed(query, error);
     QHash<QString, int> fieldIndex;
     while (query.next()) {
         ExtRecord *record = byExtId.value(query.value(0).toLongLong());
@@ -128,4 +137,5 @@ void ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
             field = fieldIndex.insert(name, columns.indexOf(name));
         record->setState(field.value(), query.value(2).toInt());
     }
+    return true;
 }

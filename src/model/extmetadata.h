@@ -15,9 +15,11 @@ public:
     // Three statements per row; the reference that readRecords() must agree with.
     static void readRecord(ExtRecord &record, const QString &table, const QString &userId,
                            const QSqlRecord &columns);
-    // Three statements for the whole table, whatever the number of rows.
-    static void readRecords(const QList<ExtRecord *> &records, const QString &table,
-                            const QString &userId, const QSqlRecord &columns);
+    // Three statements for the whole table, whatever the number of rows. False when one of
+    // them failed: the rows then lack metadata and must not be shown or saved as loaded.
+    static bool readRecords(const QList<ExtRecord *> &records, const QString &table,
+                            const QString &userId, const QSqlRecord &columns,
+                            QString *error = nullptr);
 
     // An id as it may stand unquoted in a statement; false for anything but a whole number.
     static bool idText(const QVariant &id, QString *text);

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QHash>
 #include <QIcon>
+#include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
 #include <QtMath>
@@ -108,6 +109,12 @@ bool ExtModel::select()
 
 bool ExtModel::selectFrom(QSqlQuery &result)
 {
+    // A lost connection, or metadata that could not be read, loads nothing: the rows on screen
+    // stay with their pending changes, and a later save cannot wipe states it never read. A
+    // statement the server refused (a table that does not exist) loads an empty table.
+    const QString lost = result.lastError().nativeErrorCode();
+    if (lost == "2006" || lost == "2013")
+        return loadFailed(result.lastError().text());
     QList<ExtRecord *> loaded;
     if (result.isActive() && result.isSelect()) {
         // Every row starts from one copy, whose maps the rows share until they change, and
@@ -131,7 +138,11 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     }
 
     const QString userId = currentUserId().toString();
-    ExtMetadata::readRecords(loaded, tableName, userId, columnRecord);
+    QString error;
+    if (!ExtMetadata::readRecords(loaded, tableName, userId, columnRecord, &error)) {
+        qDeleteAll(loaded);
+        return loadFailed(error);
+    }
     const bool hasRelations = columnRecord.hasCompleteRelation();
     // Display values are looked up once per load; the next load asks the server again.
     QHash<QString, QVariant> displayCache;
@@ -153,6 +164,12 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     records = loaded;
     endResetModel();
     return true;
+}
+
+bool ExtModel::loadFailed(const QString &reason)
+{
+    setMessage(tr("error, cannot load %1: %2").arg(tableName, reason));
+    return false;
 }
 
 namespace {

@@ -79,6 +79,7 @@ private:
     bool validRow(int row) const { return row >= 0 && row < records.size(); }
     void rowChanged(int row, int firstColumn, int lastColumn);
     void reportProgress(int done, int total);
+    bool loadFailed(const QString &reason);
     // written receives the record as stored: its id and stamps.
     bool saveRecord(const ExtRecord &record, ExtRecord *written);
     ExtRecordStore store();

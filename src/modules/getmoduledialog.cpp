@@ -5,9 +5,12 @@
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include "core/replylimit.h"
+#include "core/savedfile.h"
 #include "core/stavimor.h"
 #include "modules/moduleloader.h"
 #include "update/downloaderdialog.h"
@@ -31,16 +34,17 @@ GetModuleDialog::~GetModuleDialog()
 void GetModuleDialog::downloadXml()
 {
     QNetworkReply *reply = manager->get(QNetworkRequest(Stavimor::moduleUpdateUrl()));
+    ReplyLimit::apply(reply, ReplyLimit::documentBytes);
     connect(reply, &QNetworkReply::finished, this, &GetModuleDialog::parseXml);
 }
 
 void GetModuleDialog::parseXml()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
-    QDomDocument document;
-    // An error answer (a server's error page) is no document of ours: read as empty.
-    if (reply->error() == QNetworkReply::NoError)
-        document.setContent(reply->readAll());
+    const QString stopped = ReplyLimit::reason(reply);
+    ui->messageLabel->setVisible(!stopped.isEmpty());
+    ui->messageLabel->setText(tr("the module catalogue could not be read: %1").arg(stopped));
+    const QDomDocument document = ReplyLimit::document(reply);
     for (QDomNode entry = document.documentElement().firstChild(); !entry.isNull();
          entry = entry.nextSibling()) {
         const QDomElement element = entry.toElement();
@@ -75,6 +79,14 @@ void GetModuleDialog::downloadPlugin()
     qDebug().noquote() << "YES!!";
     const QDir modules = ModuleLoader::directory();
     modules.mkpath(".");
-    QFile::copy(saved, modules.absoluteFilePath(QFileInfo(saved).fileName()));
+    // A module of that name already installed is kept, as before; any other failure leaves no
+    // partial module behind and is said.
+    const QString target = modules.absoluteFilePath(QFileInfo(saved).fileName());
+    QString error;
+    if (!SavedFile::copy(saved, target, &error) && !QFile::exists(target)) {
+        QMessageBox::warning(this, tr("module not installed"), error);
+        reject();
+        return;
+    }
     accept();
 }

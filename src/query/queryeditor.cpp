@@ -68,7 +68,11 @@ void QueryEditor::save()
     QuerySaveDialog dialog(nullptr);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    SavedQueries::save(dialog.name(), ui->textEdit->toPlainText(), dialog.groupId());
+    if (!SavedQueries::save(dialog.name(), ui->textEdit->toPlainText(), dialog.groupId()))
+        QMessageBox::warning(this, tr("error"),
+                             tr("the query %1 could not be saved; the one saved before under "
+                                "this name is kept")
+                                 .arg(dialog.name()));
 }
 
 void QueryEditor::setAction(bool enable)

@@ -39,8 +39,8 @@ void SqlQueryDialog::setFilter(const QString &filter)
     const QRegularExpression pattern(filter);
     // An unfinished pattern matches nothing; the user is told why the rows went away.
     ui->messageLabel->setVisible(!pattern.isValid());
-    ui->messageLabel->setText(pattern.isValid() ? QString()
-                                                : tr("invalid pattern: %1").arg(pattern.errorString()));
+    ui->messageLabel->setText(
+        pattern.isValid() ? QString() : tr("invalid pattern: %1").arg(pattern.errorString()));
     proxy->setFilterRegularExpression(pattern);
 }
 

@@ -4,9 +4,12 @@
 #include <QDebug>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSaveFile>
+
+#include "core/replylimit.h"
 
 DownloaderDialog::DownloaderDialog(QWidget *parent)
     : QDialog(parent)
@@ -29,6 +32,11 @@ QString DownloaderDialog::fileNameOf(const QUrl &url)
     name = name.mid(name.lastIndexOf('/') + 1);
     if (name == "." || name == "..")
         return QString();
+    // The file system cuts a name at a NUL: "keep.txt%00.html" would replace keep.txt.
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20)
+            return QString();
+    }
     return name;
 }
 
@@ -36,6 +44,7 @@ void DownloaderDialog::startDownload(QUrl url)
 {
     ui->label->setText(tr("download of ") + fileNameOf(url));
     reply = manager->get(QNetworkRequest(url));
+    ReplyLimit::apply(reply, ReplyLimit::downloadBytes, ReplyLimit::BetweenPieces);
     connect(reply, &QNetworkReply::downloadProgress, this, &DownloaderDialog::setProgress);
     connect(reply, &QNetworkReply::finished, this, &DownloaderDialog::saveFile);
 }
@@ -53,13 +62,19 @@ void DownloaderDialog::saveFile()
     // a download.
     if (finished->error() != QNetworkReply::NoError) {
         qDebug().noquote() << "download failed:" << finished->errorString();
+        const QString stopped = ReplyLimit::reason(finished);
+        if (!stopped.isEmpty())
+            QMessageBox::warning(this, tr("download failed"), stopped);
         reject();
         return;
     }
     const QString name = fileNameOf(finished->url());
     QSaveFile file(QDir::current().absoluteFilePath(name));
-    if (name.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(finished->readAll()) < 0 ||
-        !file.commit()) {
+    const QByteArray body = finished->readAll();
+    // A write cut short (a full disk) returns fewer bytes, not an error, and commit() does not
+    // see a failed last flush: both are checked before the file takes its name.
+    if (name.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(body) != body.size() ||
+        !file.flush() || !file.commit()) {
         qDebug().noquote() << "download not saved:"
                            << (name.isEmpty() ? finished->url().toString() : file.errorString());
         reject();

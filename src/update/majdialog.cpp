@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include "core/replylimit.h"
 #include "core/stavimor.h"
 
 MAJDialog::MAJDialog(QWidget *parent)
@@ -32,6 +33,7 @@ void MAJDialog::load()
     if (url.isEmpty())
         return;
     QNetworkReply *reply = manager->get(QNetworkRequest(url));
+    ReplyLimit::apply(reply, ReplyLimit::documentBytes);
     connect(reply, &QNetworkReply::finished, this, &MAJDialog::parse);
 }
 
@@ -39,10 +41,16 @@ void MAJDialog::parse()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     qDebug().noquote() << "finish";
-    QDomDocument document;
-    // An error answer (a server's error page) is no document of ours: read as empty.
-    if (reply->error() == QNetworkReply::NoError)
-        document.setContent(reply->readAll());
+    const QString stopped = ReplyLimit::reason(reply);
+    if (!stopped.isEmpty()) {
+        reply->deleteLater();
+        setEnabled(true);
+        ui->downloadButton->setEnabled(false);
+        ui->titleLabel->setText(tr("No Update"));
+        ui->versionLabel->setText(tr("the update server did not answer properly: %1").arg(stopped));
+        return;
+    }
+    const QDomDocument document = ReplyLimit::document(reply);
     reply->deleteLater();
 
     const QDomElement release = document.documentElement().firstChild().toElement();

@@ -131,6 +131,11 @@ void TestDatabase::writeConnectionSettings() const
     settings.endGroup();
 }
 
+void TestDatabase::reconnect() const
+{
+    QSqlDatabase::database(adminConnection, false).close();
+}
+
 QSqlDatabase TestDatabase::connection(const QString &name) const
 {
     return connectTo(name, dbName);

@@ -42,6 +42,9 @@ public:
     bool openDefault(QString *error = nullptr) const;
     // Writes the "database" settings group so that the program's own opening reaches this database.
     void writeConnectionSettings() const;
+    // Drops the administrative connection, which a restart of the server has cut; the next
+    // use opens a new one.
+    void reconnect() const;
 
     // A connection of another workstation to this database, registered under name in the
     // calling thread; not yet open.

@@ -1,0 +1,420 @@
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSqlTableModel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTextEdit>
+#include <QThread>
+#include <QtTest>
+#include <atomic>
+#include <functional>
+#include <signal.h>
+
+#include "admin/admindialog.h"
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "db/connectionsettings.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
+#include "modalanswer.h"
+#include "privatemariadb.h"
+#include "query/queryeditor.h"
+#include "testdatabase.h"
+#include "testsettings.h"
+
+namespace {
+std::function<void(const QString &)> onDebugLine;
+QtMessageHandler passOn = nullptr;
+
+void watchDebugLines(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (onDebugLine)
+        onDebugLine(text);
+    passOn(type, context, text);
+}
+
+// Kills the server from another thread once the process list shows a statement matching
+// condition: the program's thread is then blocked inside that statement.
+class KillWhenSeen
+{
+public:
+    KillWhenSeen(qint64 pid, const QString &condition)
+        : thread(QThread::create([pid, condition, this] { watch(pid, condition); }))
+    {
+        thread->start();
+    }
+    ~KillWhenSeen()
+    {
+        thread->wait();
+        delete thread;
+    }
+    bool killed() const { return done; }
+
+private:
+    void watch(qint64 pid, const QString &condition)
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QMYSQL", "watcher");
+            db.setHostName(TestDatabase::host());
+            db.setPort(TestDatabase::port());
+            db.setUserName(TestDatabase::user());
+            db.setPassword(TestDatabase::password());
+            QElapsedTimer clock;
+            clock.start();
+            while (db.open() && clock.elapsed() < 30000) {
+                QSqlQuery query(db);
+                if (query.exec("SELECT COUNT(*) FROM information_schema.PROCESSLIST WHERE " +
+                               condition) &&
+                    query.next() && query.value(0).toInt() > 0) {
+                    ::kill(pid_t(pid), SIGKILL);
+                    done = true;
+                    break;
+                }
+                QThread::msleep(50);
+            }
+        }
+        QSqlDatabase::removeDatabase("watcher");
+    }
+
+    QThread *thread;
+    std::atomic_bool done = false;
+};
+
+QSqlTableModel *usersModel(QWidget *dialog)
+{
+    for (QTableView *view : dialog->findChildren<QTableView *>()) {
+        auto *model = qobject_cast<QSqlTableModel *>(view->model());
+        if (model && model->tableName() == "users")
+            return model;
+    }
+    return nullptr;
+}
+
+QString md5(const QString &text)
+{
+    return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
+}
+} // namespace
+
+// The server killed (SIGKILL) in the middle of a save, a load, an administration "Apply" and a
+// query run, on a private server, then started again on the same data: no crash, no hang, an
+// error and never a success, committed rows whole and the others untouched, and a new login
+// that works.
+class ServerFaultsTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void save_data();
+    void save();
+    void load();
+    void queryRun();
+    void adminApply();
+    void frozenServerLoginIsAnError();
+
+private:
+    bool logIn();
+    bool restart();
+    // Per row: label, created, modified user, field states, number of metadata rows.
+    QMap<int, QStringList> rows();
+    void kill() { server.kill(); }
+
+    TestSettings settings;
+    PrivateMariaDb server;
+    TestDatabase db;
+    QTemporaryDir schemaDir;
+    QString schema;
+    int alice = 0;
+};
+
+void ServerFaultsTest::initTestCase()
+{
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    server.exportForTestDatabase();
+    QVERIFY2(db.create(&error), qPrintable(error));
+    db.writeConnectionSettings();
+    alice = db.addUser("alice", "secret");
+    QVERIFY2(
+        db.exec("CREATE TABLE items (id INT PRIMARY KEY, label VARCHAR(64), group_id INT)", &error),
+        qPrintable(error));
+    schema = schemaDir.filePath("items.xml");
+    QFile file(schema);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<s><fields><f name=\"label\"><label>Label</label></f></fields></s>");
+    passOn = qInstallMessageHandler(watchDebugLines);
+}
+
+// Ten rows, each reviewed once (state 1 on its label) by an earlier save.
+void ServerFaultsTest::init()
+{
+    QString error;
+    for (const char *table :
+         {"items", "ext_records", "ext_records_fields", "ext_records_monitorings"})
+        QVERIFY2(db.exec(QString("DELETE FROM ") + table, &error), qPrintable(error));
+    for (int id = 1; id <= 10; ++id)
+        QVERIFY(db.exec(QString("INSERT INTO items VALUES (%1, 'old %1', 0)").arg(id)));
+    QVERIFY(logIn());
+    ExtXmlModel model(schema);
+    QVERIFY(model.load());
+    QCOMPARE(model.rowCount(), 10);
+    for (int row = 0; row < 10; ++row)
+        model.setState(row, 1, 1);
+    QVERIFY(model.save());
+}
+
+void ServerFaultsTest::cleanup()
+{
+    onDebugLine = nullptr;
+    if (!server.isRunning())
+        QVERIFY(restart());
+}
+
+void ServerFaultsTest::cleanupTestCase()
+{
+    qInstallMessageHandler(passOn);
+    db.drop();
+}
+
+bool ServerFaultsTest::logIn()
+{
+    // What a login does: a new connection from the stored settings, then the user's row.
+    QSqlDatabase connection = ConnectionSettings::read().addDefaultDatabase();
+    if (!connection.open())
+        return false;
+    const QSqlRecord user = UserManager::login("alice", md5("secret"));
+    Stavimor::instance()->userManager->setCurrentUser(user);
+    return !user.isEmpty();
+}
+
+bool ServerFaultsTest::restart()
+{
+    server.kill();
+    QString error;
+    if (!server.restart(&error)) {
+        qWarning() << error;
+        return false;
+    }
+    db.reconnect();
+    return true;
+}
+
+QMap<int, QStringList> ServerFaultsTest::rows()
+{
+    QMap<int, QStringList> result;
+    for (int id = 1; id <= 10; ++id)
+        result[id] =
+            db.scalar(QString("SELECT CONCAT_WS('|', i.label, (SELECT GROUP_CONCAT(CONCAT_WS(',', "
+                              "e.created, e.modified_user_id, (SELECT GROUP_CONCAT(ef.field_name, "
+                              "'=', ef.state) FROM ext_records_fields ef WHERE ef.ext_record_id = "
+                              "e.id))) FROM ext_records e WHERE e.table_name = 'items' AND "
+                              "e.table_id = i.id)) FROM items i WHERE i.id = %1")
+                          .arg(id))
+                .toString()
+                .split('|');
+    return result;
+}
+
+void ServerFaultsTest::save_data()
+{
+    QTest::addColumn<QString>("killAt"); // a status line or a debug line
+    QTest::addColumn<int>("killAtCount");
+    QTest::addColumn<int>("committed");
+    QTest::newRow("between two rows") << "processing 50%" << 1 << 5;
+    QTest::newRow("inside a row's transaction") << "items saved..." << 5 << 4;
+}
+
+void ServerFaultsTest::save()
+{
+    QFETCH(QString, killAt);
+    QFETCH(int, killAtCount);
+    QFETCH(int, committed);
+    ExtTableEditor editor(schema);
+    editor.refresh();
+    ExtXmlModel *model = editor.model;
+    QCOMPARE(model->rowCount(), 10);
+    for (int row = 0; row < 10; ++row) {
+        model->setData(model->index(row, 3), "new " + QString::number(row + 1));
+        model->setState(row, 1, 2);
+    }
+    const QMap<int, QStringList> before = rows();
+
+    int seen = 0;
+    onDebugLine = [&](const QString &line) {
+        if (line == killAt && ++seen == killAtCount)
+            kill();
+    };
+    connect(model, &ExtModel::messageChanged, this, [&](const QString &message) {
+        if (message == killAt && ++seen == killAtCount)
+            kill();
+    });
+    QSignalSpy messages(model, &ExtModel::messageChanged);
+    QElapsedTimer clock;
+    clock.start();
+    editor.save();
+    QVERIFY(clock.elapsed() < 30000);
+    QVERIFY(!messages.contains({"Save compete"}));
+    QVERIFY(!server.isRunning());
+    const QString shown = editor.statusBar()->currentMessage();
+    QVERIFY2(shown.startsWith("error, cannot save item"), qPrintable(shown));
+
+    QVERIFY(restart());
+    const QMap<int, QStringList> after = rows();
+    int written = 0;
+    for (int id = 1; id <= 10; ++id) {
+        const QStringList row = after.value(id);
+        if (row.value(0).startsWith("new")) {
+            ++written;
+            // The whole row: its value, its new state, one metadata row with the first stamp.
+            QCOMPARE(row.size(), 2);
+            QCOMPARE(row.at(1), before.value(id).at(1).section(',', 0, 0) + "," +
+                                    QString::number(alice) + ",label=2");
+        } else {
+            QCOMPARE(row, before.value(id));
+        }
+    }
+    QCOMPARE(written, committed);
+
+    QVERIFY(logIn());
+    messages.clear();
+    editor.save();
+    QVERIFY(messages.contains({"Save compete"}));
+    for (const QStringList &row : rows())
+        QCOMPARE(row.value(1).section(',', 2), QString("label=2"));
+    QCOMPARE(db.count("ext_records"), 10);
+    QCOMPARE(db.count("items", "label LIKE 'new %'"), 10);
+}
+
+void ServerFaultsTest::load()
+{
+    ExtTableEditor editor(schema);
+    editor.refresh();
+    ExtXmlModel *model = editor.model;
+    model->setData(model->index(0, 3), "pending");
+    // The metadata read waits for a lock; the server dies while the load waits.
+    QSqlDatabase locker = QSqlDatabase::cloneDatabase(QSqlDatabase::database(), "locker");
+    QVERIFY(locker.open());
+    QVERIFY(QSqlQuery(locker).exec("LOCK TABLES ext_records WRITE"));
+    {
+        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'");
+        QElapsedTimer clock;
+        clock.start();
+        editor.refresh();
+        QVERIFY(clock.elapsed() < 30000);
+        QVERIFY(killer.killed());
+    }
+    locker.close();
+    QSqlDatabase::removeDatabase("locker");
+    const QString shown = editor.statusBar()->currentMessage();
+    QVERIFY2(shown.startsWith("error, cannot load"), qPrintable(shown));
+    // What was on screen stays, with its pending change.
+    QCOMPARE(model->rowCount(), 10);
+    QCOMPARE(model->index(0, 3).data().toString(), QString("pending"));
+
+    QVERIFY(restart());
+    QVERIFY(logIn());
+    editor.refresh();
+    QCOMPARE(editor.statusBar()->currentMessage(), QString("loading finish"));
+    QCOMPARE(model->rowCount(), 10);
+    QCOMPARE(model->index(0, 3).data().toString(), QString("old 1"));
+    QCOMPARE(model->records.at(0)->state("label"), 1);
+}
+
+void ServerFaultsTest::queryRun()
+{
+    QueryEditor editor{QString()};
+    editor.edit("SELECT SLEEP(60)");
+    auto *run = editor.findChild<QAction *>("actionRun");
+    auto *message = editor.findChild<QTextEdit *>("messageTextEdit");
+    auto *tabs = editor.findChild<QTabWidget *>("tabWidget");
+    QVERIFY(run && message && tabs);
+    {
+        KillWhenSeen killer(server.pid(), "INFO LIKE 'SELECT SLEEP%'");
+        QElapsedTimer clock;
+        clock.start();
+        run->trigger();
+        QVERIFY(clock.elapsed() < 30000);
+        QVERIFY(killer.killed());
+    }
+    QVERIFY2(message->toPlainText().contains("Lost connection"),
+             qPrintable(message->toPlainText()));
+    QCOMPARE(tabs->currentIndex(), 1);
+    QVERIFY(!editor.findChild<QAction *>("actionCsv")->isEnabled());
+
+    QVERIFY(restart());
+    QVERIFY(logIn());
+    editor.edit("SELECT COUNT(*) FROM items");
+    run->trigger();
+    QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 10);
+}
+
+void ServerFaultsTest::adminApply()
+{
+    db.addUser("bob", "secret");
+    auto dialog = std::make_unique<AdminDialog>(nullptr);
+    dialog->show();
+    QSqlTableModel *users = usersModel(dialog.get());
+    QVERIFY(users);
+    int bob = -1;
+    for (int row = 0; row < users->rowCount(); ++row)
+        if (users->record(row).value("username") == "bob")
+            bob = row;
+    QVERIFY(users->setData(users->index(bob, users->fieldIndex("email")), "robert@example.org"));
+
+    QSqlDatabase locker = QSqlDatabase::cloneDatabase(QSqlDatabase::database(), "locker");
+    QVERIFY(locker.open());
+    QVERIFY(QSqlQuery(locker).exec("LOCK TABLES users WRITE"));
+    {
+        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'");
+        ModalAnswer box(ModalAnswer::accept(), 30000);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(dialog->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+        QVERIFY(clock.elapsed() < 30000);
+        QVERIFY(killer.killed());
+        QVERIFY(box.answered());
+        QCOMPARE(box.title(), QString("Not saved"));
+        QVERIFY2(box.text().contains("log in again"), qPrintable(box.text()));
+    }
+    locker.close();
+    QSqlDatabase::removeDatabase("locker");
+    QVERIFY(users->isDirty());
+    dialog.reset();
+
+    QVERIFY(restart());
+    QCOMPARE(db.count("users", "email='robert@example.org'"), 0);
+    QVERIFY(logIn());
+    dialog = std::make_unique<AdminDialog>(nullptr);
+    users = usersModel(dialog.get());
+    QVERIFY(users->setData(users->index(bob, users->fieldIndex("email")), "robert@example.org"));
+    QTest::mouseClick(dialog->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+    QCOMPARE(db.count("users", "email='robert@example.org'"), 1);
+    db.exec("DELETE FROM users WHERE username='bob'");
+}
+
+// A server that accepts connections but never answers must not hold the login forever.
+void ServerFaultsTest::frozenServerLoginIsAnError()
+{
+    server.freeze();
+    QElapsedTimer clock;
+    clock.start();
+    const bool loggedIn = logIn();
+    const qint64 waited = clock.elapsed();
+    server.thaw();
+    QVERIFY(!loggedIn);
+    QVERIFY2(waited < 20000, qPrintable(QString::number(waited)));
+    QVERIFY(logIn());
+}
+
+QTEST_MAIN(ServerFaultsTest)
+#include "tst_serverfaults.moc"
