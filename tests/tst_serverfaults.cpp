@@ -265,7 +265,8 @@ void ServerFaultsTest::save()
     QVERIFY(!messages.contains({"Save compete"}));
     QVERIFY(!server.isRunning());
     const QString shown = editor.statusBar()->currentMessage();
-    QVERIFY2(shown.startsWith("error, cannot save item"), qPrintable(shown));
+    QVERIFY2(shown.startsWith("error, cannot save item") && shown.contains("log in again"),
+             qPrintable(shown));
 
     QVERIFY(restart());
     const QMap<int, QStringList> after = rows();

@@ -3,6 +3,8 @@
 #include <QSqlError>
 #include <QSqlRecord>
 
+#include "db/sqlhelper.h"
+
 AdminTableModel::AdminTableModel(QObject *parent)
     : QSqlRelationalTableModel(parent)
 {}
@@ -17,10 +19,7 @@ QString AdminTableModel::errorText() const
 {
     const QSqlError error = lastError();
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    // Server gone (2006) or connection lost (2013): the driver does not reconnect, so saving
-    // again cannot succeed before a new login.
-    const QString code = error.nativeErrorCode();
-    if (code == "2006" || code == "2013")
+    if (SqlHelper::isConnectionLost(error))
         text += tr("; log out and log in again to reconnect.");
     return text;
 }

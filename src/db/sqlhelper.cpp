@@ -61,6 +61,12 @@ SqlHelper::SqlHelper(const QString &table, QObject *parent)
     , table(table)
 {}
 
+bool SqlHelper::isConnectionLost(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == "2006" || code == "2013";
+}
+
 QSqlError SqlHelper::lastError()
 {
     return lastFailure();

@@ -62,6 +62,10 @@ public:
     // single quotes.
     static QString literal(const QVariant &value);
 
+    // The server is gone or the connection was lost: the driver does not reconnect, so no
+    // statement succeeds before a new login.
+    static bool isConnectionLost(const QSqlError &error);
+
     // The error of the helper's last failed statement, cleared by one that succeeds.
     static QSqlError lastError();
 

@@ -112,8 +112,7 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     // A lost connection, or metadata that could not be read, loads nothing: the rows on screen
     // stay with their pending changes, and a later save cannot wipe states it never read. A
     // statement the server refused (a table that does not exist) loads an empty table.
-    const QString lost = result.lastError().nativeErrorCode();
-    if (lost == "2006" || lost == "2013")
+    if (SqlHelper::isConnectionLost(result.lastError()))
         return loadFailed(result.lastError().text());
     QList<ExtRecord *> loaded;
     if (result.isActive() && result.isSelect()) {
@@ -257,6 +256,8 @@ void ExtModel::noteFailure(const ExtRecordStore &store)
                         ? tr("the row was changed or deleted on another workstation since it "
                              "was loaded; refresh to see that change")
                         : store.error.text();
+    if (SqlHelper::isConnectionLost(store.error))
+        failureReason += tr("; log out and log in again to reconnect");
 }
 
 bool ExtModel::deleteRecord(const ExtRecord &record)
