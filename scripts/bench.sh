@@ -6,11 +6,11 @@ set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/deps.sh"
 source "$root/scripts/mariadb.sh"
+source "$root/scripts/build.sh"
 
 stavimor_deps
-build=$root/build-release
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target stavimor-bench -j2 >/dev/null
+stavimor_release_build stavimor-bench
+build=$(stavimor_release_dir)
 
 mariadb_stop_on_exit
 # A buffer pool that holds the data, so the figures measure the program and not the disk.
