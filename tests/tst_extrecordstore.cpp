@@ -1,3 +1,4 @@
+#include <QRegularExpression>
 #include <QSemaphore>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -291,16 +292,19 @@ void ExtRecordStoreTest::failedSaveLeavesRowIntact_data()
 {
     QTest::addColumn<QString>("table");
     QTest::addColumn<bool>("newRow");
-    QTest::newRow("field state refused") << "ext_records_fields" << false;
-    QTest::newRow("monitoring refused") << "ext_records_monitorings" << false;
-    QTest::newRow("metadata row refused") << "ext_records" << false;
-    QTest::newRow("new row, field state refused") << "ext_records_fields" << true;
+    QTest::addColumn<QString>("message");
+    QTest::newRow("field state refused") << "ext_records_fields" << false << "ext_records";
+    QTest::newRow("monitoring refused") << "ext_records_monitorings" << false << "monitorings";
+    QTest::newRow("metadata row refused") << "ext_records" << false << "ext_records";
+    QTest::newRow("new row, field state refused") << "ext_records_fields" << true << "ext_records";
+    QTest::newRow("data row refused") << "t" << true << "t--";
 }
 
 void ExtRecordStoreTest::failedSaveLeavesRowIntact()
 {
     QFETCH(QString, table);
     QFETCH(bool, newRow);
+    QFETCH(QString, message);
     addReviewedRow();
     QVERIFY_SQL(db, "CREATE TRIGGER refuse BEFORE INSERT ON " + table +
                         " FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'");
@@ -316,6 +320,11 @@ void ExtRecordStoreTest::failedSaveLeavesRowIntact()
     QCOMPARE(snapshot(true), before);
     QCOMPARE(record.value("a").toString(), QString("lost"));
     QCOMPARE(record.value("id").isNull(), newRow);
+    const QString line = "cannot save in " + message + (message.endsWith("--") ? "" : " ");
+    QVERIFY2(capture.lines().filter(QRegularExpression("^" + QRegularExpression::escape(line) +
+                                                       ".*refused"))
+                     .size() == 1,
+             qPrintable(capture.lines().join("\n")));
 }
 
 void ExtRecordStoreTest::failedRemoveLeavesRowIntact()

@@ -276,15 +276,18 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
     return true;
 }
 
-bool SqlHelper::run(QSqlQuery &query, const QStringList &statements)
+bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done)
 {
     const QString text = statements.join(";\n");
     qDebug().noquote() << text;
-    bool ok = query.exec(text);
     // One result per statement; the server stops at the first that fails, whose error ends
     // the results.
-    for (int i = 1; ok && i < statements.size(); ++i)
+    int succeeded = 0;
+    bool ok = query.exec(text);
+    while (ok && ++succeeded < statements.size())
         ok = query.nextResult();
+    if (done)
+        *done = succeeded;
     if (!remember(query, ok))
         qDebug().noquote() << query.lastError().text();
     return ok;

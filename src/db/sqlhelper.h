@@ -34,8 +34,8 @@ public:
     static QString updateStatement(const QString &table, const QSqlRecord &record);
     static bool leavesIdToServer(const QSqlRecord &record);
     // Several statements in one round trip, stopping at the first that fails. The query is
-    // left on the result of the last one.
-    static bool run(QSqlQuery &query, const QStringList &statements);
+    // left on the result of the last one; done, when given, receives how many succeeded.
+    static bool run(QSqlQuery &query, const QStringList &statements, int *done = nullptr);
     // writtenId, when given, receives the id of the row really written (after a fresh id
     // was taken for a collision), or a null value on failure.
     static bool save(const QString &table, const QSqlRecord &record, QVariant *writtenId = nullptr);

@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlField>
 #include <QSqlQuery>
+#include <QSqlRecord>
 #include <QtMath>
 
 #include "core/stavimor.h"
@@ -59,9 +60,27 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
     query = result.lastQuery();
     queryUserId = currentUserId();
     columnRecord.setValues(result.record());
+    takeServerIds(name);
     auditTrail = ExtAuditTrail::isKept();
     if (rows)
         *rows = std::move(result);
+}
+
+// A union's columns lose the auto-increment flag of the table's id. With it, a new row takes the
+// server's own id, which no other workstation or cluster node can take as well.
+void ExtModel::takeServerIds(const QString &table)
+{
+    const int id = columnRecord.indexOf("id");
+    if (id < 0)
+        return;
+    QSqlQuery own;
+    own.setForwardOnly(true);
+    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") ||
+        !own.record().field("id").isAutoValue())
+        return;
+    QSqlField field = columnRecord.field(id);
+    field.setAutoValue(true);
+    columnRecord.replace(id, field);
 }
 
 ExtRecord &ExtModel::record()

@@ -75,6 +75,7 @@ protected:
     bool selectFrom(QSqlQuery &rows);
 
 private:
+    void takeServerIds(const QString &table);
     static QVariant currentUserId();
     bool validRow(int row) const { return row >= 0 && row < records.size(); }
     void rowChanged(int row, int firstColumn, int lastColumn);

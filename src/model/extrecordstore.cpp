@@ -69,7 +69,6 @@ bool ExtRecordStore::attempt(const QString &what, Work work)
                 return true;
         }
         pending.clear();
-        pendingSuccesses.clear();
         QSqlQuery rollback;
         rollback.exec("ROLLBACK");
         if (failure == Failure::Conflict || !isTransient(error) || n >= maxAttempts)
@@ -177,25 +176,32 @@ bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVaria
 
 // Statements whose only answer is success wait here and go to the server together, in one
 // round trip, when an answer is needed or the row is done.
-void ExtRecordStore::queue(const QString &statement, const QStringList &successes)
+void ExtRecordStore::queue(const QString &statement, const QStringList &successes,
+                           const QString &failure)
 {
-    pending << statement;
-    pendingSuccesses << successes;
+    pending << Pending{statement, successes, failure};
 }
 
 bool ExtRecordStore::flush(const QString &failure, QSqlQuery *query, const QString &statement)
 {
-    QStringList statements = std::exchange(pending, {});
-    const QStringList successes = std::exchange(pendingSuccesses, {});
+    QList<Pending> batch = std::exchange(pending, {});
     if (!statement.isEmpty())
-        statements << statement;
-    if (statements.isEmpty())
+        batch << Pending{statement, {}, {}};
+    if (batch.isEmpty())
         return true;
+    QStringList statements;
+    for (const Pending &each : std::as_const(batch))
+        statements << each.statement;
     QSqlQuery own;
-    if (!SqlHelper::run(query ? *query : own, statements))
-        return fail(failure, SqlHelper::lastError());
-    for (const QString &success : successes)
-        qDebug().noquote() << success;
+    int done = 0;
+    if (!SqlHelper::run(query ? *query : own, statements, &done)) {
+        const QString failed = batch.value(done).failure;
+        return fail(failed.isEmpty() ? failure : failed, SqlHelper::lastError());
+    }
+    for (const Pending &each : std::as_const(batch)) {
+        for (const QString &success : each.successes)
+            qDebug().noquote() << success;
+    }
     return true;
 }
 
@@ -208,7 +214,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
             return false;
         // Locked and unchanged: the row is there.
         qDebug().noquote() << "update " + tableName;
-        queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."});
+        queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."}, failed);
         rowId = record.value("id");
     } else if (!flush(failed) ||
                !saveRow(tableName, record, &rowId, failed, tableName + " saved...")) {
@@ -248,7 +254,8 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     meta.setValue("modified_user_id", userId);
     QVariant extId;
     if (SqlHelper::leavesIdToServer(meta)) {
-        queue(SqlHelper::insertStatement("ext_records", {meta}), {"ext_record saved..."});
+        queue(SqlHelper::insertStatement("ext_records", {meta}), {"ext_record saved..."},
+              "cannot save in ext_records ");
         QSqlQuery inserted;
         if (!flush(failed, &inserted))
             return false;
@@ -269,7 +276,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         monitoring.setValue("ext_record_id", extId);
         monitoring.setValue("user_id", userId);
         queue(SqlHelper::insertStatement("ext_records_monitorings", {monitoring}),
-              {"monitoring saved..."});
+              {"monitoring saved..."}, "cannot save in monitorings ");
     }
 
     // All states of the row in one statement.

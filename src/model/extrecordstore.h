@@ -44,15 +44,22 @@ public:
     static constexpr int maxAttempts = 5;
 
 private:
-    QStringList pending;
-    QStringList pendingSuccesses;
+    struct Pending
+    {
+        QString statement;
+        QStringList successes;
+        // Empty: the failure text of the flush that sends it.
+        QString failure;
+    };
+    QList<Pending> pending;
 
     template<typename Work>
     bool attempt(const QString &what, Work work);
     bool unchangedSinceLoaded(const ExtRecord &record, bool *gone = nullptr);
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId, const ExtRecord *record);
-    void queue(const QString &statement, const QStringList &successes = {});
+    void queue(const QString &statement, const QStringList &successes = {},
+               const QString &failure = QString());
     // Sends the waiting statements, with statement last when given; query, when given, then
     // holds the last one's result.
     bool flush(const QString &failure, QSqlQuery *query = nullptr,
