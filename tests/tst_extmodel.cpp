@@ -2,7 +2,6 @@
 #include <QIcon>
 #include <QSignalSpy>
 #include <QSqlField>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include "core/stavimor.h"

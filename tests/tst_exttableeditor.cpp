@@ -2,8 +2,6 @@
 #include <QDateEdit>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>

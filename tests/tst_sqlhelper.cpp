@@ -1,5 +1,4 @@
 #include <QSqlField>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include "db/sqlhelper.h"
