@@ -152,8 +152,7 @@ void AuditTrailTest::saveWritesTrail_data()
     QTest::newRow("state reset") << QStringList{"state=0"} << 2
                                  << QStringList{"state name NULL NULL -1 0"};
     QTest::newRow("mark") << QStringList{"toggle"} << 1 << QStringList{"mark NULL 0 1 NULL NULL"};
-    QTest::newRow("unmark") << QStringList{"toggle"} << 2
-                            << QStringList{"mark NULL 1 0 NULL NULL"};
+    QTest::newRow("unmark") << QStringList{"toggle"} << 2 << QStringList{"mark NULL 1 0 NULL NULL"};
     QTest::newRow("insert") << QStringList{"insert", "name=Dora", "centre_id=2", "state=1", "mark"}
                             << 0
                             << QStringList{"insert NULL NULL NULL NULL NULL",
@@ -227,8 +226,8 @@ void AuditTrailTest::stampsUserAndUtcTime()
     const QDateTime after = db.scalar("SELECT UTC_TIMESTAMP(6)").toDateTime();
     const QString since = "id > " + QString::number(auditBefore);
     QCOMPARE(db.count("ext_records_audit", since), 1);
-    QCOMPARE(db.count("ext_records_audit", since + " AND table_name = 'tstaudit' AND user_id = " +
-                                               QString::number(bob)),
+    QCOMPARE(db.count("ext_records_audit",
+                      since + " AND table_name = 'tstaudit' AND user_id = " + QString::number(bob)),
              1);
     const QDateTime when =
         db.scalar("SELECT changed_utc FROM ext_records_audit WHERE " + since).toDateTime();

@@ -1,8 +1,8 @@
 #include <QSemaphore>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
@@ -79,10 +79,12 @@ QString ConcurrentSaveTest::rowSnapshot(int id) const
     for (const QString &sql :
          {"SELECT CONCAT_WS('/', id, name, amount) FROM tstconc WHERE id = " + row,
           "SELECT GROUP_CONCAT(CONCAT_WS('/', id, modified) ORDER BY id) FROM ext_records WHERE "
-          "table_name = 'tstconc' AND table_id = " + row,
+          "table_name = 'tstconc' AND table_id = " +
+              row,
           "SELECT GROUP_CONCAT(CONCAT_WS('/', f.field_name, f.state) ORDER BY f.id) FROM "
           "ext_records_fields f JOIN ext_records e ON e.id = f.ext_record_id WHERE "
-          "e.table_name = 'tstconc' AND e.table_id = " + row,
+          "e.table_name = 'tstconc' AND e.table_id = " +
+              row,
           "SELECT COUNT(*) FROM ext_records_audit WHERE table_name = 'tstconc' AND table_id = " +
               row + " AND id > " + QString::number(auditBefore)})
         parts << db.scalar(sql).toString();
@@ -210,8 +212,7 @@ void ConcurrentSaveTest::lockedRowIsRetried_data()
 
     // Each attempt waits one second for the lock.
     QTest::newRow("released during the retries") << 1500 << true;
-    QTest::newRow("held past every attempt")
-        << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
+    QTest::newRow("held past every attempt") << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
 }
 
 void ConcurrentSaveTest::lockedRowIsRetried()

@@ -134,11 +134,16 @@ void ExtModelTest::loading_data()
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("user");
     QTest::addColumn<QList<int>>("ids");
-    QTest::newRow("member of 7 and 9") << "items" << "alice" << QList<int>{1, 2, 3};
-    QTest::newRow("member of 8") << "items" << "bob" << QList<int>{1, 2, 4};
-    QTest::newRow("in no group") << "items" << "loner" << QList<int>{1, 2};
-    QTest::newRow("nobody logged in") << "items" << "" << QList<int>{};
-    QTest::newRow("missing table") << "nosuch" << "alice" << QList<int>{};
+    QTest::newRow("member of 7 and 9") << "items"
+                                       << "alice" << QList<int>{1, 2, 3};
+    QTest::newRow("member of 8") << "items"
+                                 << "bob" << QList<int>{1, 2, 4};
+    QTest::newRow("in no group") << "items"
+                                 << "loner" << QList<int>{1, 2};
+    QTest::newRow("nobody logged in") << "items"
+                                      << "" << QList<int>{};
+    QTest::newRow("missing table") << "nosuch"
+                                   << "alice" << QList<int>{};
 }
 
 // The rows a user may see, and the messages and progress of the loading: one step per row.

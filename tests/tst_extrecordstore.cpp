@@ -282,10 +282,14 @@ void ExtRecordStoreTest::failedWriteLeavesRowIntact_data()
 {
     QTest::addColumn<QString>("refused"); // a trigger's event and table
     QTest::addColumn<QString>("operation");
-    QTest::newRow("field state refused") << "INSERT ON ext_records_fields" << "save";
-    QTest::newRow("monitoring refused") << "INSERT ON ext_records_monitorings" << "save";
-    QTest::newRow("metadata row refused") << "INSERT ON ext_records" << "save";
-    QTest::newRow("new row, field state refused") << "INSERT ON ext_records_fields" << "new";
+    QTest::newRow("field state refused") << "INSERT ON ext_records_fields"
+                                         << "save";
+    QTest::newRow("monitoring refused") << "INSERT ON ext_records_monitorings"
+                                        << "save";
+    QTest::newRow("metadata row refused") << "INSERT ON ext_records"
+                                          << "save";
+    QTest::newRow("new row, field state refused") << "INSERT ON ext_records_fields"
+                                                  << "new";
     QTest::newRow("removal of a monitoring refused") << "DELETE ON ext_records_monitorings"
                                                      << "remove";
 }
@@ -374,7 +378,8 @@ void ExtRecordStoreTest::concurrentMetadataRowKeepsPairing()
     QCOMPARE(db.count("ext_records", "table_name = 't' AND table_id = " + id), 1);
     QCOMPARE(db.count("ext_records_fields",
                       "field_name = 'a' AND ext_record_id = (SELECT id FROM ext_records WHERE "
-                      "table_name = 't' AND table_id = " + id + ")"),
+                      "table_name = 't' AND table_id = " +
+                          id + ")"),
              1);
     QCOMPARE(db.count("ext_records_fields"), 1);
 }

@@ -225,11 +225,12 @@ void ExtTableEditorTest::listAdd_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("warning");
     QTest::addColumn<QStringList>("listed");
-    QTest::newRow("a table of the database")
-        << "tstcentres.xml" << "" << QStringList{"tstcentres"};
-    QTest::newRow("no such table") << "tstnothing.xml" << "tstnothing doesn't exist"
-                                   << QStringList();
-    QTest::newRow("cancelled") << "" << "" << QStringList();
+    QTest::newRow("a table of the database") << "tstcentres.xml"
+                                             << "" << QStringList{"tstcentres"};
+    QTest::newRow("no such table") << "tstnothing.xml"
+                                   << "tstnothing doesn't exist" << QStringList();
+    QTest::newRow("cancelled") << ""
+                               << "" << QStringList();
 }
 
 void ExtTableEditorTest::listAdd()

@@ -98,13 +98,17 @@ void HostileInputTest::loginNames_data()
     const QString nul = QString("ali") + QChar(0) + "ce";
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80 \xC3\xA9mile \xF0\x9D\x84\x9E");
     QTest::newRow("NUL in the name") << nul << "secret" << nul << "secret" << true;
-    QTest::newRow("name cut at the NUL") << nul << "secret" << "ali" << "secret" << false;
+    QTest::newRow("name cut at the NUL") << nul << "secret"
+                                         << "ali"
+                                         << "secret" << false;
     QTest::newRow("outside the BMP")
         << emoji << "\xF0\x9F\x94\x91" << emoji << "\xF0\x9F\x94\x91" << true;
     QTest::newRow("outside the BMP, one character short")
         << emoji << "k" << emoji.chopped(2) << "k" << false;
-    QTest::newRow("quote escaped by a backslash")
-        << "q" << "p" << "q\\' OR 1=1 -- " << "p" << false;
+    QTest::newRow("quote escaped by a backslash") << "q"
+                                                  << "p"
+                                                  << "q\\' OR 1=1 -- "
+                                                  << "p" << false;
 }
 
 void HostileInputTest::loginNames()
