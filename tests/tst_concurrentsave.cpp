@@ -1,19 +1,18 @@
 #include <QSemaphore>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
-#include "core/stavimor.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
-#include "core/usermanager.h"
 #include "messagecapture.h"
 #include "model/extmodel.h"
 #include "model/extrecordstore.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 
 // Two workstations on one table: a save never silently overwrites what the other one wrote
 // since the row was read, and a transaction the server gives up for a concurrent one runs again
@@ -33,9 +32,9 @@ private slots:
     void lockedRowIsRetried();
 
 private:
-    void exec(const QString &sql);
+    void exec(const QString &sql) { QVERIFY_SQL(db, sql); }
     QString rowSnapshot(int id) const;
-    int rowOf(const ExtModel &model, int id) const;
+    static int rowOf(const ExtModel &model, int id) { return TestHelpers::rowOf(model, id); }
 
     TestDatabase db;
     int alice = 0;
@@ -45,21 +44,14 @@ private:
 
 void ConcurrentSaveTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     alice = db.addUser("alice", "a");
-    Stavimor::instance()->userManager->setCurrentUser(UserManager::user(alice));
+    TestHelpers::logIn(alice);
 }
 
 void ConcurrentSaveTest::cleanupTestCase()
 {
     db.drop();
-}
-
-void ConcurrentSaveTest::exec(const QString &sql)
-{
-    QString error;
-    QVERIFY2(db.exec(sql, &error), qPrintable(error));
 }
 
 void ConcurrentSaveTest::init()
@@ -87,23 +79,16 @@ QString ConcurrentSaveTest::rowSnapshot(int id) const
     for (const QString &sql :
          {"SELECT CONCAT_WS('/', id, name, amount) FROM tstconc WHERE id = " + row,
           "SELECT GROUP_CONCAT(CONCAT_WS('/', id, modified) ORDER BY id) FROM ext_records WHERE "
-          "table_name = 'tstconc' AND table_id = " + row,
+          "table_name = 'tstconc' AND table_id = " +
+              row,
           "SELECT GROUP_CONCAT(CONCAT_WS('/', f.field_name, f.state) ORDER BY f.id) FROM "
           "ext_records_fields f JOIN ext_records e ON e.id = f.ext_record_id WHERE "
-          "e.table_name = 'tstconc' AND e.table_id = " + row,
+          "e.table_name = 'tstconc' AND e.table_id = " +
+              row,
           "SELECT COUNT(*) FROM ext_records_audit WHERE table_name = 'tstconc' AND table_id = " +
               row + " AND id > " + QString::number(auditBefore)})
         parts << db.scalar(sql).toString();
     return parts.join(" | ");
-}
-
-int ConcurrentSaveTest::rowOf(const ExtModel &model, int id) const
-{
-    for (int row = 0; row < model.rowCount(); ++row) {
-        if (model.records.at(row)->value("id").toInt() == id)
-            return row;
-    }
-    return -1;
 }
 
 void ConcurrentSaveTest::changeElsewhereIsNotOverwritten_data()
@@ -117,12 +102,9 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten_data()
     const QStringList deleted = {"DELETE FROM tstconc WHERE id = 2"};
     const QStringList restamped = {
         "UPDATE ext_records SET modified = '2026-01-03 10:00:00' WHERE id = 20"};
-    for (const QString &own : {"edit", "state", "delete"}) {
-        QTest::addRow("value changed, own %s", qPrintable(own)) << QStringList() << value << own
-                                                                << true;
-        QTest::addRow("metadata restamped, own %s", qPrintable(own))
-            << QStringList() << restamped << own << true;
-    }
+    QTest::newRow("value changed, own edit") << QStringList() << value << "edit" << true;
+    QTest::newRow("value changed, own delete") << QStringList() << value << "delete" << true;
+    QTest::newRow("metadata restamped, own state") << QStringList() << restamped << "state" << true;
     QTest::newRow("row deleted, own edit") << QStringList() << deleted << "edit" << true;
     // What the user wanted is done; nothing of the other workstation is lost.
     QTest::newRow("row deleted, own delete") << QStringList() << deleted << "delete" << false;
@@ -205,11 +187,10 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten()
 void ConcurrentSaveTest::editorExplainsTheRefusal()
 {
     QTemporaryDir dir;
-    QFile file(dir.filePath("tstconc.xml"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("<table><fields><field name=\"name\"><label>Name</label></field></fields></table>");
-    file.close();
-    ExtTableEditor editor(file.fileName());
+    const QString schema = dir.filePath("tstconc.xml");
+    QVERIFY(TestHelpers::writeFile(schema, "<table><fields><field name=\"name\"><label>Name"
+                                           "</label></field></fields></table>"));
+    ExtTableEditor editor(schema);
     editor.refresh();
     ExtModel *model = editor.model;
     const int row = rowOf(*model, 2);
@@ -231,8 +212,7 @@ void ConcurrentSaveTest::lockedRowIsRetried_data()
 
     // Each attempt waits one second for the lock.
     QTest::newRow("released during the retries") << 1500 << true;
-    QTest::newRow("held past every attempt")
-        << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
+    QTest::newRow("held past every attempt") << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
 }
 
 void ConcurrentSaveTest::lockedRowIsRetried()

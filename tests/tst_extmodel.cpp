@@ -1,9 +1,7 @@
 #include <QFont>
 #include <QIcon>
-#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QSqlField>
-#include <QSqlQuery>
 #include <QtTest>
 
 #include "core/stavimor.h"
@@ -28,21 +26,15 @@ private slots:
     void loading_data();
     void loading();
     void dataRoles();
-    void laterStateWinsWhateverTheCase();
-    void rowOperationsOutsideTheList_data();
     void rowOperationsOutsideTheList();
-    void insertRecord();
-    void removeRecord();
-    void setDataMarksTheRowDirty();
-    void statesAndMarks();
+    void insertAndRemoveRecords();
+    void setDataStatesAndMarks();
     void saveWithNothingFlagged();
     void saveWritesAndReloads();
     void saveRecordAndDeleteRecordWorkOnACopy();
     void failedSaveKeepsWrittenRowsWritten();
     void failedDeleteIsReported();
-    void loadingStatementsPerTable_data();
     void loadingStatementsPerTable();
-    void batchedLoadingEqualsPerRowReading_data();
     void batchedLoadingEqualsPerRowReading();
 
 private:
@@ -105,14 +97,9 @@ void ExtModelTest::columnsAndHeaders()
     for (int c = 0; c < model.columnCount(); ++c)
         headers << model.headerData(c, Qt::Horizontal).toString();
     QCOMPARE(headers, (QStringList{"M", "progress", "id", "name", "group_id"}));
-    QCOMPARE(model.rowCount(), 0);
     model.setLabel(1, "Name");
-    QVERIFY(model.setHeaderData(4, Qt::Horizontal, "Group", Qt::DisplayRole));
-    QCOMPARE(model.headerData(4, Qt::Horizontal).toString(), QString("Group"));
-    // The mark and progress columns, the rows and other roles take no header.
+    // The mark and progress columns take no header.
     QVERIFY(!model.setHeaderData(1, Qt::Horizontal, "x", Qt::DisplayRole));
-    QVERIFY(!model.setHeaderData(3, Qt::Vertical, "x", Qt::DisplayRole));
-    QVERIFY(!model.setHeaderData(3, Qt::Horizontal, "x", Qt::EditRole));
     // Labels stay when the columns are read again.
     model.setTable("items");
     QCOMPARE(model.headerData(3, Qt::Horizontal).toString(), QString("Name"));
@@ -134,14 +121,12 @@ void ExtModelTest::visibilityStatementText()
                 "gu.user_id=%1) UNION (SELECT t.* from items t WHERE  t.group_id=0 OR "
                 "ISNULL(t.group_id)) ")
             .arg(alice);
-    db.markStatements();
     ExtModel model("items");
     QCOMPARE(model.query, expected);
     // The server drops the trailing blank of every statement it receives.
-    QVERIFY2(db.statements().contains(expected.trimmed()), qPrintable(db.statements().join("\n")));
     db.markStatements();
     model.select();
-    QVERIFY(db.statements().contains(expected.trimmed()));
+    QVERIFY2(db.statements().contains(expected.trimmed()), qPrintable(db.statements().join("\n")));
 }
 
 void ExtModelTest::loading_data()
@@ -157,14 +142,8 @@ void ExtModelTest::loading_data()
                                  << "loner" << QList<int>{1, 2};
     QTest::newRow("nobody logged in") << "items"
                                       << "" << QList<int>{};
-    QTest::newRow("empty table") << "empty"
-                                 << "alice" << QList<int>{};
     QTest::newRow("missing table") << "nosuch"
                                    << "alice" << QList<int>{};
-    QTest::newRow("second statement") << "items t; DROP TABLE users; --"
-                                      << "alice" << QList<int>{};
-    QTest::newRow("backtick") << "items`; DROP TABLE users; --"
-                              << "alice" << QList<int>{};
 }
 
 // The rows a user may see, and the messages and progress of the loading: one step per row.
@@ -175,11 +154,8 @@ void ExtModelTest::loading()
     QFETCH(QList<int>, ids);
     login(user == "alice" ? alice : user == "bob" ? bob : user == "loner" ? loner : 0);
     ExtModel model(table);
-    QCOMPARE(model.columnCount(),
-             (table == "items" || table == "empty") && !user.isEmpty() ? 5 : 2);
     QSignalSpy messages(&model, &ExtModel::messageChanged);
     QSignalSpy progress(&model, &ExtModel::progress);
-    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
     QVERIFY(model.select());
     QList<int> seen;
     for (const ExtRecord *record : model.records)
@@ -194,17 +170,12 @@ void ExtModelTest::loading()
     }
     QCOMPARE(texts(messages), steps << "loading finish");
     QCOMPARE(texts(progress), percents << "100");
-    QCOMPARE(model.message, QString("loading finish"));
-    QCOMPARE(reset.count(), 1);
-    QVERIFY(model.save());
-    QCOMPARE(db.count("users"), 3);
-    QCOMPARE(db.count("items"), 4);
 }
 
 void ExtModelTest::dataRoles()
 {
-    exec(QString("INSERT INTO ext_records (id, table_name, table_id) VALUES (1, 'items', 3), "
-                 "(2, 'items', 1);"));
+    exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (1, 'items', 3), "
+         "(2, 'items', 1)");
     exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (1, %1), "
                  "(2, %2)")
              .arg(alice)
@@ -215,8 +186,6 @@ void ExtModelTest::dataRoles()
     model.select();
     const int marked = rowOf(model, 3);
     const int plain = rowOf(model, 1); // marked by another user only
-    QVERIFY(marked >= 0 && plain >= 0);
-
     QVERIFY(model.isMarked(marked));
     QVERIFY(!model.isMarked(plain));
     for (int c = 0; c < model.columnCount(); ++c) {
@@ -229,21 +198,13 @@ void ExtModelTest::dataRoles()
         QCOMPARE(model.data(model.index(plain, c), Qt::FontRole).value<QFont>().weight(),
                  QFont::Normal);
         QVERIFY(!model.data(model.index(plain, c), Qt::BackgroundRole).isValid());
-        QVERIFY(!model.data(model.index(plain, c), Qt::ForegroundRole).isValid());
-        QVERIFY(!model.data(model.index(marked, c), Qt::EditRole).isValid());
-        QVERIFY(!model.data(model.index(plain, c), Qt::DecorationRole).isValid());
     }
     const QIcon star = model.data(model.index(marked, 0), Qt::DecorationRole).value<QIcon>();
-    QVERIFY(!star.isNull());
     QCOMPARE(star.pixmap(16, 16).toImage(), QIcon(":/16x16/star.png").pixmap(16, 16).toImage());
-    QVERIFY(!model.data(model.index(marked, 1), Qt::DecorationRole).isValid());
+    QVERIFY(!model.data(model.index(plain, 0), Qt::DecorationRole).isValid());
 
-    QVERIFY(!model.data(model.index(marked, 0)).isValid());
-    const QVariant progress = model.data(model.index(marked, 1));
-    QCOMPARE(progress.metaType().id(), int(QMetaType::Int));
-    QCOMPARE(progress.toInt(), 100); // one field of one reviewed column valid
+    QCOMPARE(model.data(model.index(marked, 1)).toInt(), 100); // one reviewed field, valid
     QCOMPARE(model.data(model.index(plain, 1)).toInt(), 50);
-    QCOMPARE(model.data(model.index(marked, 3)).toString(), QString("seven"));
     QCOMPARE(model.data(model.index(marked, 4)).toString(), QString("seven")); // the group's name
     QVERIFY(model.data(model.index(plain, 4)).isNull());
     QCOMPARE(model.data(model.index(marked, 2)).toInt(), 3);
@@ -254,43 +215,9 @@ void ExtModelTest::dataRoles()
              Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled);
 }
 
-void ExtModelTest::laterStateWinsWhateverTheCase()
-{
-    exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (1, 'items', 1)");
-    exec("INSERT INTO ext_records_fields (id, ext_record_id, field_name, state) VALUES "
-         "(1, 1, 'Name', 1), (2, 1, 'name', -1), (3, 1, 'GROUP_ID', 1), (4, 1, 'gone', 1)");
-    ExtModel model("items");
-    model.select();
-    const ExtRecord *loaded = model.records.at(rowOf(model, 1));
-    ExtRecord reference(model.columnRecord);
-    reference.setValues(SqlHelper::record("items", 1));
-    ExtMetadata::readRecord(reference, "items", QString::number(alice), model.columnRecord);
-    for (const ExtRecord *record : {loaded, static_cast<const ExtRecord *>(&reference)}) {
-        QCOMPARE(record->state(1), -1);
-        QCOMPARE(record->state(2), 1);
-        QCOMPARE(record->state(-1), 1);
-        QCOMPARE(record->progress(), 100); // sum 1 (the orphan counts) over one reviewed field
-    }
-}
-
-void ExtModelTest::rowOperationsOutsideTheList_data()
-{
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<int>("row");
-    for (const QString &operation :
-         {"removeRecord", "setMarked", "toggleMark", "isMarked", "setState", "setData"}) {
-        for (const int row : {-1, -2, 3, 4, 1000}) {
-            QTest::addRow("%s(%d)", qPrintable(operation), row) << operation << row;
-        }
-    }
-    QTest::newRow("insertRecord(rowCount)") << "insertRecord" << 3;
-    QTest::newRow("insertRecord(past the end)") << "insertRecord" << 7;
-}
-
+// Operations on rows outside the list change nothing and report nothing.
 void ExtModelTest::rowOperationsOutsideTheList()
 {
-    QFETCH(QString, operation);
-    QFETCH(int, row);
     ExtModel model("items");
     model.select();
     QCOMPARE(model.rowCount(), 3);
@@ -309,73 +236,46 @@ void ExtModelTest::rowOperationsOutsideTheList()
         return all.join(",");
     };
     const QString before = flags();
-    bool result = false;
-    if (operation == "removeRecord")
-        result = model.removeRecord(row);
-    else if (operation == "setMarked")
+    for (const int row : {-1, 3}) {
+        QVERIFY(!model.removeRecord(row));
+        QVERIFY(!model.isMarked(row));
+        QVERIFY(!model.setData(model.index(row, 3), "x"));
         model.setMarked(row, true);
-    else if (operation == "toggleMark")
         model.toggleMark(row);
-    else if (operation == "isMarked")
-        result = model.isMarked(row);
-    else if (operation == "setState")
         model.setState(row, 0, 1);
-    else if (operation == "setData")
-        result = model.setData(model.index(row, 3), "x");
-    else if (operation == "insertRecord")
-        result = model.insertRecord(row);
-    QVERIFY(!result);
+    }
+    QVERIFY(!model.insertRecord(4));
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(flags(), before);
     QCOMPARE(changed.count() + removed.count() + inserted.count(), 0);
-    QVERIFY(!model.headerData(row, Qt::Vertical).isValid());
 }
 
-void ExtModelTest::insertRecord()
+// New rows go before the given row or at the end; removing a loaded row flags it and a second
+// removal withdraws the flag, removing a new or edited row drops it from the list.
+void ExtModelTest::insertAndRemoveRecords()
 {
-    exec("DELETE FROM items");
     ExtModel model("items");
     model.setLabel(1, "Name");
     model.select();
-    model.columnRecord.setValue("id", 1);
-    QCOMPARE(model.rowCount(), 0);
-    QVERIFY(!model.insertRecord(0));
-    QVERIFY(model.insertRecord(-1));
-    QCOMPARE(model.rowCount(), 1);
-    const ExtRecord *first = model.records.at(0);
-    QVERIFY(first->dirty);
-    QCOMPARE(first->count(), 3);
-    QVERIFY(first->value("id").isNull());
-    QCOMPARE(first->label(1), QString("Name"));
-    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QString("*"));
-    QVERIFY(!model.insertRecord(1));
-    QVERIFY(model.insertRecord(0));
-    QCOMPARE(model.rowCount(), 2);
-    QCOMPARE(model.records.at(1), first); // inserted before the existing row
-    QVERIFY(model.insertRecord(-5));
     QCOMPARE(model.rowCount(), 3);
-    QCOMPARE(model.records.at(1), first);
-    QCOMPARE(db.count("items"), 0);
-}
+    QVERIFY(model.insertRecord(-1));
+    const ExtRecord *added = model.records.at(3);
+    QVERIFY(added->dirty);
+    QVERIFY(added->value("id").isNull());
+    QCOMPARE(added->label(1), QString("Name"));
+    QCOMPARE(model.headerData(3, Qt::Vertical).toString(), QString("*"));
+    QVERIFY(model.insertRecord(3));
+    QCOMPARE(model.records.at(4), added); // inserted before the existing row
+    QVERIFY(model.removeRecord(3));
+    QVERIFY(model.removeRecord(3));
+    QCOMPARE(model.rowCount(), 3);
 
-void ExtModelTest::removeRecord()
-{
-    ExtModel model("items");
-    model.select();
     const int row = rowOf(model, 2);
     QVERIFY(model.removeRecord(row));
     QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.headerData(row, Qt::Vertical).toString(), QString("!"));
-    QVERIFY(model.records.at(row)->deleted);
     QVERIFY(model.removeRecord(row)); // withdraws the deletion
-    QCOMPARE(model.rowCount(), 2);
     QCOMPARE(rowOf(model, 2), -1);
-
-    QVERIFY(model.insertRecord(-1));
-    QCOMPARE(model.rowCount(), 3);
-    QVERIFY(model.removeRecord(2));
-    QCOMPARE(model.rowCount(), 2);
-
     QVERIFY(model.setData(model.index(0, 3), "edited"));
     QVERIFY(model.removeRecord(0));
     QCOMPARE(model.rowCount(), 1);
@@ -383,7 +283,7 @@ void ExtModelTest::removeRecord()
     QCOMPARE(db.count("items", "name = 'edited'"), 0);
 }
 
-void ExtModelTest::setDataMarksTheRowDirty()
+void ExtModelTest::setDataStatesAndMarks()
 {
     ExtModel model("items");
     model.setRelation(2, QSqlRelation("groups", "id", "name"));
@@ -396,45 +296,23 @@ void ExtModelTest::setDataMarksTheRowDirty()
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).value<QModelIndex>(), model.index(2, 0));
     QCOMPARE(changed.at(0).at(1).value<QModelIndex>(), model.index(2, 4));
-
     // A new key shows its related value at once.
     QVERIFY(model.setData(model.index(1, 4), 8, Qt::DisplayRole));
     QCOMPARE(model.data(model.index(1, 4)).toString(), QString("eight"));
-
-    changed.clear();
+    // Neither the mark nor the progress column takes a value.
     QVERIFY(model.setData(model.index(0, 0), "x"));
     QVERIFY(model.setData(model.index(0, 1), 7));
-    QCOMPARE(model.headerData(0, Qt::Vertical).toInt(), 0);
-    QCOMPARE(changed.count(), 0);
-    QVERIFY(!model.setData(model.index(0, 3), "x", Qt::DecorationRole));
-    QVERIFY(!model.setData(QModelIndex(), "x"));
     QVERIFY(!model.records.at(0)->dirty);
-}
 
-void ExtModelTest::statesAndMarks()
-{
-    ExtModel model("items");
-    model.select();
-    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     model.setState(0, 1, 1);
     QCOMPARE(model.records.at(0)->state(1), 1);
     QCOMPARE(model.data(model.index(0, 1)).toInt(), 100);
     QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QString("*"));
-    QCOMPARE(changed.count(), 1);
-    QCOMPARE(changed.at(0).at(0).value<QModelIndex>(), model.index(0, 1));
-    QCOMPARE(changed.at(0).at(1).value<QModelIndex>(), model.index(0, 1));
-
-    changed.clear();
     model.toggleMark(1);
     QVERIFY(model.isMarked(1));
     QVERIFY(model.records.at(1)->dirty);
     model.toggleMark(1);
     QVERIFY(!model.isMarked(1));
-    model.setMarked(2, true);
-    QVERIFY(model.isMarked(2));
-    QCOMPARE(changed.count(), 3);
-    QCOMPARE(changed.at(2).at(0).value<QModelIndex>(), model.index(2, 0));
-    QCOMPARE(changed.at(2).at(1).value<QModelIndex>(), model.index(2, 4));
 }
 
 void ExtModelTest::saveWithNothingFlagged()
@@ -477,18 +355,22 @@ void ExtModelTest::saveWritesAndReloads()
     QVERIFY(model.save());
     QCOMPARE(model.message, QString("loading finish"));
 
+    const int addedId = db.scalar("SELECT id FROM items WHERE name = 'added'").toInt();
+    QVERIFY(addedId > 4);
     QCOMPARE(db.count("items"), 3);
     QCOMPARE(db.count("items", "id = 1 AND name = 'renamed'"), 1);
     QCOMPARE(db.count("items", "id IN (2, 3)"), 0);
-    QCOMPARE(db.count("items", "id = 5 AND name = 'added' AND group_id IS NULL"), 1);
+    QCOMPARE(db.count("items", "name = 'added' AND group_id IS NULL"), 1);
     QCOMPARE(db.count("ext_records"), 2);
-    QCOMPARE(db.count("ext_records", "table_name = 'items' AND table_id IN (1, 5)"), 2);
+    QCOMPARE(db.count("ext_records",
+                      QString("table_name = 'items' AND table_id IN (1, %1)").arg(addedId)),
+             2);
     QCOMPARE(db.count("ext_records_fields"), 1);
     QCOMPARE(db.count("ext_records_fields", "field_name = 'name' AND state = -1"), 1);
     QCOMPARE(db.count("ext_records_monitorings", QString("user_id = %1").arg(alice)), 1);
 
     QCOMPARE(model.rowCount(), 2); // row 4 is not visible
-    const int reloaded = rowOf(model, 5);
+    const int reloaded = rowOf(model, addedId);
     QVERIFY(reloaded >= 0);
     QVERIFY(model.isMarked(reloaded));
     QCOMPARE(model.records.at(reloaded)->state("name"), -1);
@@ -506,11 +388,11 @@ void ExtModelTest::saveRecordAndDeleteRecordWorkOnACopy()
     QVERIFY(model.saveRecord(*added));
     QVERIFY(added->dirty);
     QVERIFY(added->value("id").isNull());
-    QCOMPARE(db.count("items", "id = 5 AND name = 'single'"), 1);
-    QCOMPARE(db.count("ext_records", "table_name = 'items' AND table_id = 5"), 1);
+    const QString id = db.scalar("SELECT id FROM items WHERE name = 'single'").toString();
+    QVERIFY(!id.isEmpty());
+    QCOMPARE(db.count("ext_records", "table_name = 'items' AND table_id = " + id), 1);
 
-    const int row = rowOf(model, 1);
-    QVERIFY(model.deleteRecord(*model.records.at(row)));
+    QVERIFY(model.deleteRecord(*model.records.at(rowOf(model, 1))));
     QCOMPARE(db.count("items", "id = 1"), 0);
     QCOMPARE(model.rowCount(), 4);
 }
@@ -533,17 +415,15 @@ void ExtModelTest::failedSaveKeepsWrittenRowsWritten()
     QVERIFY(model.removeRecord(removed));
     QVERIFY(model.insertRecord(-1));
     model.setState(model.rowCount() - 1, 1, -1);
-    QSignalSpy messages(&model, &ExtModel::messageChanged);
 
     QVERIFY(!model.save());
     QCOMPARE(model.message, "error, cannot save item " + QString::number(refusedId));
+    const int newId = db.scalar("SELECT id FROM items WHERE name = 'new one'").toInt();
     QCOMPARE(db.count("items"), 5);
-    QCOMPARE(db.count("items", "name = 'new one'"), 1);
     QCOMPARE(db.count("items", "id = " + QString::number(removedId)), 1); // still pending
     QCOMPARE(model.rowCount(), 5);
-    QCOMPARE(model.records.at(0)->value("id").toInt(), 5);
+    QCOMPARE(model.records.at(0)->value("id").toInt(), newId);
     QVERIFY(!model.records.at(0)->dirty);
-    QCOMPARE(model.headerData(0, Qt::Vertical).toInt(), 0);
     QVERIFY(model.records.at(refused)->dirty);
     QVERIFY(model.records.at(removed)->deleted);
 
@@ -557,8 +437,7 @@ void ExtModelTest::failedSaveKeepsWrittenRowsWritten()
     QVERIFY(model.save());
     QCOMPARE(db.count("items", "name = 'new one'"), 1);
     QCOMPARE(db.count("items"), 5); // 1, 3 and 4 of old, the two new rows
-    QCOMPARE(db.count("items", "id = 6"), 1);
-    QCOMPARE(db.count("ext_records", "table_id = 5"), 1);
+    QCOMPARE(db.count("ext_records", "table_id = " + QString::number(newId)), 1);
     QCOMPARE(db.count("ext_records_fields", "state = 1"), 1);
 }
 
@@ -577,196 +456,92 @@ void ExtModelTest::failedDeleteIsReported()
     QCOMPARE(db.count("ext_records_fields", "ext_record_id = 1"), 1);
 }
 
-void ExtModelTest::loadingStatementsPerTable_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("keys");
-    QTest::newRow("3 rows") << 3 << 0;
-    QTest::newRow("60 rows") << 60 << 0;
-    QTest::newRow("60 rows, 1 related key") << 60 << 1;
-    QTest::newRow("60 rows, 3 related keys") << 60 << 3;
-    QTest::newRow("600 rows, 600 related keys") << 600 << 600;
-}
-
+// Loading sends the same few statements whatever the number of rows and related keys.
 void ExtModelTest::loadingStatementsPerTable()
 {
-    QFETCH(int, rows);
-    QFETCH(int, keys);
     exec("DELETE FROM items");
-    QStringList values;
-    QStringList metadata;
-    QStringList states;
-    QStringList marks;
-    for (int id = 1; id <= rows; ++id) {
-        const QString group = keys > 0 ? QString::number(7 + id % keys) : "NULL";
-        values << QString("(%1, 'row %1', %2)").arg(id).arg(group);
-        metadata << QString("(%1, 'items', %1)").arg(id);
-        states << QString("(%1, 'name', 1)").arg(id);
-        marks << QString("(%1, %2)").arg(id).arg(alice);
-    }
-    exec("INSERT INTO items (id, name, group_id) VALUES " + values.join(","));
-    exec("INSERT INTO ext_records (id, table_name, table_id) VALUES " + metadata.join(","));
-    exec("INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES " +
-         states.join(","));
-    exec("INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES " + marks.join(","));
+    exec("INSERT INTO items (id, name, group_id) SELECT seq, CONCAT('row ', seq), 7 + seq % 3 "
+         "FROM seq_1_to_600");
+    exec("INSERT INTO ext_records (id, table_name, table_id) SELECT seq, 'items', seq FROM "
+         "seq_1_to_600");
+    exec("INSERT INTO ext_records_fields (ext_record_id, field_name, state) SELECT seq, 'name', 1 "
+         "FROM seq_1_to_600");
+    exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) SELECT seq, %1 "
+                 "FROM seq_1_to_600")
+             .arg(alice));
     ExtModel model("items");
-    if (keys > 0)
-        model.setRelation(2, QSqlRelation("groups", "id", "name"));
+    model.setRelation(2, QSqlRelation("groups", "id", "name"));
     db.markStatements();
     model.select();
-    QVERIFY(model.rowCount() > 0);
+    QCOMPARE(model.rowCount(), 400);
     for (const ExtRecord *record : model.records) {
         QVERIFY(record->marked);
         QCOMPARE(record->state("name"), 1);
+        QCOMPARE(record->displayValue(2).toString(),
+                 QString(record->value("group_id").toInt() == 7 ? "seven" : "nine"));
     }
     // The visible rows, three metadata reads for the table, and one lookup for all keys of the
     // relation.
     const QStringList received = db.statements();
-    QVERIFY2(received.size() == 4 + (keys > 0 ? 1 : 0), qPrintable(received.join("\n")));
-    if (keys > 0) {
-        for (const ExtRecord *record : model.records)
-            QCOMPARE(record->displayValue(2).toString(),
-                     db.scalar("SELECT name FROM groups WHERE id = " +
-                               record->value("group_id").toString())
-                         .toString());
-    }
+    QVERIFY2(received.size() == 5, qPrintable(received.join("\n")));
 }
 
-void ExtModelTest::batchedLoadingEqualsPerRowReading_data()
-{
-    QTest::addColumn<quint32>("seed");
-    for (quint32 seed : {1u, 2u, 3u, 17u, 4242u, 90210u})
-        QTest::addRow("seed %u", seed) << seed;
-}
-
-// Rows, metadata and related tables drawn at random, with every irregularity the reading must
-// treat alike: several metadata rows for one data row, table names and field names in other
-// letter cases, states naming no column or no metadata row, null states, marks by several
-// users, and relation keys that are null, unknown, or equal to a key only as the server
-// compares text.
+// The irregularities the batched reading must treat as the per-row reading does: two metadata
+// rows for one data row, table and field names in other letter cases, states naming no column
+// or no metadata row, null states, marks by several users, and relation keys that are null,
+// unknown, or equal to a key only as the server compares text.
 void ExtModelTest::batchedLoadingEqualsPerRowReading()
 {
-    QFETCH(quint32, seed);
-    QRandomGenerator random(seed);
-    auto pick = [&random](const QStringList &choices) {
-        return choices.at(random.bounded(choices.size()));
-    };
     exec("DROP TABLE IF EXISTS rnd");
     exec("DROP TABLE IF EXISTS codes");
     exec("CREATE TABLE rnd (id INT NOT NULL PRIMARY KEY, group_id INT NULL, Name VARCHAR(32) "
-         "NULL, code VARCHAR(8) NULL, ref INT NULL, day DATE NULL, ref2 INT NULL)");
-    exec("CREATE TABLE codes (code VARCHAR(8) NULL, title VARCHAR(32) NULL, born DATE NULL)");
-    exec("INSERT INTO codes VALUES ('a', 'Alpha', NULL), ('B', 'Beta', NULL), ('c ', 'Gamma', "
-         "NULL), ('d', 'Delta', NULL), ('d', 'Delta again', NULL), ('n', NULL, NULL), "
-         "('x', 'Ex', '2020-01-01')");
-
-    QStringList rows;
-    QList<int> ids;
-    const int rowCount = 20 + random.bounded(40);
-    for (int i = 0; i < rowCount; ++i) {
-        int id = 1 + random.bounded(300);
-        while (ids.contains(id))
-            id = 1 + random.bounded(300);
-        ids << id;
-        rows << QString("(%1, %2, %3, %4, %5, %6, %7)")
-                    .arg(id)
-                    .arg(pick({"NULL", "0", "7", "8", "9"}))
-                    .arg(pick({"NULL", "'x'", "'y'", "''"}))
-                    .arg(pick({"NULL", "'a'", "'A'", "'a '", "'b'", "'c'", "'d'", "'n'", "'zz'"}))
-                    .arg(pick({"NULL", "7", "8", "99", "0"}))
-                    .arg(pick({"NULL", "'2024-02-29'"}))
-                    .arg(pick({"NULL", "7", "9", "12345"}));
-    }
-    exec("INSERT INTO rnd VALUES " + rows.join(","));
-
-    const QStringList users = {QString::number(alice), QString::number(bob), QString::number(loner),
-                               "999"};
-    QStringList metadata;
-    QStringList states;
-    QStringList marks;
-    int extId = 0;
-    QList<int> tableIds = ids;
-    for (int extra = 0; extra < 10; ++extra)
-        tableIds << 400 + extra; // metadata of rows that do not exist
-    for (const int tableId : tableIds) {
-        const int copies = random.bounded(10) < 3 ? 0 : 1 + random.bounded(2);
-        for (int copy = 0; copy < copies; ++copy) {
-            ++extId;
-            metadata << QString("(%1, %2, %3, %4, %5, %6, %7)")
-                            .arg(extId)
-                            .arg(pick({"'rnd'", "'rnd'", "'RND'", "'Rnd'", "'other'"}))
-                            .arg(tableId)
-                            .arg(pick(users + QStringList{"NULL"}))
-                            .arg(pick({"NULL", "'2021-03-04 05:06:07'", "'2022-12-31 23:59:59'"}))
-                            .arg(pick(users + QStringList{"NULL"}))
-                            .arg(pick({"NULL", "'2023-01-01 00:00:00'"}));
-            const int stateCount = random.bounded(6);
-            for (int s = 0; s < stateCount; ++s)
-                states << QString("(%1, %2, %3)")
-                              .arg(random.bounded(20) == 0 ? extId + 1000 : extId)
-                              .arg(pick({"'Name'", "'name'", "'NAME'", "'code'", "'ref'",
-                                         "'group_id'", "'id'", "'day'", "'nosuch'", "'Nosuch'",
-                                         "NULL"}))
-                              .arg(pick({"-1", "1", "1", "-1", "0", "NULL"}));
-            const int markCount = random.bounded(4);
-            for (int m = 0; m < markCount; ++m)
-                marks << QString("(%1, %2)").arg(extId).arg(pick(users));
-        }
-    }
-    exec("INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, "
-         "modified_user_id, modified) VALUES " +
-         metadata.join(","));
-    if (!states.isEmpty())
-        exec("INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES " +
-             states.join(","));
-    if (!marks.isEmpty())
-        exec("INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES " +
-             marks.join(","));
+         "NULL, code VARCHAR(8) NULL, ref INT NULL)");
+    exec("CREATE TABLE codes (code VARCHAR(8) NULL, title VARCHAR(32) NULL)");
+    exec("INSERT INTO codes VALUES ('a', 'Alpha'), ('c ', 'Gamma'), ('n', NULL)");
+    exec("INSERT INTO rnd VALUES (1, 0, 'x', 'A', 7), (2, NULL, NULL, 'c', 99), "
+         "(3, 7, '', 'n', NULL), (4, 8, 'y', 'a', 8)");
+    exec(QString("INSERT INTO ext_records (id, table_name, table_id, created_user_id, created) "
+                 "VALUES (1, 'rnd', 1, %1, '2021-03-04 05:06:07'), (2, 'RND', 2, NULL, NULL), "
+                 "(3, 'Rnd', 2, %2, '2022-12-31 23:59:59'), (4, 'other', 3, NULL, NULL), "
+                 "(5, 'rnd', 500, NULL, NULL)")
+             .arg(alice)
+             .arg(bob));
+    exec("INSERT INTO ext_records_fields (id, ext_record_id, field_name, state) VALUES "
+         "(1, 1, 'Name', 1), (2, 1, 'name', -1), (3, 1, 'CODE', 1), (4, 1, 'gone', 1), "
+         "(5, 2, 'ref', NULL), (6, 3, 'code', -1), (7, 4, 'Name', 1), (8, 1000, 'Name', 1)");
+    exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (1, %2), "
+                 "(2, %1), (3, %2), (4, %1)")
+             .arg(alice)
+             .arg(bob));
 
     ExtModel model("rnd");
-    model.setLabel(2, "Name label");
     model.setRelation(3, QSqlRelation("codes", "code", "title"));
     model.setRelation(4, QSqlRelation("groups", "id", "name"));
-    model.setRelation(5, QSqlRelation("groups", "id", "")); // incomplete: ignored
-    model.setRelation(2, QSqlRelation("codes", "code", "born"));
-    model.setRelation(6, QSqlRelation("groups", "id", "id"));
+    model.setRelation(1, QSqlRelation("groups", "id", "")); // incomplete: ignored
     QVERIFY(model.select());
-    QVERIFY(model.rowCount() > 0);
-
-    QSqlQuery visible;
-    QVERIFY(visible.exec(model.query));
-    int compared = 0;
-    int markedRows = 0;
-    int orphanStates = 0;
-    int nullDisplays = 0;
-    int withStamps = 0;
-    while (visible.next()) {
-        const int id = visible.value("id").toInt();
+    QCOMPARE(model.rowCount(), 3);
+    for (const int id : {1, 2, 3}) {
         const int row = rowOf(model, id);
         QVERIFY2(row >= 0, qPrintable(QString("row %1 not loaded").arg(id)));
         ExtRecord expected(model.columnRecord);
-        expected.setValues(visible.record());
+        expected.setValues(SqlHelper::record("rnd", id));
         ExtMetadata::readRecord(expected, "rnd", QString::number(alice), model.columnRecord);
         expected.resolveRelations();
-        const ExtRecord &actual = *model.records.at(row);
-        QCOMPARE(describe(actual), describe(expected));
-        QVERIFY(!actual.dirty && !actual.deleted);
-        ++compared;
-        markedRows += actual.marked;
-        orphanStates += actual.states.contains(-1);
-        nullDisplays += actual.displayValue(3).isNull() || actual.displayValue(4).isNull();
-        withStamps += actual.created.isValid();
+        QCOMPARE(describe(*model.records.at(row)), describe(expected));
     }
-    QCOMPARE(compared, model.rowCount());
-    // The draw must have produced the cases the comparison is about.
-    QVERIFY(markedRows > 0);
-    QVERIFY(orphanStates > 0);
-    QVERIFY(nullDisplays > 0);
-    QVERIFY(withStamps > 0);
-    QVERIFY(withStamps < compared);
+    // The later of two states of one field wins whatever its case; a state naming no column
+    // counts in the progress.
+    const ExtRecord *first = model.records.at(rowOf(model, 1));
+    QCOMPARE(first->state(2), -1);
+    QCOMPARE(first->state(3), 1);
+    QCOMPARE(first->state(-1), 1);
+    QCOMPARE(first->displayValue(3).toString(), QString("Alpha"));
+    QCOMPARE(model.records.at(rowOf(model, 2))->displayValue(3).toString(), QString("Gamma"));
+    QVERIFY(model.records.at(rowOf(model, 2))->displayValue(4).isNull());
+    QVERIFY(model.records.at(rowOf(model, 3))->displayValue(3).isNull());
 }
 
-// Everything a loaded record carries, values with their types and nullness.
+// What a loaded record reads from the server, values with their types and nullness.
 QString ExtModelTest::describe(const ExtRecord &record)
 {
     auto show = [](const QVariant &v) {
@@ -782,14 +557,6 @@ QString ExtModelTest::describe(const ExtRecord &record)
         parts << QString("state %1=%2").arg(it.key()).arg(it.value());
     for (auto it = record.displayValues.cbegin(); it != record.displayValues.cend(); ++it)
         parts << QString("display %1=%2").arg(it.key()).arg(show(it.value()));
-    for (auto it = record.labels.cbegin(); it != record.labels.cend(); ++it)
-        parts << QString("label %1=%2").arg(it.key()).arg(it.value());
-    for (int i = -1; i <= record.count(); ++i) {
-        const QSqlRelation r = record.relation(i);
-        parts << QString("relation %1=%2.%3.%4")
-                     .arg(i)
-                     .arg(r.tableName(), r.indexColumn(), r.displayColumn());
-    }
     parts << QString("marked=%1 dirty=%2 deleted=%3")
                  .arg(record.marked)
                  .arg(record.dirty)

@@ -12,17 +12,11 @@ class ExtRecordTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { db.drop(); }
 
-    void copyStartsCleanAndFillsEveryField();
-    void assignmentKeepsFlags();
-    void copiesOfACopyChangeAlone_data();
-    void copiesOfACopyChangeAlone();
+    void copyAndAssignment();
     void progress_data();
     void progress();
-    void label_data();
-    void label();
-    void stateByNameIgnoresCase();
     void setValuesKeepsMetadata();
     void resolveRelations_data();
     void resolveRelations();
@@ -44,11 +38,6 @@ void ExtRecordTest::initTestCase()
                     "('nul', NULL)");
 }
 
-void ExtRecordTest::cleanupTestCase()
-{
-    db.drop();
-}
-
 ExtRecord ExtRecordTest::withFields(const QStringList &names)
 {
     ExtRecord record;
@@ -57,96 +46,57 @@ ExtRecord ExtRecordTest::withFields(const QStringList &names)
     return record;
 }
 
-void ExtRecordTest::copyStartsCleanAndFillsEveryField()
+// A copy starts clean but keeps the mark and metadata, with an entry for every field; an
+// assignment keeps the flags too.
+void ExtRecordTest::copyAndAssignment()
 {
-    ExtRecord original = withFields({"id", "group_id", "name"});
-    original.setValue("name", "x");
+    ExtRecord original = withFields({"id", "group_id", "Name"});
+    original.setValue("Name", "x");
     original.dirty = true;
     original.deleted = true;
     original.marked = true;
     const QDateTime created(QDate(2020, 1, 2), QTime(3, 4, 5));
-    const QDateTime modified(QDate(2021, 6, 7), QTime(8, 9, 10));
     original.setCreated(created, 11);
-    original.setModified(modified, 12);
     original.setState(2, 1);
     original.setState(-1, -1);
     original.setRelation(1, QSqlRelation("groups", "id", "name"));
     original.displayValues.insert(1, "third");
-    original.labels.insert(2, "Name");
+    original.labels.insert(2, "Full name");
+    original.labels.insert(1, "");
 
     const ExtRecord copy(original);
     QVERIFY(!copy.dirty);
     QVERIFY(!copy.deleted);
     QVERIFY(copy.marked);
     QCOMPARE(copy.created, created);
-    QCOMPARE(copy.modified, modified);
     QCOMPARE(copy.createdUserId, QVariant(11));
-    QCOMPARE(copy.modifiedUserId, QVariant(12));
-    QCOMPARE(copy.value("name").toString(), QString("x"));
+    QCOMPARE(copy.value("Name").toString(), QString("x"));
     QCOMPARE(copy.states, (QMap<int, int>{{0, 0}, {1, 0}, {2, 1}}));
-    QCOMPARE(copy.labels, (QMap<int, QString>{{0, "id"}, {1, "group_id"}, {2, "Name"}}));
+    QCOMPARE(copy.state("NAME"), 1);
+    QCOMPARE(copy.state("nosuch"), 0);
+    // An empty label shows the field's name.
+    QCOMPARE(copy.label(1), QString("group_id"));
+    QCOMPARE(copy.label(2), QString("Full name"));
     QCOMPARE(copy.relations.keys(), (QList<int>{0, 1, 2}));
     QCOMPARE(copy.relation(1).tableName(), QString("groups"));
-    QVERIFY(copy.relation(0).tableName().isEmpty());
     QCOMPARE(copy.displayValue(1).toString(), QString("third"));
     QVERIFY(!copy.displayValue(0).isValid());
-}
 
-void ExtRecordTest::copiesOfACopyChangeAlone_data()
-{
-    QTest::addColumn<QString>("change");
-    QTest::newRow("state") << "state";
-    QTest::newRow("relation") << "relation";
-    QTest::newRow("display value") << "display value";
-    QTest::newRow("label") << "label";
-}
+    // A copy of a copy holds every entry already and shares the maps; a change stays its own.
+    ExtRecord second(copy);
+    QCOMPARE(second.states, copy.states);
+    QCOMPARE(second.labels, (QMap<int, QString>{{0, "id"}, {1, "group_id"}, {2, "Full name"}}));
+    QCOMPARE(second.displayValue(1).toString(), QString("third"));
+    second.setState(0, -1);
+    second.labels.insert(1, "Group");
+    QCOMPARE(copy.state(0), 0);
+    QCOMPARE(copy.label(1), QString("group_id"));
 
-// A copy of a copy holds every map entry already; changing one row must leave its siblings
-// and their pattern as they were.
-void ExtRecordTest::copiesOfACopyChangeAlone()
-{
-    QFETCH(QString, change);
-    ExtRecord original = withFields({"id", "group_id", "name"});
-    original.setState(2, 1);
-    original.setRelation(1, QSqlRelation("groups", "id", "name"));
-    original.displayValues.insert(1, "third");
-    original.labels.insert(2, "Name");
-    const ExtRecord pattern(original);
-    ExtRecord changed(pattern);
-    const ExtRecord sibling(pattern);
-    if (change == "state") {
-        changed.setState(0, -1);
-        QCOMPARE(changed.state(0), -1);
-    } else if (change == "relation") {
-        changed.setRelation(2, QSqlRelation("users", "id", "username"));
-        QCOMPARE(changed.relation(2).tableName(), QString("users"));
-    } else if (change == "display value") {
-        changed.displayValues.insert(1, "other");
-        QCOMPARE(changed.displayValue(1).toString(), QString("other"));
-    } else {
-        changed.labels.insert(1, "Group");
-        QCOMPARE(changed.label(1), QString("Group"));
-    }
-    for (const ExtRecord *record : {&pattern, &sibling}) {
-        QCOMPARE(record->states, (QMap<int, int>{{0, 0}, {1, 0}, {2, 1}}));
-        QCOMPARE(record->labels, (QMap<int, QString>{{0, "id"}, {1, "group_id"}, {2, "Name"}}));
-        QVERIFY(record->relation(2).tableName().isEmpty());
-        QCOMPARE(record->relation(1).tableName(), QString("groups"));
-        QCOMPARE(record->displayValue(1).toString(), QString("third"));
-    }
-}
-
-void ExtRecordTest::assignmentKeepsFlags()
-{
-    ExtRecord original = withFields({"id"});
-    original.dirty = true;
-    original.deleted = true;
-    original.setState(-1, 1);
     ExtRecord assigned;
     assigned = original;
     QVERIFY(assigned.dirty);
     QVERIFY(assigned.deleted);
-    QCOMPARE(assigned.state(-1), 1);
+    QCOMPARE(assigned.state(-1), -1);
 }
 
 void ExtRecordTest::progress_data()
@@ -156,18 +106,12 @@ void ExtRecordTest::progress_data()
     QTest::addColumn<int>("expected");
     // clang-format off
     QTest::newRow("5 columns, one valid") << 5 << QList<int>{2, 1} << 66;
-    QTest::newRow("5 columns, one error") << 5 << QList<int>{2, -1} << 33;
     QTest::newRow("4 columns, error and valid") << 4 << QList<int>{2, -1, 3, 1} << 50;
-    QTest::newRow("no states") << 6 << QList<int>{} << 50;
-    QTest::newRow("all valid") << 4 << QList<int>{2, 1, 3, 1} << 100;
     QTest::newRow("all error") << 4 << QList<int>{2, -1, 3, -1} << 0;
     QTest::newRow("orphan state counts") << 4 << QList<int>{-1, 1, 2, 1} << 100;
     QTest::newRow("replaced state counts once") << 5 << QList<int>{2, 1, 2, -1} << 33;
     QTest::newRow("states beyond the scale") << 3 << QList<int>{0, 1, 1, 1, 2, 1} << 200;
-    QTest::newRow("two fields, no states") << 2 << QList<int>{} << 50;
     QTest::newRow("two fields, valid") << 2 << QList<int>{0, 1} << 100;
-    QTest::newRow("two fields, error") << 2 << QList<int>{1, -1} << 0;
-    QTest::newRow("one field, valid") << 1 << QList<int>{0, 1} << 100;
     QTest::newRow("no fields") << 0 << QList<int>{} << 50;
     // clang-format on
 }
@@ -186,37 +130,6 @@ void ExtRecordTest::progress()
     QCOMPARE(record.progress(), expected);
 }
 
-void ExtRecordTest::label_data()
-{
-    QTest::addColumn<bool>("stored");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("no label") << false << QString() << "name";
-    QTest::newRow("empty label") << true << QString("") << "name";
-    QTest::newRow("label") << true << QString("Full name") << "Full name";
-}
-
-void ExtRecordTest::label()
-{
-    QFETCH(bool, stored);
-    QFETCH(QString, label);
-    QFETCH(QString, expected);
-    ExtRecord record = withFields({"id", "name"});
-    if (stored)
-        record.labels.insert(1, label);
-    QCOMPARE(record.label(1), expected);
-    QCOMPARE(ExtRecord(record).label(1), expected);
-}
-
-void ExtRecordTest::stateByNameIgnoresCase()
-{
-    ExtRecord record = withFields({"id", "Name"});
-    record.setState(1, -1);
-    QCOMPARE(record.state("name"), -1);
-    QCOMPARE(record.state("NAME"), -1);
-    QCOMPARE(record.state("nosuch"), 0);
-}
-
 void ExtRecordTest::setValuesKeepsMetadata()
 {
     ExtRecord record = withFields({"a", "b", "c"});
@@ -228,7 +141,6 @@ void ExtRecordTest::setValuesKeepsMetadata()
     row.setValue(0, 7);
     record.setValues(row);
     QCOMPARE(record.count(), 1);
-    QCOMPARE(record.fieldName(0), QString("id"));
     QCOMPARE(record.value(0).toInt(), 7);
     QCOMPARE(record.state(1), 1);
     QCOMPARE(record.labels.value(0), QString("A"));
@@ -244,7 +156,6 @@ void ExtRecordTest::resolveRelations_data()
     const QStringList groups{"groups", "id", "name"};
     const QStringList codes{"codes", "code", "title"};
     // clang-format off
-    QTest::newRow("number key") << groups << QVariant(3) << QVariant("third") << true;
     QTest::newRow("number as quoted text") << groups << QVariant("03") << QVariant("third") << true;
     QTest::newRow("case of a text key") << codes << QVariant("ABC") << QVariant("Alpha") << true;
     QTest::newRow("trailing blank") << codes << QVariant("abc ") << QVariant("Alpha") << true;
@@ -269,6 +180,10 @@ void ExtRecordTest::resolveRelations()
     record.resolveRelations();
     const QVariant value = record.displayValue(1);
     QCOMPARE(value.isValid(), valid);
+    if (expected.isValid())
+        QCOMPARE(value.toString(), expected.toString());
+    else
+        QVERIFY(value.isNull());
     // The same answer, of the same type, when fetched for many records at once.
     ExtRecord other(record);
     other.displayValues.clear();
@@ -279,10 +194,6 @@ void ExtRecordTest::resolveRelations()
     QCOMPARE(other.displayValue(1).metaType(), value.metaType());
     QCOMPARE(other.displayValue(1).isNull(), value.isNull());
     QCOMPARE(other.displayValue(1), value);
-    if (expected.isValid())
-        QCOMPARE(value.toString(), expected.toString());
-    else
-        QVERIFY(value.isNull());
     QCOMPARE(db.count("codes"), 3);
 }
 

@@ -25,8 +25,6 @@ private slots:
     void reloadRereadsSchema();
     void unreadableSchema_data();
     void unreadableSchema();
-    void hostileFileName_data();
-    void hostileFileName();
 
 private:
     QString writeSchema(const QString &name, const QString &xml);
@@ -59,11 +57,7 @@ void ExtXmlModelTest::initTestCase()
                     "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
                     "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt');"
                     "CREATE TABLE victims (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
-                    "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);"
-                    "CREATE TABLE `it's` (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
-                    "INSERT INTO `it's` VALUES (1, 'a', 0);"
-                    "CREATE TABLE `we``ird` LIKE `it's`;"
-                    "INSERT INTO `we``ird` VALUES (1, 'a', NULL), (2, 'b', 0);")
+                    "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);")
                 .arg(nord)
                 .arg(sud),
             &error),
@@ -111,10 +105,6 @@ void ExtXmlModelTest::labels_data()
         << "<?xml version=\"1.0\"?><s><fields><!-- note --><f name=\"name\">"
            "<label>Order <b>name</b></label></f><f name=\"id\"><label>Key</label></f></fields></s>"
         << QStringList{"Key", "customer_id", "Order name", "group_id"};
-    QTest::newRow("empty label") << "<s><fields><f name=\"name\"><label/></f></fields></s>"
-                                 << plain;
-    QTest::newRow("entry without name")
-        << "<s><fields><f><label>X</label></f></fields></s>" << plain;
     QTest::newRow("unknown column")
         << "<s><fields><f name=\"nosuch\"><label>X</label></f></fields></s>" << plain;
     QTest::newRow("only the first fields element")
@@ -150,7 +140,6 @@ void ExtXmlModelTest::relations_data()
     QTest::newRow("no display column")
         << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
         << QStringList{"customers", "id", ""} << QStringList{"1", "1", "2"};
-    QTest::newRow("empty") << "" << QStringList{"", "", ""} << QStringList{"1", "1", "2"};
     QTest::newRow("hostile display column")
         << "<tablename>customers</tablename><indexColumn>id</indexColumn>"
            "<displayColumn>name FROM customers; DROP TABLE customers; --</displayColumn>"
@@ -184,8 +173,10 @@ void ExtXmlModelTest::tableFromFileName_data()
     QTest::newRow("everything from the first dot on dropped") << "Orders.old.v2.xml" << "Orders"
             << 6 << 3;
     QTest::newRow("no such table") << "nosuch.xml" << "nosuch" << 2 << 0;
-    QTest::newRow("quote in the name") << "it's.xml" << "it's" << 5 << 1;
-    QTest::newRow("backtick in the name") << "we`ird.xml" << "we`ird" << 5 << 2;
+    for (const QString quote : {"`", "'", "\""}) {
+        const QString table = "victims" + quote + "; DROP TABLE victims; --";
+        QTest::addRow("%s in the name", qPrintable(quote)) << table + ".xml" << table << 2 << 0;
+    }
     // clang-format on
 }
 
@@ -200,6 +191,7 @@ void ExtXmlModelTest::tableFromFileName()
     QCOMPARE(model.tableName, table);
     QCOMPARE(model.columnCount(), columns);
     QCOMPARE(model.rowCount(), rows);
+    QCOMPARE(db.count("victims"), 2);
 }
 
 // One visibility statement per load, for the user logged in by then; a select of its own
@@ -257,8 +249,6 @@ void ExtXmlModelTest::unreadableSchema_data()
     QTest::newRow("missing") << data + "Orders.missing.xml" << false;
     QTest::newRow("unclosed element") << data + "Orders.unclosed.xml" << true;
     QTest::newRow("empty file") << data + "Orders.empty.xml" << true;
-    QTest::newRow("two root elements") << data + "Orders.tworoots.xml" << true;
-    QTest::newRow("bare ampersand") << data + "Orders.ampersand.xml" << true;
 }
 
 void ExtXmlModelTest::unreadableSchema()
@@ -278,25 +268,6 @@ void ExtXmlModelTest::unreadableSchema()
         capture.lines().filter(QRegularExpression("^cannot parse xml \".+\"$"));
     QCOMPARE(parse.size(), 1);
     QVERIFY(!capture.contains("cannot open file"));
-}
-
-void ExtXmlModelTest::hostileFileName_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::newRow("backtick") << "victims`; DROP TABLE victims; --.xml";
-    QTest::newRow("quote") << "victims'; DROP TABLE victims; --.xml";
-    QTest::newRow("double quote") << "victims\"; DROP TABLE victims; --.xml";
-}
-
-void ExtXmlModelTest::hostileFileName()
-{
-    QFETCH(QString, fileName);
-    ExtXmlModel model(writeSchema(fileName, "<s><fields><f name=\"name\"><label>N</label></f>"
-                                            "</fields></s>"));
-    model.load();
-    QCOMPARE(model.columnCount(), 2);
-    QCOMPARE(model.rowCount(), 0);
-    QCOMPARE(db.count("victims"), 2);
 }
 
 QTEST_MAIN(ExtXmlModelTest)

@@ -1,10 +1,7 @@
-#include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
-#include <QLayout>
 #include <QLineEdit>
 #include <QSignalSpy>
-#include <QTextEdit>
 #include <QToolButton>
 #include <QtTest>
 
@@ -77,7 +74,6 @@ void FieldWidgetsTest::factoryTypes_data()
     QTest::newRow("textedit") << "textedit" << QString("TextEditFieldWidget") << "QTextEdit";
     QTest::newRow("address") << "address" << QString("GoogleAddressFieldWidget") << "QLineEdit";
     QTest::newRow("capital D") << "Date" << QString("StringFieldWidget") << "QLineEdit";
-    QTest::newRow("empty") << "" << QString("StringFieldWidget") << "QLineEdit";
     QTest::newRow("unknown") << "int" << QString("StringFieldWidget") << "QLineEdit";
     // clang-format on
 }
@@ -88,14 +84,9 @@ void FieldWidgetsTest::factoryTypes()
     QFETCH(QString, widgetClass);
     QFETCH(QString, editorClass);
     std::unique_ptr<AbstractFieldWidget> widget(FieldsFactory::create(type));
-    QVERIFY(widget);
     QCOMPARE(widget->metaObject()->className(), widgetClass);
-    QVERIFY(!widget->parent());
     QCOMPARE(widget->editor->metaObject()->className(), editorClass);
     QCOMPARE(widget->editor->parentWidget(), widget.get());
-    QCOMPARE(widget->layout()->count(), 1);
-    QCOMPARE(widget->layout()->contentsMargins(), QMargins());
-    QVERIFY(!widget->isChanged);
     if (editorClass == "QDateEdit")
         QVERIFY(static_cast<QDateEdit *>(widget->editor)->calendarPopup());
 }
@@ -107,15 +98,11 @@ void FieldWidgetsTest::values_data()
     QTest::addColumn<QVariant>("expected");
     QTest::addColumn<bool>("recorded");
     // clang-format off
-    QTest::newRow("string") << "string" << QVariant("abc") << QVariant("abc") << true;
     QTest::newRow("string from a number") << "string" << QVariant(42) << QVariant("42") << true;
     QTest::newRow("bool") << "bool" << QVariant(true) << QVariant(true) << true;
     QTest::newRow("bool unchanged") << "bool" << QVariant(false) << QVariant(false) << false;
-    QTest::newRow("date") << "date" << QVariant(QDate(2024, 2, 29))
-            << QVariant(QDate(2024, 2, 29)) << true;
     QTest::newRow("date from text") << "date" << QVariant("2023-11-05")
             << QVariant(QDate(2023, 11, 5)) << true;
-    QTest::newRow("textedit") << "textedit" << QVariant("abc") << QVariant("abc") << false;
     QTest::newRow("textedit lines") << "textedit" << QVariant("one\ntwo")
             << QVariant("one\ntwo") << false;
     QTest::newRow("address") << "address" << QVariant("1 Main Street")
@@ -162,12 +149,10 @@ void FieldWidgetsTest::stateValues_data()
     QTest::newRow("error") << QVariant(-1) << -1 << "error" << ":16x16/flag_red.png";
     QTest::newRow("todo") << QVariant(0) << 0 << "todo" << ":16x16/flag_yellow.png";
     QTest::newRow("valid") << QVariant(1) << 1 << "valid" << ":16x16/flag_green.png";
-    QTest::newRow("five") << QVariant(5) << 0 << "todo" << ":16x16/flag_yellow.png";
     QTest::newRow("two") << QVariant(2) << 0 << "todo" << ":16x16/flag_yellow.png";
     QTest::newRow("below error") << QVariant(-2) << 0 << "todo" << ":16x16/flag_yellow.png";
     QTest::newRow("text of a number") << QVariant("1") << 1 << "valid" << ":16x16/flag_green.png";
     QTest::newRow("not a number") << QVariant("x") << 0 << "todo" << ":16x16/flag_yellow.png";
-    QTest::newRow("invalid") << QVariant() << 0 << "todo" << ":16x16/flag_yellow.png";
     // clang-format on
 }
 
@@ -179,10 +164,6 @@ void FieldWidgetsTest::stateValues()
     QFETCH(QString, icon);
     StateFieldWidget widget;
     auto *button = qobject_cast<QToolButton *>(widget.editor);
-    QVERIFY(button);
-    QCOMPARE(widget.value(), QVariant(0));
-    QVERIFY(button->text().isEmpty());
-    QVERIFY(button->icon().isNull());
     widget.setValue(value);
     QCOMPARE(widget.value(), QVariant(state));
     QCOMPARE(button->text(), text);
@@ -237,13 +218,9 @@ void FieldWidgetsTest::comboSetValue_data()
     // clang-format off
     QTest::newRow("id") << "colours" << "name" << QVariant(2) << "blue";
     QTest::newRow("id as text") << "colours" << "name" << QVariant("3") << "red";
-    QTest::newRow("id as a big integer") << "colours" << "name" << QVariant(qlonglong(1))
-            << "green";
     QTest::newRow("unknown id") << "colours" << "name" << QVariant(99) << "";
     QTest::newRow("text that is no id") << "colours" << "name" << QVariant("two") << "";
-    QTest::newRow("invalid") << "colours" << "name" << QVariant() << "";
     QTest::newRow("upper case id") << "codes" << "label" << QVariant("AB") << "upper";
-    QTest::newRow("lower case id") << "codes" << "label" << QVariant("ab") << "lower";
     QTest::newRow("mixed case matches nothing") << "codes" << "label" << QVariant("Ab") << "";
     // the names go into the statement as given: a second statement finds nothing
     QTest::newRow("hostile column") << "colours" << "name FROM colours; DROP TABLE colours; --"

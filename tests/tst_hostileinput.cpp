@@ -1,12 +1,9 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QSqlRecord>
 #include <QStatusBar>
-#include <QTableView>
-#include <QTextEdit>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -15,13 +12,10 @@
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
 #include "editor/googlemapmodel.h"
-#include "editor/modelexporter.h"
 #include "loopbackhttpserver.h"
 #include "modalanswer.h"
 #include "modules/getmoduledialog.h"
-#include "query/queryeditor.h"
 #include "query/savedqueries.h"
-#include "query/sqlquerydialog.h"
 #include "testdatabase.h"
 #include "testsettings.h"
 #include "update/downloaderdialog.h"
@@ -38,11 +32,7 @@ private slots:
 
     void loginNames_data();
     void loginNames();
-    void queryTexts_data();
-    void queryTexts();
     void refusedQueryKeepsTheSavedOne();
-    void pickerPatterns_data();
-    void pickerPatterns();
     void schemas_data();
     void schemas();
     void networkAnswers_data();
@@ -50,7 +40,6 @@ private slots:
     void stalledDownload();
     void cellLimits_data();
     void cellLimits();
-    void csvRoundTrip();
     void quotedNamesThroughSaveAndHistory();
 
 private:
@@ -66,38 +55,6 @@ namespace {
 QString md5(const QString &text)
 {
     return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
-}
-
-// RFC 4180 fields of a CSV text.
-QList<QStringList> parseCsv(const QString &text)
-{
-    QList<QStringList> rows;
-    QStringList row;
-    QString field;
-    bool quoted = false;
-    for (int i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text.at(i + 1) == '"')
-                field += text.at(++i);
-            else if (c == '"')
-                quoted = false;
-            else
-                field += c;
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row << field;
-            field.clear();
-        } else if (c == '\n') {
-            rows << (row << field);
-            row.clear();
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    return rows;
 }
 } // namespace
 
@@ -144,21 +101,10 @@ void HostileInputTest::loginNames_data()
     QTest::newRow("name cut at the NUL") << nul << "secret"
                                          << "ali"
                                          << "secret" << false;
-    QTest::newRow("NUL in the password") << "nulpass" << QString("se") + QChar(0) + "cret"
-                                         << "nulpass"
-                                         << "se" << false;
     QTest::newRow("outside the BMP")
         << emoji << "\xF0\x9F\x94\x91" << emoji << "\xF0\x9F\x94\x91" << true;
     QTest::newRow("outside the BMP, one character short")
         << emoji << "k" << emoji.chopped(2) << "k" << false;
-    QTest::newRow("10,000 characters") << "long"
-                                       << "secret" << QString(10000, 'x') << "secret" << false;
-    QTest::newRow("10,000 character password")
-        << "longpass" << QString(10000, '\'') << "longpass" << QString(10000, '\'') << true;
-    QTest::newRow("backslash at the end") << "slash\\"
-                                          << "a\\"
-                                          << "slash\\"
-                                          << "a\\" << true;
     QTest::newRow("quote escaped by a backslash") << "q"
                                                   << "p"
                                                   << "q\\' OR 1=1 -- "
@@ -181,37 +127,6 @@ void HostileInputTest::loginNames()
     QCOMPARE(db.count("users"), 2);
 }
 
-void HostileInputTest::queryTexts_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<bool>("runs");
-    QTest::addColumn<QString>("firstCell");
-    const QString big(1024 * 1024, 'q');
-    QTest::newRow("quotes of both kinds")
-        << "SELECT 'O''Brien', \"say \\\"hi\\\"\"" << true << "O'Brien";
-    QTest::newRow("1 MB literal") << "SELECT '" + big + "'" << true << big;
-    QTest::newRow("1 MB of garbage") << big << false << "";
-}
-
-// The editor runs what the user typed, as typed; a refused text is an error, not a crash.
-void HostileInputTest::queryTexts()
-{
-    QFETCH(QString, text);
-    QFETCH(bool, runs);
-    QFETCH(QString, firstCell);
-    QueryEditor editor{QString()};
-    editor.edit(text);
-    editor.findChild<QAction *>("actionRun")->trigger();
-    auto *tabs = editor.findChild<QTabWidget *>("tabWidget");
-    QCOMPARE(tabs->currentIndex(), runs ? 0 : 1);
-    if (runs)
-        QCOMPARE(
-            editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toString(),
-            firstCell);
-    else
-        QVERIFY(!editor.findChild<QTextEdit *>("messageTextEdit")->toPlainText().isEmpty());
-}
-
 void HostileInputTest::refusedQueryKeepsTheSavedOne()
 {
     QVERIFY(SavedQueries::save("report's \"best\"", "SELECT 1", 1));
@@ -222,54 +137,30 @@ void HostileInputTest::refusedQueryKeepsTheSavedOne()
     QCOMPARE(db.count("querys"), 1);
 }
 
-void HostileInputTest::pickerPatterns_data()
-{
-    QTest::addColumn<QString>("pattern");
-    QTest::newRow("open bracket") << "[a-";
-    QTest::newRow("quantifier first") << "*a";
-    QTest::newRow("reversed range") << "a{3,1}";
-    QTest::newRow("lone backslash") << "\\";
-    QTest::newRow("unknown group") << "(?<";
-}
-
-void HostileInputTest::pickerPatterns()
-{
-    QFETCH(QString, pattern);
-    SqlQueryDialog dialog;
-    dialog.setQuery("SELECT id, label FROM limits");
-    dialog.show();
-    QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), pattern);
-    QVERIFY(dialog.findChild<QLabel *>("messageLabel")->isVisible());
-    QVERIFY(dialog.findChild<QLabel *>("messageLabel")->text().startsWith("invalid pattern: "));
-    QCOMPARE(dialog.findChild<QTableView *>("tableView")->model()->rowCount(), 0);
-}
-
 void HostileInputTest::schemas_data()
 {
     QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("loads");
-    QTest::addColumn<QString>("said"); // the label of the column when loaded, else the reason
+    QTest::addColumn<QString>("said"); // part of the reason
 
     QFile secret(dir.filePath("secret.txt"));
     QVERIFY(secret.open(QIODevice::WriteOnly));
     secret.write("TOPSECRET");
     secret.close();
     const QByteArray entry = "<f name=\"label\"><label>Label</label></f>";
-    QTest::newRow("plain") << "<s><fields>" + entry + "</fields></s>" << true << "Label";
     QTest::newRow("nested 10,000 deep") << "<s><fields>" + QByteArray("<a>").repeated(10000) +
                                                QByteArray("</a>").repeated(10000) + "</fields></s>"
-                                        << false << "nested deeper";
+                                        << "nested deeper";
     QTest::newRow("50 MB") << "<s><fields>" + entry + QByteArray("<f/>").repeated(13107200) +
                                   "</fields></s>"
-                           << false << "larger than";
+                           << "larger than";
     QTest::newRow("external entity")
         << "<!DOCTYPE s [<!ENTITY x SYSTEM \"file://" + secret.fileName().toUtf8() +
                "\">]><s><fields><f name=\"label\"><label>&x;</label></f></fields></s>"
-        << false << "document type";
+        << "document type";
     QTest::newRow("external DTD on the network")
         << "<!DOCTYPE s SYSTEM \"" + server.url("/evil.dtd").toEncoded() + "\"><s><fields>" +
                entry + "</fields></s>"
-        << false << "document type";
+        << "document type";
     QByteArray laughs = "<!DOCTYPE s [<!ENTITY l0 \"ha\">";
     for (int i = 1; i < 10; ++i)
         laughs += QString("<!ENTITY l%1 \"%2\">")
@@ -277,19 +168,13 @@ void HostileInputTest::schemas_data()
                       .arg(QString("&l%1;").arg(i - 1).repeated(10))
                       .toUtf8();
     QTest::newRow("billion laughs")
-        << laughs + "]><s><fields><f name=\"label\"><label>&l9;</label></f></fields></s>" << false
-        << "document type";
-    QTest::newRow("not XML") << QByteArray("label=Label") << false << "";
-    QTest::newRow("empty") << QByteArray() << false << "";
-    QTest::newRow("internal entity")
-        << "<!DOCTYPE s [<!ENTITY n \"Name\">]><s><fields>" + entry + "</fields></s>" << false
+        << laughs + "]><s><fields><f name=\"label\"><label>&l9;</label></f></fields></s>"
         << "document type";
 }
 
 void HostileInputTest::schemas()
 {
     QFETCH(QByteArray, content);
-    QFETCH(bool, loads);
     QFETCH(QString, said);
     server.clearRequests();
     ExtTableEditor editor(writeSchema(content));
@@ -299,32 +184,29 @@ void HostileInputTest::schemas()
     QVERIFY(clock.elapsed() < 20000);
     QVERIFY(server.requests().isEmpty());
     const QString shown = editor.statusBar()->currentMessage();
-    if (loads) {
-        QCOMPARE(shown, QString("loading finish"));
-        QCOMPARE(editor.model->headerData(3, Qt::Horizontal).toString(), said);
-    } else {
-        QVERIFY2(shown.startsWith("cannot read the table schema "), qPrintable(shown));
-        QVERIFY2(shown.contains(said), qPrintable(shown));
-        QVERIFY(!shown.contains("TOPSECRET"));
-    }
+    QVERIFY2(shown.startsWith("cannot read the table schema "), qPrintable(shown));
+    QVERIFY2(shown.contains(said), qPrintable(shown));
+    QVERIFY(!shown.contains("TOPSECRET"));
 }
 
 void HostileInputTest::networkAnswers_data()
 {
     QTest::addColumn<QString>("reader");
-    QTest::addColumn<int>("kind"); // 0 truncated, 1 slow, 2 far too large
+    QTest::addColumn<bool>("slow"); // else far too large
     QTest::addColumn<QString>("said");
-    for (const char *reader : {"update", "catalogue", "geocoding"}) {
-        QTest::addRow("%s truncated", reader) << reader << 0 << "";
-        QTest::addRow("%s slow", reader) << reader << 1 << "no complete answer within 1 seconds";
-        QTest::addRow("%s 3 MB", reader) << reader << 2 << "larger than 2097152 bytes";
-    }
+    // The readers share one limit: each kind once, and each reader once.
+    const QString slow = "no complete answer within 1 seconds";
+    const QString large = "larger than 2097152 bytes";
+    QTest::newRow("update slow") << "update" << true << slow;
+    QTest::newRow("update 3 MB") << "update" << false << large;
+    QTest::newRow("catalogue 3 MB") << "catalogue" << false << large;
+    QTest::newRow("geocoding slow") << "geocoding" << true << slow;
 }
 
 void HostileInputTest::networkAnswers()
 {
     QFETCH(QString, reader);
-    QFETCH(int, kind);
+    QFETCH(bool, slow);
     QFETCH(QString, said);
     QByteArray body;
     if (reader == "update")
@@ -334,10 +216,10 @@ void HostileInputTest::networkAnswers()
     else
         body = "<GeocodeResponse><result><formatted_address>Road</formatted_address></result>";
     LoopbackHttpServer::Response response;
-    if (kind == 2)
+    if (!slow)
         body += QByteArray("<!-- padding -->").repeated(3 * 1024 * 1024 / 16);
-    response.body = body + (kind == 1 ? "</x>" : "");
-    if (kind == 1) {
+    response.body = body + (slow ? "</x>" : "");
+    if (slow) {
         response.pieces = 3;
         response.pauseMs = 1500;
     }
@@ -370,10 +252,7 @@ void HostileInputTest::networkAnswers()
         shown = model.errorString;
         entries = model.rowCount();
     }
-    if (said.isEmpty())
-        QVERIFY2(!shown.contains("answer"), qPrintable(shown));
-    else
-        QVERIFY2(shown.contains(said), qPrintable(shown));
+    QVERIFY2(shown.contains(said), qPrintable(shown));
     QVERIFY(entries <= 0);
 }
 
@@ -406,10 +285,8 @@ void HostileInputTest::cellLimits_data()
     QTest::addColumn<QString>("stored"); // as the server gives it back; empty: refused
     QTest::newRow("largest int") << 4 << QVariant(2147483647) << "2147483647";
     QTest::newRow("int overflow") << 4 << QVariant(qint64(1) << 40) << "";
-    QTest::newRow("first date") << 5 << QVariant(QDate(1000, 1, 1)) << "1000-01-01";
     QTest::newRow("last date") << 5 << QVariant(QDate(9999, 12, 31)) << "9999-12-31";
     QTest::newRow("year 10000") << 5 << QVariant(QDate(10000, 1, 1)) << "";
-    QTest::newRow("year 10000 as text") << 5 << QVariant("10000-01-01") << "";
     QTest::newRow("30 February as text") << 5 << QVariant("2024-02-30") << "";
     QTest::newRow("number as text") << 4 << QVariant("12abc") << "";
     QTest::newRow("text of the column's length")
@@ -442,35 +319,6 @@ void HostileInputTest::cellLimits()
     } else {
         QCOMPARE(inDatabase, stored);
     }
-}
-
-void HostileInputTest::csvRoundTrip()
-{
-    const QStringList texts = {
-        "a,b",      "say \"hi\"",  "two\nlines",
-        "cr\r\nlf", "\"",          ",",
-        " blanks ", "back\\slash", QString::fromUtf8("\xF0\x9F\x98\x80,\"\n")};
-    QVERIFY(db.exec("DELETE FROM limits"));
-    QVERIFY(db.exec("ALTER TABLE limits MODIFY label TEXT"));
-    ExtXmlModel model(writeSchema("<s><fields/></s>"));
-    QVERIFY(model.load());
-    for (int i = 0; i < texts.size(); ++i) {
-        model.insertRecord(-1);
-        model.setData(model.index(i, 3), texts.at(i));
-    }
-    QVERIFY(model.save());
-    QVERIFY(model.load());
-    const QString csv = dir.filePath("round.csv");
-    QVERIFY(ModelExporter(&model).writeCsv(csv));
-    QFile file(csv);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QStringList> rows = parseCsv(QString::fromUtf8(file.readAll()));
-    QCOMPARE(rows.size(), texts.size());
-    QStringList labels;
-    for (const QStringList &row : rows)
-        labels << row.value(3);
-    QCOMPARE(labels, texts);
-    QVERIFY(db.exec("ALTER TABLE limits MODIFY label VARCHAR(16)"));
 }
 
 // A table and a column whose names carry a quote and a backtick (a schema file may be named so),
