@@ -6,9 +6,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
-#include <QStackedWidget>
 #include <QStyle>
-#include <QTabWidget>
 #include <QtTest>
 
 #include "db/serversettingswidget.h"
@@ -92,7 +90,6 @@ class FormsTest : public QObject
 private slots:
     void init() { settings.clear(); }
 
-    void groupShowsFirstPageThenTheClickedOne();
     void buttons_data();
     void buttons();
     void proxyPageRoundTrip_data();
@@ -107,23 +104,6 @@ private slots:
 private:
     TestSettings settings;
 };
-
-void FormsTest::groupShowsFirstPageThenTheClickedOne()
-{
-    QStringList journal;
-    JournalDialog dialog(&journal);
-    dialog.show();
-    auto *tabs = dialog.findChild<QTabWidget *>("tabWidget");
-    auto *stack = dialog.findChild<QStackedWidget *>("stackedWidget");
-    auto *list = dialog.findChild<QListWidget *>("listWidget");
-    QCOMPARE(tabs->tabText(0), QString("user"));
-    QCOMPARE(stack->currentIndex(), 0);
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                      list->visualItemRect(list->item(2)).center());
-    QCOMPARE(stack->currentIndex(), 2);
-    QCOMPARE(tabs->tabText(0), QString("key"));
-    QVERIFY(journal.isEmpty());
-}
 
 void FormsTest::buttons_data()
 {
