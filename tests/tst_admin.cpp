@@ -372,9 +372,15 @@ void AdminTest::setPassword_data()
     // Worked out independently: md5 of the UTF-8 bytes.
     QTest::newRow("non-ascii") << true << QString::fromUtf8("Žluťoučký kůň") << "OK"
                                << "7dae2863a1675599914e7e3b1b9ac4fc";
-    QTest::newRow("no row selected") << false << "" << "" << "";
-    QTest::newRow("typed, then cancelled") << true << "typed" << "Cancel" << "";
-    QTest::newRow("empty password confirmed") << true << "" << "OK" << "";
+    QTest::newRow("no row selected") << false << ""
+                                     << ""
+                                     << "";
+    QTest::newRow("typed, then cancelled") << true << "typed"
+                                           << "Cancel"
+                                           << "";
+    QTest::newRow("empty password confirmed") << true << ""
+                                              << "OK"
+                                              << "";
 }
 
 void AdminTest::setPassword()

@@ -108,7 +108,7 @@ private:
 void FormsTest::buttons_data()
 {
     QTest::addColumn<bool>("group");
-    QTest::addColumn<bool>("fails"); // the page's save fails
+    QTest::addColumn<bool>("fails");    // the page's save fails
     QTest::addColumn<QString>("input"); // a button, or a key
     QTest::addColumn<QStringList>("journal");
     QTest::addColumn<Outcome>("outcome");
@@ -171,8 +171,8 @@ void FormsTest::buttons()
         QCOMPARE(warning.title(), QString("Not saved"));
         QVERIFY2(warning.text().contains("disk full"), qPrintable(warning.text()));
     }
-    const Outcome shown = accepted.count()   ? Outcome::Accepted
-                          : rejected.count() ? Outcome::Rejected
+    const Outcome shown = accepted.count()      ? Outcome::Accepted
+                          : rejected.count()    ? Outcome::Rejected
                           : dialog->isVisible() ? Outcome::Open
                                                 : Outcome::Rejected;
     QCOMPARE(shown, outcome);
@@ -284,7 +284,8 @@ void FormsTest::serverPageTest()
     ServerSettingsWidget page;
     QVERIFY(page.load());
     if (!reachable)
-        page.findChild<QSpinBox *>("portSpinBox")->setValue(LoopbackHttpServer::refusedUrl("").port());
+        page.findChild<QSpinBox *>("portSpinBox")
+            ->setValue(LoopbackHttpServer::refusedUrl("").port());
     ModalAnswer answer(ModalAnswer::accept());
     QTest::mouseClick(page.findChild<QPushButton *>("testButton"), Qt::LeftButton);
     QVERIFY(answer.answered());

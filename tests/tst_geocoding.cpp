@@ -170,7 +170,8 @@ void GeocodingTest::typingCompletes()
     QCompleter *completer = edit->completer();
     QVERIFY(completer);
     QTRY_VERIFY(completer->popup()->isVisible());
-    QCOMPARE(server.requests().value(server.requests().size() - 1), path + "?address=abc&sensor=true");
+    QCOMPARE(server.requests().value(server.requests().size() - 1),
+             path + "?address=abc&sensor=true");
     QCOMPARE(completer->model()->rowCount(), 14);
     // Case-insensitive against the collected addresses.
     QCOMPARE(completer->completionCount(), 13);

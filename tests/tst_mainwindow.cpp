@@ -56,11 +56,16 @@ void MainWindowTest::actionsOpenTheirDialogs_data()
 {
     QTest::addColumn<QString>("action");
     QTest::addColumn<QString>("dialog");
-    QTest::newRow("administration") << "actionAdministration" << "AdminDialog";
-    QTest::newRow("preferences") << "actionPreferences" << "PreferenceDialog";
-    QTest::newRow("update") << "actionUpdate" << "MAJDialog";
-    QTest::newRow("module page") << "actionModule" << "FormDialog";
-    QTest::newRow("about") << "actionAbout_Stavimor" << "AboutStavimorDialog";
+    QTest::newRow("administration") << "actionAdministration"
+                                    << "AdminDialog";
+    QTest::newRow("preferences") << "actionPreferences"
+                                 << "PreferenceDialog";
+    QTest::newRow("update") << "actionUpdate"
+                            << "MAJDialog";
+    QTest::newRow("module page") << "actionModule"
+                                 << "FormDialog";
+    QTest::newRow("about") << "actionAbout_Stavimor"
+                           << "AboutStavimorDialog";
 }
 
 void MainWindowTest::actionsOpenTheirDialogs()

@@ -153,8 +153,8 @@ void ModulesTest::loading_data()
                                             << QStringList{"notamodule.so"} << false << true;
     QTest::newRow("same name twice: one entry")
         << QStringList{"liba.so", "libb.so"} << QStringList() << false << true;
-    QTest::newRow("disabled, then enabled") << QStringList{"liba.so"} << QStringList() << true
-                                            << false;
+    QTest::newRow("disabled, then enabled")
+        << QStringList{"liba.so"} << QStringList() << true << false;
 }
 
 void ModulesTest::loading()

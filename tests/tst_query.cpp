@@ -163,13 +163,19 @@ void QueryTest::save_data()
     QTest::addColumn<int>("groups"); // offered in the dialog
     QTest::addColumn<int>("rows");   // of querys afterwards
     QTest::newRow("replaces a name of another group")
-        << "alice" << "weekly" << "SELECT id FROM samples" << 1 << "pushButton" << 2 << 1;
+        << "alice"
+        << "weekly"
+        << "SELECT id FROM samples" << 1 << "pushButton" << 2 << 1;
     QTest::newRow("quotes and backslashes")
-        << "alice" << "O'Brien's \"best\" a\\b" << "SELECT 'it''s', label FROM samples" << 0
-        << "pushButton" << 2 << 2;
-    QTest::newRow("cancel") << "alice" << "one" << "SELECT 1" << 0 << "pushButton_2" << 2 << 1;
-    QTest::newRow("user in no group") << "lonely" << "one" << "SELECT 1" << -1 << "pushButton"
-                                      << 0 << 2;
+        << "alice"
+        << "O'Brien's \"best\" a\\b"
+        << "SELECT 'it''s', label FROM samples" << 0 << "pushButton" << 2 << 2;
+    QTest::newRow("cancel") << "alice"
+                            << "one"
+                            << "SELECT 1" << 0 << "pushButton_2" << 2 << 1;
+    QTest::newRow("user in no group") << "lonely"
+                                      << "one"
+                                      << "SELECT 1" << -1 << "pushButton" << 0 << 2;
 }
 
 void QueryTest::save()
@@ -244,11 +250,14 @@ void QueryTest::listToolActions_data()
     QTest::addColumn<QString>("confirm");
     QTest::addColumn<bool>("opened");
     QTest::addColumn<QStringList>("remaining");
-    QTest::newRow("entry") << "" << "" << true << QStringList{"keep", "target"};
-    QTest::newRow("rem table, yes") << "rem table" << "Yes" << false << QStringList{"keep"};
-    QTest::newRow("rem table, no") << "rem table" << "No" << false
-                                   << QStringList{"keep", "target"};
-    QTest::newRow("edit table") << "edit table" << "" << true << QStringList{"keep", "target"};
+    QTest::newRow("entry") << ""
+                           << "" << true << QStringList{"keep", "target"};
+    QTest::newRow("rem table, yes") << "rem table"
+                                    << "Yes" << false << QStringList{"keep"};
+    QTest::newRow("rem table, no") << "rem table"
+                                   << "No" << false << QStringList{"keep", "target"};
+    QTest::newRow("edit table") << "edit table"
+                                << "" << true << QStringList{"keep", "target"};
 }
 
 void QueryTest::listToolActions()
