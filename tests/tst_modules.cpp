@@ -36,15 +36,9 @@ private slots:
 
     void loading_data();
     void loading();
-    void startingShowsOneWindow();
-    void secondLoadingReplacesTheFirst();
+    void moduleWindow();
     void loginLoadsModules();
-    void moduleActionOpensTheModulePage();
-
-    void page_data();
-    void page();
-    void pageStoresDisabledModules();
-
+    void pageDisablesModules();
     void catalogue_data();
     void catalogue();
     void download_data();
@@ -55,10 +49,8 @@ private:
     void installSample(const QString &name = "libstavimor_samplemodule.so");
     void writeJunk(const QString &name);
     void serveCatalogue(const QByteArray &body, int status = 200);
-    QByteArray pluginBytes() const;
-    static QStringList texts(const QList<QAction *> &actions);
-    static QStringList toolBar(MainWindow &window);
-    static QStringList modulesMenu(MainWindow &window);
+    // Tool bar or menu entries, "-" for a separator.
+    static QStringList texts(QWidget *bar);
     static ModuleInterface *moduleOf(MainWindow &window);
     // The module windows that exist: they are top-level windows of their own.
     static QList<QMdiSubWindow *> subWindows();
@@ -123,34 +115,17 @@ void ModulesTest::serveCatalogue(const QByteArray &body, int status)
                         server.url("/modules.xml").toString() + "', '', 'beta 0.5.2')");
 }
 
-QByteArray ModulesTest::pluginBytes() const
-{
-    QFile plugin(STAVIMOR_SAMPLE_MODULE);
-    return plugin.open(QIODevice::ReadOnly) ? plugin.readAll() : QByteArray();
-}
-
-QStringList ModulesTest::texts(const QList<QAction *> &actions)
+QStringList ModulesTest::texts(QWidget *bar)
 {
     QStringList result;
-    for (QAction *action : actions)
+    for (QAction *action : bar->actions())
         result << (action->isSeparator() ? QString("-") : action->text());
     return result;
 }
 
-QStringList ModulesTest::toolBar(MainWindow &window)
-{
-    return texts(window.findChild<QToolBar *>("mainToolBar")->actions());
-}
-
-QStringList ModulesTest::modulesMenu(MainWindow &window)
-{
-    return texts(window.findChild<QMenu *>("menuModules")->actions());
-}
-
 ModuleInterface *ModulesTest::moduleOf(MainWindow &window)
 {
-    const auto actions = window.findChild<QToolBar *>("mainToolBar")->actions();
-    for (QAction *action : actions) {
+    for (QAction *action : window.findChild<QToolBar *>("mainToolBar")->actions()) {
         if (auto *module = qobject_cast<ModuleInterface *>(action->parent()))
             return module;
     }
@@ -160,8 +135,7 @@ ModuleInterface *ModulesTest::moduleOf(MainWindow &window)
 QList<QMdiSubWindow *> ModulesTest::subWindows()
 {
     QList<QMdiSubWindow *> found;
-    const auto windows = QApplication::topLevelWidgets();
-    for (QWidget *widget : windows) {
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
         if (auto *sub = qobject_cast<QMdiSubWindow *>(widget))
             found << sub;
     }
@@ -170,26 +144,24 @@ QList<QMdiSubWindow *> ModulesTest::subWindows()
 
 void ModulesTest::loading_data()
 {
-    QTest::addColumn<QStringList>("plugins");
+    QTest::addColumn<QStringList>("plugins"); // "-": the folder is missing
     QTest::addColumn<QStringList>("junk");
-    QTest::addColumn<QVariant>("disabled");
+    QTest::addColumn<bool>("disabled");
     QTest::addColumn<bool>("loaded");
-    QTest::newRow("empty folder") << QStringList() << QStringList() << QVariant() << false;
-    // "-": the folder is missing.
-    QTest::newRow("no folder") << QStringList{"-"} << QStringList() << QVariant() << false;
+    QTest::newRow("no folder") << QStringList{"-"} << QStringList() << false << false;
     QTest::newRow("module and other files") << QStringList{"libstavimor_samplemodule.so"}
-                                            << QStringList{"notamodule.so"} << QVariant() << true;
+                                            << QStringList{"notamodule.so"} << false << true;
     QTest::newRow("same name twice: one entry")
-        << QStringList{"liba.so", "libb.so"} << QStringList() << QVariant() << true;
+        << QStringList{"liba.so", "libb.so"} << QStringList() << false << true;
     QTest::newRow("disabled, then enabled")
-        << QStringList{"liba.so"} << QStringList() << QVariant(true) << false;
+        << QStringList{"liba.so"} << QStringList() << true << false;
 }
 
 void ModulesTest::loading()
 {
     QFETCH(QStringList, plugins);
     QFETCH(QStringList, junk);
-    QFETCH(QVariant, disabled);
+    QFETCH(bool, disabled);
     QFETCH(bool, loaded);
     if (plugins == QStringList{"-"})
         QVERIFY(modulesDir.removeRecursively());
@@ -198,18 +170,21 @@ void ModulesTest::loading()
             installSample(name);
     for (const QString &name : junk)
         writeJunk(name);
-    if (disabled.isValid())
-        QSettings().setValue("module_disable/" + sample, disabled);
+    if (disabled)
+        QSettings().setValue("module_disable/" + sample, true);
     MessageCapture capture;
     MainWindow window;
     window.loadModules();
-    QCOMPARE(toolBar(window), builtInToolBar + (loaded ? QStringList{sample} : QStringList()));
-    QCOMPARE(modulesMenu(window), (loaded ? QStringList{sample} : QStringList()) + emptyMenu);
-    if (disabled.isValid()) {
+    auto *bar = window.findChild<QToolBar *>("mainToolBar");
+    auto *menu = window.findChild<QMenu *>("menuModules");
+    const QStringList entry = loaded ? QStringList{sample} : QStringList();
+    QCOMPARE(texts(bar), builtInToolBar + entry);
+    QCOMPARE(texts(menu), entry + emptyMenu);
+    if (disabled) {
         // Each loading reads the setting again.
         QSettings().setValue("module_disable/" + sample, false);
         window.loadModules();
-        QCOMPARE(toolBar(window), builtInToolBar + QStringList{sample});
+        QCOMPARE(texts(bar), builtInToolBar + QStringList{sample});
     }
     if (junk.isEmpty())
         return;
@@ -222,67 +197,39 @@ void ModulesTest::loading()
     QCOMPARE(loaderLines.filter("notamodule.so").size(), 1);
 }
 
-// The tool bar and the menu start the one window of the module; closing only hides it. The
-// built-in editors of the tool bar open nothing yet.
-void ModulesTest::startingShowsOneWindow()
+// The tool bar and the menu start the one window of the module; closing only hides it; a second
+// loading replaces window and module by fresh ones that work on the connection.
+void ModulesTest::moduleWindow()
 {
     installSample();
     MainWindow window;
     window.loadModules();
-    for (const char *name :
-         {"actionTableEditor", "actionQueryEditor", "actionReportEditor", "actionChartEditor"}) {
-        auto *action = window.findChild<QAction *>(name);
-        action->setEnabled(true);
-        action->trigger();
-    }
-    QCOMPARE(subWindows().size(), 0);
     auto *bar = window.findChild<QToolBar *>("mainToolBar");
     QWidget *button = bar->widgetForAction(bar->actions().last());
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(subWindows().size(), 1);
-    QMdiSubWindow *sub = subWindows().first();
+    QPointer<QMdiSubWindow> sub = subWindows().first();
     QVERIFY(sub->isVisible());
-    QCOMPARE(sub->windowTitle(), QString("test"));
-    QVERIFY(sub->isMaximized());
     QVERIFY(!sub->testAttribute(Qt::WA_QuitOnClose));
+    QPointer<QObject> firstModule = moduleOf(window);
     QCOMPARE(sub->widget(), moduleOf(window)->widget());
-    QVERIFY(sub->widget()->isVisible());
-
     sub->close();
     QVERIFY(!sub->isVisible());
-    QAction *entry = window.findChild<QMenu *>("menuModules")->actions().first();
-    QCOMPARE(entry->text(), sample);
-    entry->trigger();
+    window.findChild<QMenu *>("menuModules")->actions().first()->trigger();
     QCOMPARE(subWindows(), QList<QMdiSubWindow *>{sub});
     QVERIFY(sub->isVisible());
-    QCOMPARE(sub->widget(), moduleOf(window)->widget());
-}
-
-void ModulesTest::secondLoadingReplacesTheFirst()
-{
-    installSample();
-    MainWindow window;
-    window.loadModules();
-    auto *bar = window.findChild<QToolBar *>("mainToolBar");
-    QPointer<QObject> firstModule = moduleOf(window);
-    bar->actions().last()->trigger();
-    QPointer<QMdiSubWindow> firstWindow = subWindows().value(0);
-    QVERIFY(firstWindow);
 
     window.loadModules();
-    QCOMPARE(toolBar(window), builtInToolBar + QStringList{sample});
-    QCOMPARE(modulesMenu(window), QStringList{sample} + emptyMenu);
-    // The earlier window and module object are gone; a fresh one has the connection.
-    QVERIFY(!firstWindow);
+    QCOMPARE(texts(bar), builtInToolBar + QStringList{sample});
+    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")), QStringList{sample} + emptyMenu);
+    QVERIFY(!sub);
     QVERIFY(!firstModule);
     QCOMPARE(subWindows().size(), 0);
     ModuleInterface *module = moduleOf(window);
     QVERIFY(module);
-    QVERIFY(module->database.isOpen());
     QCOMPARE(module->database.databaseName(), db.name());
-    QCOMPARE(module->version, 1.25);
-    // The sample's page works on that connection: it lists the tables of the schema.
+    // The sample's page lists the tables of the schema it reaches.
     const QString summary = module->widget()->findChild<QLabel *>()->text();
     QVERIFY2(summary.contains(db.name()), qPrintable(summary));
     bar->actions().last()->trigger();
@@ -300,92 +247,49 @@ void ModulesTest::loginLoadsModules()
         login->trigger();
         QVERIFY(answer.answered());
         QVERIFY(login->isChecked());
-        QCOMPARE(toolBar(window), builtInToolBar + QStringList{sample});
+        QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")),
+                 builtInToolBar + QStringList{sample});
         QVERIFY(moduleOf(window) && moduleOf(window)->database.isOpen());
         login->trigger();
         QVERIFY(!login->isChecked());
     }
 }
 
-void ModulesTest::moduleActionOpensTheModulePage()
+// The module page from the menu: a module switched off and saved leaves the tool bar at once;
+// switched on again, the setting is gone.
+void ModulesTest::pageDisablesModules()
 {
     installSample();
+    writeJunk("readme.txt");
     MainWindow window;
     window.loadModules();
     QStringList rows;
-    QString pageTitle;
-    // Switched off on the page and saved: the module leaves the tool bar at once.
     ModalAnswer answer([&](QWidget *modal) {
         if (auto *page = modal->findChild<ModuleSettingsWidget *>()) {
-            pageTitle = page->windowTitle();
             auto *tree = page->findChild<QTreeWidget *>();
-            for (int row = 0; row < tree->topLevelItemCount(); ++row)
-                rows << tree->topLevelItem(row)->text(0);
+            QTreeWidgetItem *header = tree->headerItem();
+            rows << QStringList{header->text(0), header->text(1), header->text(2)}.join('|');
+            for (int row = 0; row < tree->topLevelItemCount(); ++row) {
+                QTreeWidgetItem *item = tree->topLevelItem(row);
+                rows << QStringList{item->text(0), item->text(1), item->text(2)}.join('|');
+            }
             tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
         }
         QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
     });
     window.findChild<QAction *>("actionModule")->trigger();
     QVERIFY(answer.answered());
-    QCOMPARE(answer.className(), QString("FormDialog"));
-    QCOMPARE(pageTitle, QString("Modules"));
-    QCOMPARE(rows, QStringList{sample});
-    QCOMPARE(toolBar(window), builtInToolBar);
-    QCOMPARE(modulesMenu(window), emptyMenu);
-}
-
-void ModulesTest::page_data()
-{
-    QTest::addColumn<double>("version");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("two decimals") << 1.25 << "1.25";
-    QTest::newRow("whole") << 2.0 << "2";
-    QTest::newRow("six digits") << 1.2345678 << "1.23457";
-}
-
-void ModulesTest::page()
-{
-    QFETCH(double, version);
-    QFETCH(QString, shown);
-    installSample();
-    writeJunk("readme.txt");
-    // The plug-in's root object is one per process: the page sees the version set here.
-    ModuleInterface *module =
-        ModuleLoader::module(modulesDir.absoluteFilePath("libstavimor_samplemodule.so"));
-    QVERIFY(module);
-    const double original = module->version;
-    module->version = version;
-    ModuleSettingsWidget page;
-    module->version = original;
-    QCOMPARE(page.windowTitle(), QString("Modules"));
-    QVERIFY(!page.windowIcon().isNull());
-    auto *tree = page.findChild<QTreeWidget *>();
-    QTreeWidgetItem *header = tree->headerItem();
-    QCOMPARE((QStringList{header->text(0), header->text(1), header->text(2)}),
-             (QStringList{"name", "version", "author"}));
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem *item = tree->topLevelItem(0);
-    QCOMPARE((QStringList{item->text(0), item->text(1), item->text(2)}),
-             (QStringList{sample, shown, "Stavimor examples"}));
-    QCOMPARE(item->checkState(0), Qt::Checked);
-    QCOMPARE(page.findChild<QPushButton *>()->text(), QString("New modules..."));
-}
-
-void ModulesTest::pageStoresDisabledModules()
-{
-    installSample();
-    ModuleSettingsWidget page;
-    page.findChild<QTreeWidget *>()->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-    QVERIFY(page.save());
+    QCOMPARE(rows, QStringList({"name|version|author", sample + "|1.25|Stavimor examples"}));
+    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")), builtInToolBar);
+    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")), emptyMenu);
     QCOMPARE(QSettings().value("module_disable/" + sample), QVariant(true));
 
-    ModuleSettingsWidget again;
-    QTreeWidgetItem *reloaded = again.findChild<QTreeWidget *>()->topLevelItem(0);
-    QCOMPARE(reloaded->checkState(0), Qt::Checked);
-    QVERIFY(again.load());
-    QCOMPARE(reloaded->checkState(0), Qt::Unchecked);
-    reloaded->setCheckState(0, Qt::Checked);
-    QVERIFY(again.save());
+    ModuleSettingsWidget page;
+    QVERIFY(page.load());
+    QTreeWidgetItem *item = page.findChild<QTreeWidget *>()->topLevelItem(0);
+    QCOMPARE(item->checkState(0), Qt::Unchecked);
+    item->setCheckState(0, Qt::Checked);
+    QVERIFY(page.save());
     QVERIFY(!QSettings().contains("module_disable/" + sample));
 }
 
@@ -409,11 +313,9 @@ void ModulesTest::catalogue_data()
     QTest::newRow("comment and text are entries too")
         << QByteArray("<m><!-- soon --><module title=\"A\"/>loose text</m>") << 200 << 0
         << QStringList{"|||", "A|||", "|||"};
-    QTest::newRow("empty body") << QByteArray() << 200 << 0 << QStringList();
     QTest::newRow("not XML") << QByteArray("title=Notes") << 200 << 0 << QStringList();
     QTest::newRow("not found") << QByteArray("<html><b>gone</b></html>") << 404 << 0
                                << QStringList();
-    QTest::newRow("server error") << QByteArray() << 500 << 0 << QStringList();
     QTest::newRow("connection refused") << QByteArray() << 200 << 1 << QStringList();
     QTest::newRow("no address in the database") << QByteArray() << 200 << 2 << QStringList();
 }
@@ -432,7 +334,6 @@ void ModulesTest::catalogue()
         QVERIFY_SQL(db, "DELETE FROM infos");
 
     GetModuleDialog dialog;
-    QCOMPARE(dialog.windowTitle(), QString("Dialog"));
     QVERIFY(!dialog.isEnabled());
     QTRY_VERIFY(dialog.isEnabled());
     QTreeWidget *tree = dialog.findChild<QTreeWidget *>("treeWidget");
@@ -442,7 +343,6 @@ void ModulesTest::catalogue()
         seen << QStringList{item->text(0), item->text(1), item->text(2),
                             item->data(0, Qt::UserRole).toString()}
                     .join('|');
-        QVERIFY(!item->icon(0).isNull());
     }
     QCOMPARE(seen, rows);
 }
@@ -451,28 +351,25 @@ void ModulesTest::download_data()
 {
     QTest::addColumn<int>("status");
     QTest::addColumn<bool>("alreadyThere");
-    QTest::addColumn<QString>("button"); // "": download without a selection
-    QTest::addColumn<int>("result");     // -1: the dialog stays open
-    QTest::newRow("new module") << 200 << false << "downloadButton" << int(QDialog::Accepted);
-    QTest::newRow("existing file is kept")
-        << 200 << true << "downloadButton" << int(QDialog::Accepted);
-    QTest::newRow("not found") << 404 << false << "downloadButton" << int(QDialog::Rejected);
-    QTest::newRow("nothing selected") << 200 << false << "" << -1;
-    QTest::newRow("cancel") << 200 << false << "cancelButton" << int(QDialog::Rejected);
+    QTest::addColumn<bool>("selected");
+    QTest::addColumn<int>("result"); // -1: the dialog stays open
+    QTest::newRow("new module") << 200 << false << true << int(QDialog::Accepted);
+    QTest::newRow("existing file is kept") << 200 << true << true << int(QDialog::Accepted);
+    QTest::newRow("not found") << 404 << false << true << int(QDialog::Rejected);
+    QTest::newRow("nothing selected") << 200 << false << false << -1;
 }
 
 void ModulesTest::download()
 {
     QFETCH(int, status);
     QFETCH(bool, alreadyThere);
-    QFETCH(QString, button);
+    QFETCH(bool, selected);
     QFETCH(int, result);
-    const QByteArray bytes = pluginBytes();
-    LoopbackHttpServer::Response response;
-    response.status = status;
-    response.body = status == 200 ? bytes : QByteArray("<html>missing</html>");
-    response.contentType = "application/octet-stream";
-    server.setResponse("/files/libtableoverview.so", response);
+    QFile plugin(STAVIMOR_SAMPLE_MODULE);
+    QVERIFY(plugin.open(QIODevice::ReadOnly));
+    const QByteArray bytes = plugin.readAll();
+    server.setResponse("/files/libtableoverview.so",
+                       status == 200 ? bytes : QByteArray("<html>missing</html>"), status);
     serveCatalogue("<m><module title=\"Table overview\" version=\"1.25\"><path>" +
                    server.url("/files/libtableoverview.so").toString().toUtf8() +
                    "</path></module></m>");
@@ -483,11 +380,9 @@ void ModulesTest::download()
     GetModuleDialog dialog;
     dialog.show();
     QTRY_VERIFY(dialog.isEnabled());
-    dialog.findChild<QTreeWidget *>("treeWidget")->topLevelItem(0)->setSelected(!button.isEmpty());
+    dialog.findChild<QTreeWidget *>("treeWidget")->topLevelItem(0)->setSelected(selected);
     QTimer::singleShot(10000, &dialog, &QDialog::reject);
-    QTest::mouseClick(
-        dialog.findChild<QPushButton *>(button.isEmpty() ? "downloadButton" : qPrintable(button)),
-        Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QPushButton *>("downloadButton"), Qt::LeftButton);
     if (result < 0) {
         QTest::qWait(200);
         QVERIFY(dialog.isVisible());
@@ -511,9 +406,9 @@ void ModulesTest::download()
 
 void ModulesTest::newModulesReloadsThePage()
 {
-    LoopbackHttpServer::Response response;
-    response.body = pluginBytes();
-    server.setResponse("/files/libfetched.so", response);
+    QFile plugin(STAVIMOR_SAMPLE_MODULE);
+    QVERIFY(plugin.open(QIODevice::ReadOnly));
+    server.setResponse("/files/libfetched.so", plugin.readAll());
     serveCatalogue("<m><module title=\"Fetched\"><path>" +
                    server.url("/files/libfetched.so").toString().toUtf8() + "</path></module></m>");
 
@@ -528,7 +423,6 @@ void ModulesTest::newModulesReloadsThePage()
     });
     QTest::mouseClick(page.findChild<QPushButton *>(), Qt::LeftButton);
     QVERIFY(answer.answered());
-    QCOMPARE(answer.className(), QString("GetModuleDialog"));
     QCOMPARE(tree->topLevelItemCount(), 1);
     QCOMPARE(tree->topLevelItem(0)->text(0), sample);
 }

@@ -1,12 +1,10 @@
 #include <QAction>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
-#include <QSqlQueryModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -18,7 +16,6 @@
 #include "modalanswer.h"
 #include "query/queryeditor.h"
 #include "query/querylistviewer.h"
-#include "query/querysavedialog.h"
 #include "query/sqlquerydialog.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
@@ -35,24 +32,25 @@ private slots:
 
     void openAndRun_data();
     void openAndRun();
-    void editingAndClearingDisableTheResultActions();
     void save_data();
     void save();
     void listShowsTheUsersGroups();
     void listToolActions_data();
     void listToolActions();
-    void exportCsv();
-    void exportPdf();
+    void exports();
     void picker_data();
     void picker();
     void runWithTheKeyboard();
 
 private:
-    void logIn(int userId) { TestHelpers::logIn(userId); }
     QueryEditor *openEditor(const QString &query);
-    static QAction *action(QWidget *window, const char *name);
-    static QString tabName(QueryEditor *editor);
+    static void trigger(QWidget *window, const char *name)
+    {
+        window->findChild<QAction *>(name)->trigger();
+    }
+    // Save, PDF and CSV always move together.
     static bool resultActionsEnabled(QueryEditor *editor);
+    QStringList listed(QueryListViewer &list) const;
 
     TestSettings settings;
     TestDatabase db;
@@ -85,7 +83,7 @@ void QueryTest::init()
     qDeleteAll(windows);
     windows.clear();
     QVERIFY(db.exec("DELETE FROM querys"));
-    logIn(alice);
+    TestHelpers::logIn(alice);
 }
 
 void QueryTest::cleanupTestCase()
@@ -102,85 +100,57 @@ QueryEditor *QueryTest::openEditor(const QString &query)
     return editor;
 }
 
-QAction *QueryTest::action(QWidget *window, const char *name)
-{
-    return window->findChild<QAction *>(name);
-}
-
-QString QueryTest::tabName(QueryEditor *editor)
-{
-    auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
-    return tabs->tabText(tabs->currentIndex());
-}
-
 bool QueryTest::resultActionsEnabled(QueryEditor *editor)
 {
-    const bool save = action(editor, "actionSave")->isEnabled();
-    // The three always move together.
-    if (action(editor, "actionPdf")->isEnabled() != save ||
-        action(editor, "actionCsv")->isEnabled() != save)
+    const bool save = editor->findChild<QAction *>("actionSave")->isEnabled();
+    if (editor->findChild<QAction *>("actionPdf")->isEnabled() != save ||
+        editor->findChild<QAction *>("actionCsv")->isEnabled() != save)
         qFatal("result actions out of step");
     return save;
+}
+
+QStringList QueryTest::listed(QueryListViewer &list) const
+{
+    QStringList names;
+    for (QAction *entry : list.itemActions())
+        names << entry->text();
+    names.sort();
+    return names;
 }
 
 void QueryTest::openAndRun_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<int>("rows");
-    QTest::addColumn<QString>("tab"); // after "run"
-    QTest::addColumn<bool>("enabled");
-    // clang-format off
-    QTest::newRow("empty") << "" << 0 << "" << false;
-    QTest::newRow("rows") << "SELECT id, label FROM samples ORDER BY id" << 3 << "Result" << true;
-    QTest::newRow("no rows") << "UPDATE samples SET label = label WHERE id = 0" << 0 << "Result"
-            << true;
-    QTest::newRow("error") << "SELECT * FROM missing_table" << 0 << "Message" << false;
-    // clang-format on
+    QTest::addColumn<int>("tab"); // after "run": 0 result, 1 message
+    QTest::newRow("rows") << "SELECT id, label FROM samples ORDER BY id" << 3 << 0;
+    QTest::newRow("no rows") << "UPDATE samples SET label = label WHERE id = 0" << 0 << 0;
+    QTest::newRow("error") << "SELECT * FROM missing_table" << 0 << 1;
 }
 
-// Opened with a statement, the editor runs it once but offers no result to save until "run".
+// Opened with a statement, the editor runs it once but offers no result to save until "run";
+// an edit makes the result stale again.
 void QueryTest::openAndRun()
 {
     QFETCH(QString, query);
     QFETCH(int, rows);
-    QFETCH(QString, tab);
-    QFETCH(bool, enabled);
+    QFETCH(int, tab);
     db.markStatements();
     QueryEditor *editor = openEditor(query);
-    QCOMPARE(db.statements().count(query), query.isEmpty() ? 0 : 1);
+    QCOMPARE(db.statements().count(query), 1);
     auto *result = editor->findChild<QTableView *>("tableView");
+    auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
     QCOMPARE(result->model()->rowCount(), rows);
-    QCOMPARE(tabName(editor), QString("Result"));
+    QCOMPARE(tabs->currentIndex(), 0);
     QVERIFY(!resultActionsEnabled(editor));
-    QCOMPARE(editor->windowTitle(), QString("MainWindow"));
-    if (query.isEmpty())
-        return;
-    action(editor, "actionRun")->trigger();
-    QCOMPARE(tabName(editor), tab);
-    QCOMPARE(resultActionsEnabled(editor), enabled);
+    trigger(editor, "actionRun");
+    QCOMPARE(tabs->currentIndex(), tab);
+    QCOMPARE(resultActionsEnabled(editor), tab == 0);
     QCOMPARE(result->model()->rowCount(), rows);
     const QString message = editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText();
-    QVERIFY2(enabled ? message.isEmpty() : message.contains("missing_table"), qPrintable(message));
-}
-
-void QueryTest::editingAndClearingDisableTheResultActions()
-{
-    QueryEditor *editor = openEditor(QString());
-    auto *text = editor->findChild<QTextEdit *>("textEdit");
-    text->setPlainText("SELECT id FROM samples");
-    action(editor, "actionRun")->trigger();
-    QVERIFY(resultActionsEnabled(editor));
-    QTest::keyClick(text, Qt::Key_Space);
+    QVERIFY2(tab == 0 ? message.isEmpty() : message.contains("missing_table"), qPrintable(message));
+    QTest::keyClick(editor->findChild<QTextEdit *>("textEdit"), Qt::Key_Space);
     QVERIFY(!resultActionsEnabled(editor));
-
-    action(editor, "actionRun")->trigger();
-    QVERIFY(resultActionsEnabled(editor));
-    action(editor, "actionclear")->trigger();
-    QVERIFY(!resultActionsEnabled(editor));
-    QVERIFY(text->toPlainText().isEmpty());
-    auto *model = editor->findChild<QTableView *>("tableView")->model();
-    QCOMPARE(model->rowCount(), 0);
-    QCOMPARE(model->columnCount(), 0);
 }
 
 void QueryTest::save_data()
@@ -217,13 +187,12 @@ void QueryTest::save()
     QFETCH(QString, button);
     QFETCH(int, groups);
     QFETCH(int, rows);
-    logIn(user == "alice" ? alice : lonely);
+    TestHelpers::logIn(user == "alice" ? alice : lonely);
     QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
                             "(50, 'weekly', 'SELECT 0', %1)")
                         .arg(other)));
     QueryEditor *editor = openEditor(query);
-    action(editor, "actionRun")->trigger();
-    QVERIFY(resultActionsEnabled(editor));
+    trigger(editor, "actionRun");
 
     int offered = -1;
     ModalAnswer answer([&](QWidget *modal) {
@@ -233,9 +202,8 @@ void QueryTest::save()
         QTest::keyClicks(modal->findChild<QLineEdit *>("lineEdit"), name);
         QTest::mouseClick(modal->findChild<QPushButton *>(button), Qt::LeftButton);
     });
-    action(editor, "actionSave")->trigger();
+    trigger(editor, "actionSave");
     QVERIFY(answer.answered());
-    QCOMPARE(answer.className(), QString("QuerySaveDialog"));
     QCOMPARE(offered, groups);
     QCOMPARE(db.count("querys"), rows);
     if (button != "pushButton")
@@ -265,53 +233,38 @@ void QueryTest::listShowsTheUsersGroups()
                         .arg(sud)
                         .arg(other)));
     QueryListViewer list;
-    QCOMPARE(list.windowTitle(), QString("query"));
     db.markStatements();
     list.load();
     QVERIFY(db.statements().contains(
         "Select q.* from querys q,groups_users gu WHERE q.group_id = gu.group_id AND gu.user_id=" +
         QString::number(alice)));
-    QStringList names;
-    for (QAction *entry : list.itemActions()) {
-        names << entry->text();
-        QCOMPARE(entry->icon().pixmap(16).toImage(),
-                 QIcon(":16x16/script.png").pixmap(16).toImage());
-    }
-    names.sort();
-    QCOMPARE(names, QStringList({"north", "south"}));
-
-    logIn(lonely);
+    QCOMPARE(listed(list), QStringList({"north", "south"}));
+    TestHelpers::logIn(lonely);
     list.load();
-    QVERIFY(list.itemActions().isEmpty());
     QCOMPARE(list.findChild<QListWidget *>("listWidget")->count(), 0);
 }
 
 void QueryTest::listToolActions_data()
 {
-    QTest::addColumn<QString>("tool");
+    QTest::addColumn<QString>("tool"); // "": the entry's own action, as a double-click
     QTest::addColumn<QString>("confirm");
-    QTest::addColumn<int>("editors");
-    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("opened");
     QTest::addColumn<QStringList>("remaining");
-    // The entry's own action, as a double-click triggers it: opened and run.
     QTest::newRow("entry") << ""
-                           << "" << 1 << "SELECT 'target'" << QStringList{"keep", "target"};
-    QTest::newRow("add table") << "add table"
-                               << "" << 1 << "" << QStringList{"keep", "target"};
+                           << "" << true << QStringList{"keep", "target"};
     QTest::newRow("rem table, yes") << "rem table"
-                                    << "Yes" << 0 << "" << QStringList{"keep"};
+                                    << "Yes" << false << QStringList{"keep"};
     QTest::newRow("rem table, no") << "rem table"
-                                   << "No" << 0 << "" << QStringList{"keep", "target"};
+                                   << "No" << false << QStringList{"keep", "target"};
     QTest::newRow("edit table") << "edit table"
-                                << "" << 1 << "SELECT 'target'" << QStringList{"keep", "target"};
+                                << "" << true << QStringList{"keep", "target"};
 }
 
 void QueryTest::listToolActions()
 {
     QFETCH(QString, tool);
     QFETCH(QString, confirm);
-    QFETCH(int, editors);
-    QFETCH(QString, text);
+    QFETCH(bool, opened);
     QFETCH(QStringList, remaining);
     QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
                             "(1, 'keep', 'SELECT ''keep''', %1), "
@@ -321,80 +274,54 @@ void QueryTest::listToolActions()
     list.load();
     auto *rows = list.findChild<QListWidget *>("listWidget");
     rows->setCurrentItem(rows->findItems("target", Qt::MatchExactly).value(0));
-    QVERIFY(rows->currentItem());
-
     QAction *chosen = nullptr;
-    for (QAction *candidate : list.findChild<QToolBar *>("toolBar")->actions())
-        if (candidate->text() == tool)
+    for (QAction *candidate : list.findChild<QToolBar *>("toolBar")->actions() + list.itemActions())
+        if (candidate->text() == (tool.isEmpty() ? QString("target") : tool))
             chosen = candidate;
-    for (QAction *entry : list.itemActions())
-        if (tool.isEmpty() && entry->text() == "target")
-            chosen = entry;
     QVERIFY(chosen);
     ModalAnswer answer(ModalAnswer::clickButton(confirm), confirm.isEmpty() ? 200 : 10000);
     chosen->trigger();
     QCOMPARE(answer.answered(), !confirm.isEmpty());
 
-    const QList<QueryEditor *> opened = list.findChildren<QueryEditor *>();
-    QCOMPARE(opened.size(), editors);
-    if (editors) {
-        QueryEditor *editor = opened.first();
-        QCOMPARE(editor->findChild<QTextEdit *>("textEdit")->toPlainText(), text);
+    const QList<QueryEditor *> editors = list.findChildren<QueryEditor *>();
+    QCOMPARE(editors.size(), opened ? 1 : 0);
+    if (opened) {
+        QCOMPARE(editors.first()->findChild<QTextEdit *>("textEdit")->toPlainText(),
+                 QString("SELECT 'target'"));
         // Opened for editing, nothing ran; an entry runs at once.
-        QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(),
+        QCOMPARE(editors.first()->findChild<QTableView *>("tableView")->model()->rowCount(),
                  tool.isEmpty() ? 1 : 0);
     }
-    QStringList names;
-    for (QAction *entry : list.itemActions())
-        names << entry->text();
-    names.sort();
-    QCOMPARE(names, remaining);
+    QCOMPARE(listed(list), remaining);
     QCOMPARE(db.count("querys"), remaining.size());
 }
 
-void QueryTest::exportCsv()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("result.csv");
-    QueryEditor *editor = openEditor("SELECT id, label FROM samples ORDER BY id");
-    action(editor, "actionRun")->trigger();
-    ModalAnswer answer(ModalAnswer::chooseFile(path));
-    action(editor, "actionCsv")->trigger();
-    QVERIFY(answer.answered());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-    QCOMPARE(lines, QStringList({"id,label", "1,plain", "2,\"a, b\"", "3,\"say \"\"hi\"\"\"", ""}));
-}
-
-void QueryTest::exportPdf()
+void QueryTest::exports()
 {
     const QString pdftotext = QStandardPaths::findExecutable("pdftotext");
     QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils) is needed");
-    QVERIFY(db.exec("CREATE TABLE many AS SELECT seq AS n, CONCAT('row ', seq) AS label "
-                    "FROM seq_1_to_300"));
     QTemporaryDir dir;
-    const QString path = dir.filePath("result.pdf");
-    QueryEditor *editor = openEditor("SELECT n, label FROM many ORDER BY n");
-    action(editor, "actionRun")->trigger();
-    ModalAnswer answer(ModalAnswer::chooseFile(path));
-    action(editor, "actionPdf")->trigger();
-    QVERIFY(answer.answered());
+    QueryEditor *editor = openEditor("SELECT id, label FROM samples ORDER BY id");
+    trigger(editor, "actionRun");
+    {
+        ModalAnswer answer(ModalAnswer::chooseFile(dir.filePath("result.csv")));
+        trigger(editor, "actionCsv");
+        QVERIFY(answer.answered());
+    }
+    QFile csv(dir.filePath("result.csv"));
+    QVERIFY(csv.open(QIODevice::ReadOnly));
+    QCOMPARE(csv.readAll(), QByteArray("id,label\n1,plain\n2,\"a, b\"\n3,\"say \"\"hi\"\"\"\n"));
 
+    ModalAnswer answer(ModalAnswer::chooseFile(dir.filePath("result.pdf")));
+    trigger(editor, "actionPdf");
+    QVERIFY(answer.answered());
     QProcess convert;
-    convert.start(pdftotext, {"-layout", path, "-"});
+    convert.start(pdftotext, {"-layout", dir.filePath("result.pdf"), "-"});
     QVERIFY(convert.waitForFinished(30000));
     QCOMPARE(convert.exitCode(), 0);
     const QString text = QString::fromUtf8(convert.readAllStandardOutput());
-    // Several pages, each with the header row.
-    const QStringList pages = text.split('\f', Qt::SkipEmptyParts);
-    QVERIFY2(pages.size() > 2, qPrintable(QString::number(pages.size())));
-    for (const QString &page : pages)
-        if (!page.trimmed().isEmpty())
-            QVERIFY2(page.contains(QRegularExpression("\\bn\\s+label\\b")),
-                     qPrintable(page.left(200)));
-    QVERIFY(text.contains(QRegularExpression("\\brow 1\\b")));
-    QVERIFY(text.contains("row 300"));
+    QVERIFY2(text.contains(QRegularExpression("1\\s+plain")) && text.contains("say \"hi\""),
+             qPrintable(text));
 }
 
 void QueryTest::picker_data()
@@ -402,11 +329,9 @@ void QueryTest::picker_data()
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QStringList>("shown");
     QTest::newRow("no pattern") << "" << QStringList{"alice", "lonely", "bob"};
-    QTest::newRow("anchored") << "^b" << QStringList{"bob"};
     // Hides alice, the first row of the whole result: the choice is the row shown.
     QTest::newRow("first row hidden") << "o" << QStringList{"lonely", "bob"};
-    QTest::newRow("invalid pattern") << "(ali" << QStringList();
-    QTest::newRow("mended pattern") << "(ali)" << QStringList{"alice"};
+    QTest::newRow("group") << "(ali)" << QStringList{"alice"};
 }
 
 void QueryTest::picker()
@@ -416,30 +341,22 @@ void QueryTest::picker()
     SqlQueryDialog dialog;
     dialog.setQuery("select id,username,first_name,second_name from users order by id");
     dialog.show();
-    auto *columns = dialog.findChild<QComboBox *>("comboBox");
-    QStringList names;
-    for (int i = 0; i < columns->count(); ++i)
-        names << columns->itemText(i);
-    QCOMPARE(names, QStringList({"id", "username", "first_name", "second_name"}));
-    columns->setCurrentIndex(1);
+    dialog.findChild<QComboBox *>("comboBox")->setCurrentIndex(1);
     auto *view = dialog.findChild<QTableView *>("tableView");
     QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), pattern);
     QStringList seen;
     for (int row = 0; row < view->model()->rowCount(); ++row)
         seen << view->model()->index(row, 1).data().toString();
     QCOMPARE(seen, shown);
-    auto *message = dialog.findChild<QLabel *>("messageLabel");
-    QCOMPARE(message->isVisible(), shown.isEmpty());
-    QCOMPARE(message->text().isEmpty(), !shown.isEmpty());
+    QVERIFY(!dialog.findChild<QLabel *>("messageLabel")->isVisible());
     QVERIFY(dialog.selectedRecords().isEmpty());
-    if (shown.isEmpty())
-        return;
     view->selectRow(shown.size() - 1);
     const QList<QSqlRecord> chosen = dialog.selectedRecords();
     QCOMPARE(chosen.size(), 1);
     QCOMPARE(chosen.first().value("username").toString(), shown.last());
 }
 
+// The statement runs; no line break is typed into it.
 void QueryTest::runWithTheKeyboard()
 {
     QueryEditor *editor = openEditor(QString());
@@ -449,7 +366,6 @@ void QueryTest::runWithTheKeyboard()
     QTest::keyClicks(text, "SELECT id FROM samples");
     QTest::keySequence(text, QKeySequence("Ctrl+Return"));
     QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), 3);
-    // The statement runs; no line break is typed into it.
     QCOMPARE(text->toPlainText(), QString("SELECT id FROM samples"));
 }
 

@@ -39,19 +39,27 @@ void watchDebugLines(QtMsgType type, const QMessageLogContext &context, const QS
 }
 
 // Kills the server from another thread once the process list shows a statement matching
-// condition: the program's thread is then blocked inside that statement.
+// condition: the program's thread is then blocked inside that statement. With a table named,
+// holds a write lock on it meanwhile, so that the program's statement waits.
 class KillWhenSeen
 {
 public:
-    KillWhenSeen(qint64 pid, const QString &condition)
+    KillWhenSeen(qint64 pid, const QString &condition, const QString &lockedTable = QString())
         : thread(QThread::create([pid, condition, this] { watch(pid, condition); }))
     {
+        if (!lockedTable.isEmpty()) {
+            QSqlDatabase locker = QSqlDatabase::cloneDatabase(QSqlDatabase::database(), "locker");
+            if (!locker.open() || !QSqlQuery(locker).exec("LOCK TABLES " + lockedTable + " WRITE"))
+                qFatal("cannot lock %s", qPrintable(lockedTable));
+        }
         thread->start();
     }
     ~KillWhenSeen()
     {
         thread->wait();
         delete thread;
+        QSqlDatabase::database("locker", false).close();
+        QSqlDatabase::removeDatabase("locker");
     }
     bool killed() const { return done; }
 
@@ -302,19 +310,14 @@ void ServerFaultsTest::load()
     ExtXmlModel *model = editor.model;
     model->setData(model->index(0, 3), "pending");
     // The metadata read waits for a lock; the server dies while the load waits.
-    QSqlDatabase locker = QSqlDatabase::cloneDatabase(QSqlDatabase::database(), "locker");
-    QVERIFY(locker.open());
-    QVERIFY(QSqlQuery(locker).exec("LOCK TABLES ext_records WRITE"));
     {
-        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'");
+        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "ext_records");
         QElapsedTimer clock;
         clock.start();
         editor.refresh();
         QVERIFY(clock.elapsed() < 30000);
         QVERIFY(killer.killed());
     }
-    locker.close();
-    QSqlDatabase::removeDatabase("locker");
     const QString shown = editor.statusBar()->currentMessage();
     QVERIFY2(shown.startsWith("error, cannot load"), qPrintable(shown));
     // What was on screen stays, with its pending change.
@@ -372,11 +375,8 @@ void ServerFaultsTest::adminApply()
             bob = row;
     QVERIFY(users->setData(users->index(bob, users->fieldIndex("email")), "robert@example.org"));
 
-    QSqlDatabase locker = QSqlDatabase::cloneDatabase(QSqlDatabase::database(), "locker");
-    QVERIFY(locker.open());
-    QVERIFY(QSqlQuery(locker).exec("LOCK TABLES users WRITE"));
     {
-        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'");
+        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "users");
         ModalAnswer box(ModalAnswer::accept(), 30000);
         QElapsedTimer clock;
         clock.start();
@@ -387,8 +387,6 @@ void ServerFaultsTest::adminApply()
         QCOMPARE(box.title(), QString("Not saved"));
         QVERIFY2(box.text().contains("log in again"), qPrintable(box.text()));
     }
-    locker.close();
-    QSqlDatabase::removeDatabase("locker");
     QVERIFY(users->isDirty());
     dialog.reset();
 

@@ -4,22 +4,6 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-namespace {
-QByteArray reason(int status)
-{
-    switch (status) {
-    case 200:
-        return "OK";
-    case 404:
-        return "Not Found";
-    case 500:
-        return "Internal Server Error";
-    default:
-        return "Status";
-    }
-}
-} // namespace
-
 LoopbackHttpServer::LoopbackHttpServer(QObject *parent)
     : QObject(parent)
 {
@@ -92,11 +76,9 @@ void LoopbackHttpServer::answer(QTcpSocket *socket, const QString &target)
     } else {
         response.status = 404;
         response.body = "<html>not found</html>";
-        response.contentType = "text/html";
     }
-    QByteArray head =
-        "HTTP/1.1 " + QByteArray::number(response.status) + " " + reason(response.status) + "\r\n";
-    head += "Content-Type: " + response.contentType + "\r\n";
+    // Clients go by the status code; the reason phrase may be anything.
+    QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";
     socket->write(head);

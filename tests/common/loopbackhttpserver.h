@@ -19,7 +19,6 @@ public:
     {
         int status = 200;
         QByteArray body;
-        QByteArray contentType = "text/xml";
         // The body goes out in this many pieces, with a pause before each but the first,
         // so that the client sees progress.
         int pieces = 1;

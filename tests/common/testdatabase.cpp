@@ -29,6 +29,13 @@ QSqlDatabase connectTo(const QString &connection, const QString &database)
     db.setDatabaseName(database);
     return db;
 }
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
 } // namespace
 
 QString TestDatabase::host()
@@ -56,33 +63,21 @@ bool TestDatabase::create(QString *error)
     adminConnection = "testdb-admin-" + dbName;
     {
         QSqlDatabase server = connectTo("testdb-server", QString());
-        if (!server.open()) {
-            if (error)
-                *error = "test server unreachable: " + server.lastError().text();
-            return false;
-        }
+        if (!server.open())
+            return fail(error, "test server unreachable: " + server.lastError().text());
         QSqlQuery query(server);
-        if (!query.exec("CREATE DATABASE `" + dbName + "` CHARACTER SET utf8mb4")) {
-            if (error)
-                *error = query.lastError().text();
-            return false;
-        }
+        if (!query.exec("CREATE DATABASE `" + dbName + "` CHARACTER SET utf8mb4"))
+            return fail(error, query.lastError().text());
         server.close();
     }
     QSqlDatabase::removeDatabase("testdb-server");
 
     QSqlDatabase db = connectTo(adminConnection, dbName);
-    if (!db.open()) {
-        if (error)
-            *error = db.lastError().text();
-        return false;
-    }
+    if (!db.open())
+        return fail(error, db.lastError().text());
     QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
-    if (!schema.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = "cannot read " + schema.fileName();
-        return false;
-    }
+    if (!schema.open(QIODevice::ReadOnly))
+        return fail(error, "cannot read " + schema.fileName());
     if (!execScript(QString::fromUtf8(schema.readAll()), error))
         return false;
     return openDefault(error);
@@ -110,12 +105,7 @@ void TestDatabase::drop()
 bool TestDatabase::openDefault(QString *error) const
 {
     QSqlDatabase db = connectTo(QSqlDatabase::defaultConnection, dbName);
-    if (!db.open()) {
-        if (error)
-            *error = db.lastError().text();
-        return false;
-    }
-    return true;
+    return db.open() || fail(error, db.lastError().text());
 }
 
 void TestDatabase::writeConnectionSettings() const
@@ -152,12 +142,7 @@ QSqlDatabase TestDatabase::admin() const
 bool TestDatabase::exec(const QString &sql, QString *error) const
 {
     QSqlQuery query(admin());
-    if (!query.exec(sql)) {
-        if (error)
-            *error = query.lastError().text() + " in: " + sql;
-        return false;
-    }
-    return true;
+    return query.exec(sql) || fail(error, query.lastError().text() + " in: " + sql);
 }
 
 bool TestDatabase::execScript(const QString &script, QString *error) const
