@@ -7,6 +7,7 @@
 #include <QTableView>
 #include <QTextStream>
 #include <algorithm>
+#include <ctime>
 #include <memory>
 #include <unistd.h>
 
@@ -32,6 +33,19 @@ qint64 residentBytes()
 double elapsedMs(const QElapsedTimer &timer)
 {
     return timer.nsecsElapsed() / 1e6;
+}
+
+double processorMs()
+{
+    timespec time{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+    return time.tv_sec * 1e3 + time.tv_nsec / 1e6;
+}
+
+double middle(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.at(values.size() / 2);
 }
 
 QList<Floor::Relation> benchRelations(const QStringList &columns)
@@ -104,8 +118,7 @@ bool BenchRunner::median(const std::function<bool(double *)> &work, double *ms,
         *error = "no runs";
         return false;
     }
-    std::sort(times.begin(), times.end());
-    *ms = times.at(times.size() / 2);
+    *ms = middle(times);
     return true;
 }
 
@@ -221,10 +234,10 @@ bool BenchRunner::editor(int rows, double *ms, QString *error)
         ms, error);
 }
 
-bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs, double *floorMs,
-                       QString *error)
+bool BenchRunner::save(int rows, SaveFigures *figures, QString *error)
 {
     QList<double> reloads;
+    QList<double> cpus;
     const QString table = tableFor(rows);
     ExtXmlModel model(schemaFor(rows));
     if (!model.load() || model.rowCount() != rows) {
@@ -253,14 +266,19 @@ bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs
             QElapsedTimer timer;
             // The writes end where save() reports them complete and starts its reload.
             double writes = -1;
+            double cpu = 0;
             const QMetaObject::Connection done =
                 QObject::connect(&model, &ExtModel::messageChanged, [&](const QString &text) {
-                    if (text == QObject::tr("Save compete"))
+                    if (text == QObject::tr("Save compete")) {
                         writes = elapsedMs(timer);
+                        cpu += processorMs();
+                    }
                 });
+            cpu = -processorMs();
             timer.start();
             const bool ok = model.save();
             reloads << elapsedMs(timer) - writes;
+            cpus << cpu;
             *time = writes;
             QObject::disconnect(done);
             if (!ok || writes < 0 || model.rowCount() != rows) {
@@ -269,11 +287,11 @@ bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs
             }
             return true;
         },
-        ms, error);
+        &figures->writes, error);
     if (!saved)
         return false;
-    std::sort(reloads.begin(), reloads.end());
-    *reloadMs = reloads.at(reloads.size() / 2);
+    figures->reload = middle(reloads);
+    figures->clientCpu = middle(cpus);
 
     QVector<qlonglong> ids;
     for (int i = 0; i < changedRows; ++i)
@@ -286,7 +304,7 @@ bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs
             *time = elapsedMs(timer);
             return ok;
         },
-        commitsMs, error);
+        &figures->commits, error);
     if (!committed)
         return false;
 
@@ -317,7 +335,7 @@ bool BenchRunner::save(int rows, double *ms, double *reloadMs, double *commitsMs
             *time = elapsedMs(timer);
             return ok;
         },
-        floorMs, error);
+        &figures->floor, error);
 }
 
 void BenchRunner::figure(const QString &name, double value, const QString &unit)
@@ -332,8 +350,8 @@ void BenchRunner::ratio(const QString &name, double value)
 
 bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
 {
-    double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0, saveMs = 0, saveReload = 0,
-           saveCommits = 0, saveFloor = 0;
+    double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0;
+    SaveFigures saved;
     if (!floorLoad(rows, &floor, error) || !loadFigures(rows, &load, &memory, error) ||
         !referenceLoad(rows, &reference, error) || !editor(rows, &editorMs, error))
         return false;
@@ -345,23 +363,24 @@ bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
             return false;
         perRow << ms * 1000.0 / size;
     }
-    if (!save(rows, &saveMs, &saveReload, &saveCommits, &saveFloor, error))
+    if (!save(rows, &saved, error))
         return false;
 
     figure("load", load, "ms");
     figure("load_floor", floor, "ms");
     figure("load_reference", reference, "ms");
-    figure("save", saveMs, "ms");
-    figure("save_reload", saveReload, "ms");
-    figure("save_floor", saveFloor, "ms");
-    figure("save_commits", saveCommits, "ms");
+    figure("save", saved.writes, "ms");
+    figure("save_reload", saved.reload, "ms");
+    figure("save_client_cpu", saved.clientCpu, "ms");
+    figure("save_floor", saved.floor, "ms");
+    figure("save_commits", saved.commits, "ms");
     figure("editor", editorMs, "ms");
     figure("memory", memory, "bytes/row");
     for (int i = 0; i < scaleSizes.size(); ++i)
         figure("scaling_" + QString::number(scaleSizes.at(i)), perRow.at(i), "us/row");
     ratio("load", load / floor);
     ratio("load_reference", reference / floor);
-    ratio("save", saveMs / saveFloor);
+    ratio("save", saved.writes / saved.floor);
     ratio("editor", editorMs / load);
     ratio("scaling", perRow.last() / perRow.first());
     return true;

@@ -27,10 +27,15 @@ private:
     bool floorLoad(int rows, double *ms, QString *error);
     bool referenceLoad(int rows, double *ms, QString *error);
     bool editor(int rows, double *ms, QString *error);
-    // The writes of save() up to its reload, the reload, the cost of one transaction per row,
-    // and the floor of the writes.
-    bool save(int rows, double *ms, double *reloadMs, double *commitsMs, double *floorMs,
-              QString *error);
+    struct SaveFigures
+    {
+        double writes = 0; // save() up to its reload
+        double reload = 0;
+        double clientCpu = 0; // this process's processor time during the writes
+        double commits = 0; // one bare transaction per changed row
+        double floor = 0;
+    };
+    bool save(int rows, SaveFigures *figures, QString *error);
     void figure(const QString &name, double value, const QString &unit);
     void ratio(const QString &name, double value);
 
