@@ -297,9 +297,11 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         saved << record.fieldName(f) + " saved...";
     }
     if (!fields.isEmpty())
-        queue(SqlHelper::insertStatement("ext_records_fields", fields), saved);
+        queue(SqlHelper::insertStatement("ext_records_fields", fields), saved,
+              "cannot save in ext_records ");
     queueTrail(rowId, ExtAuditTrail::changes(record));
-    return flush("cannot save in ext_records ");
+    // The rest travels with the commit.
+    return true;
 }
 
 bool ExtRecordStore::remove(const ExtRecord &record)
@@ -338,7 +340,7 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
         !SqlHelper::remove("ext_records_monitorings", extCondition))
         return fail(failed, SqlHelper::lastError());
     queueTrail(tableId, ExtAuditTrail::removal(record));
-    return flush("cannot save in ext_records_audit ");
+    return true;
 }
 
 void ExtRecordStore::queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries)
@@ -346,7 +348,7 @@ void ExtRecordStore::queueTrail(const QVariant &tableId, const QList<ExtAuditEnt
     const QString trail =
         auditTrail ? ExtAuditTrail(tableName, userId).statement(tableId, entries) : QString();
     if (!trail.isEmpty())
-        queue(trail);
+        queue(trail, {}, "cannot save in ext_records_audit ");
 }
 
 int ExtRecordStore::extRecordId(int tableId)
