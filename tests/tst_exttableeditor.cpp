@@ -75,8 +75,6 @@ private slots:
     void exportCsv();
     void print_data();
     void print();
-    void shortcuts_data();
-    void shortcuts();
 
 private:
     void writeSchema(const QString &fileName, const char *text = schema);
@@ -525,30 +523,6 @@ void ExtTableEditorTest::print()
     QVERIFY(convert.waitForFinished(30000));
     const QString text = QString::fromUtf8(convert.readAllStandardOutput());
     QVERIFY2(text.contains("P-003"), qPrintable(text));
-}
-
-void ExtTableEditorTest::shortcuts_data()
-{
-    QTest::addColumn<QString>("action");
-    QTest::addColumn<QKeySequence>("keys");
-    QTest::newRow("save") << "actionSave" << QKeySequence("Ctrl+S");
-    QTest::newRow("refresh") << "actionRefresh" << QKeySequence("F5");
-    QTest::newRow("add") << "actionAdd" << QKeySequence("Ctrl+N");
-    QTest::newRow("remove") << "actionRem" << QKeySequence(Qt::Key_Delete);
-    QTest::newRow("close") << "actionClose" << QKeySequence("Ctrl+W");
-}
-
-void ExtTableEditorTest::shortcuts()
-{
-    QFETCH(QString, action);
-    QFETCH(QKeySequence, keys);
-    std::unique_ptr<ExtTableEditor> editor(openEditor());
-    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
-    table(editor.get())->setFocus();
-    table(editor.get())->selectRow(0);
-    QSignalSpy triggered(this->action(editor.get(), qPrintable(action)), &QAction::triggered);
-    QTest::keySequence(table(editor.get()), keys);
-    QCOMPARE(triggered.count(), 1);
 }
 
 QTEST_MAIN(ExtTableEditorTest)
