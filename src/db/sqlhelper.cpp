@@ -276,16 +276,25 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
     return true;
 }
 
-bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done)
+bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done,
+                    bool oneRoundTrip)
 {
-    const QString text = statements.join(";\n");
-    qDebug().noquote() << text;
-    // One result per statement; the server stops at the first that fails, whose error ends
-    // the results.
+    qDebug().noquote() << statements.join(";\n");
     int succeeded = 0;
-    bool ok = query.exec(text);
-    while (ok && ++succeeded < statements.size())
-        ok = query.nextResult();
+    bool ok = true;
+    if (oneRoundTrip) {
+        // One result per statement; the server stops at the first that fails, whose error
+        // ends the results.
+        ok = query.exec(statements.join(";\n"));
+        while (ok && ++succeeded < statements.size())
+            ok = query.nextResult();
+    } else {
+        while (ok && succeeded < statements.size()) {
+            ok = query.exec(statements.at(succeeded));
+            if (ok)
+                ++succeeded;
+        }
+    }
     if (done)
         *done = succeeded;
     if (!remember(query, ok))

@@ -33,9 +33,11 @@ public:
     static QString insertStatement(const QString &table, const QList<QSqlRecord> &records);
     static QString updateStatement(const QString &table, const QSqlRecord &record);
     static bool leavesIdToServer(const QSqlRecord &record);
-    // Several statements in one round trip, stopping at the first that fails. The query is
-    // left on the result of the last one; done, when given, receives how many succeeded.
-    static bool run(QSqlQuery &query, const QStringList &statements, int *done = nullptr);
+    // Several statements, stopping at the first that fails: in one round trip, or one after
+    // the other. The query is left on the result of the last one; done, when given, receives
+    // how many succeeded.
+    static bool run(QSqlQuery &query, const QStringList &statements, int *done = nullptr,
+                    bool oneRoundTrip = true);
     // writtenId, when given, receives the id of the row really written (after a fresh id
     // was taken for a collision), or a null value on failure.
     static bool save(const QString &table, const QSqlRecord &record, QVariant *writtenId = nullptr);

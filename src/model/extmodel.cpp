@@ -201,7 +201,7 @@ QString idText(const ExtRecord &row)
 bool ExtModel::save()
 {
     failureReason.clear();
-    metadataColumns.clear();
+    serverFacts = {};
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
     lastProgress = -1;
@@ -265,7 +265,7 @@ ExtRecordStore ExtModel::store()
 {
     ExtRecordStore store(tableName, currentUserId());
     store.auditTrail = auditTrail;
-    store.columns = &metadataColumns;
+    store.facts = &serverFacts;
     return store;
 }
 

@@ -88,7 +88,7 @@ private:
 
     int lastProgress = -1;
     QVariant queryUserId;
-    // The metadata tables' columns, read once per save.
-    QHash<QString, QSqlRecord> metadataColumns;
+    // What the row stores learn of the server, once per save.
+    ExtRecordStore::ServerFacts serverFacts;
     bool auditTrail = false;
 };

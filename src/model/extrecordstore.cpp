@@ -85,6 +85,26 @@ bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
     return false;
 }
 
+ExtRecordStore::ServerFacts &ExtRecordStore::known()
+{
+    return facts ? *facts : ownFacts;
+}
+
+// A Galera node that aborts a transaction for a conflicting one in the middle of several
+// statements sent at once says nothing and runs the rest on their own, each committed. There
+// every statement goes alone, and the abort reaches the next one as an error. A server that
+// cannot be asked is treated the same: one statement at a time is right everywhere.
+bool ExtRecordStore::sharesRoundTrips()
+{
+    std::optional<bool> &shared = known().sharedRoundTrips;
+    if (!shared) {
+        QSqlQuery query;
+        shared = query.exec("SHOW VARIABLES LIKE 'wsrep_on'") &&
+                 (!query.next() || query.value(1).toString().compare("ON", Qt::CaseInsensitive));
+    }
+    return *shared;
+}
+
 // The columns of a metadata table with cleared values, read without fetching its rows (the
 // helper's blank record reads the whole table, which grows with every saved row).
 // Inside the row's transaction every statement's error counts: a cluster node that aborts
@@ -92,8 +112,9 @@ bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
 // on its own.
 bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
 {
-    if (columns && columns->contains(table)) {
-        *record = columns->value(table);
+    QHash<QString, QSqlRecord> &columns = known().columns;
+    if (columns.contains(table)) {
+        *record = columns.value(table);
         return true;
     }
     QSqlQuery query;
@@ -101,8 +122,7 @@ bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
                "SELECT * FROM " + SqlHelper::identifier(table) + " LIMIT 0"))
         return false;
     *record = query.record();
-    if (columns)
-        columns->insert(table, *record);
+    columns.insert(table, *record);
     return true;
 }
 
@@ -194,7 +214,7 @@ bool ExtRecordStore::flush(const QString &failure, QSqlQuery *query, const QStri
         statements << each.statement;
     QSqlQuery own;
     int done = 0;
-    if (!SqlHelper::run(query ? *query : own, statements, &done)) {
+    if (!SqlHelper::run(query ? *query : own, statements, &done, sharesRoundTrips())) {
         const QString failed = batch.value(done).failure;
         return fail(failed.isEmpty() ? failure : failed, SqlHelper::lastError());
     }

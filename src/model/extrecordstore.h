@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <optional>
+
 class ExtRecord;
 class QSqlQuery;
 struct ExtAuditEntry;
@@ -32,9 +34,16 @@ public:
     QVariant userId;
     // Whether each save and deletion also writes its audit trail, in the same transaction.
     bool auditTrail = false;
-    // Column lists of the metadata tables, read once and kept by the caller across the rows
-    // of one save; without one every row reads them again.
-    QHash<QString, QSqlRecord> *columns = nullptr;
+    // What the store learns of the server, kept by the caller across the rows of one save;
+    // without it every row asks again.
+    struct ServerFacts
+    {
+        // The metadata tables' columns.
+        QHash<QString, QSqlRecord> columns;
+        // Whether several statements of a transaction may share a round trip.
+        std::optional<bool> sharedRoundTrips;
+    };
+    ServerFacts *facts = nullptr;
     // Why the last save or removal failed.
     Failure failure = Failure::None;
     QSqlError error;
@@ -52,6 +61,7 @@ private:
         QString failure;
     };
     QList<Pending> pending;
+    ServerFacts ownFacts;
 
     template<typename Work>
     bool attempt(const QString &what, Work work);
@@ -66,6 +76,8 @@ private:
                const QString &statement = QString());
     void queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
     bool fail(const QString &message, const QSqlError &error);
+    ServerFacts &known();
+    bool sharesRoundTrips();
     bool blankRecord(const QString &table, QSqlRecord *record);
     bool findExtRecordId(int tableId, int *extId);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
