@@ -1,5 +1,3 @@
-#include <QFont>
-#include <QIcon>
 #include <QSignalSpy>
 #include <QSqlField>
 #include <QtTest>
@@ -188,21 +186,6 @@ void ExtModelTest::dataRoles()
     const int plain = rowOf(model, 1); // marked by another user only
     QVERIFY(model.isMarked(marked));
     QVERIFY(!model.isMarked(plain));
-    for (int c = 0; c < model.columnCount(); ++c) {
-        QCOMPARE(model.data(model.index(marked, c), Qt::FontRole).value<QFont>().weight(),
-                 QFont::Bold);
-        QCOMPARE(model.data(model.index(marked, c), Qt::BackgroundRole).value<QColor>(),
-                 QColor(45, 69, 116, 255));
-        QCOMPARE(model.data(model.index(marked, c), Qt::ForegroundRole).value<QColor>(),
-                 QColor(Qt::white));
-        QCOMPARE(model.data(model.index(plain, c), Qt::FontRole).value<QFont>().weight(),
-                 QFont::Normal);
-        QVERIFY(!model.data(model.index(plain, c), Qt::BackgroundRole).isValid());
-    }
-    const QIcon star = model.data(model.index(marked, 0), Qt::DecorationRole).value<QIcon>();
-    QCOMPARE(star.pixmap(16, 16).toImage(), QIcon(":/16x16/star.png").pixmap(16, 16).toImage());
-    QVERIFY(!model.data(model.index(plain, 0), Qt::DecorationRole).isValid());
-
     QCOMPARE(model.data(model.index(marked, 1)).toInt(), 100); // one reviewed field, valid
     QCOMPARE(model.data(model.index(plain, 1)).toInt(), 50);
     QCOMPARE(model.data(model.index(marked, 4)).toString(), QString("seven")); // the group's name
