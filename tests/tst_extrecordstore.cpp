@@ -23,6 +23,7 @@ private slots:
 
     void saveNewRow();
     void resaveReplacesMetadata();
+    void saveStatementTexts_data();
     void saveStatementTexts();
     void savedRowThatVanishedGetsItsNewId();
     void remove_data();
@@ -205,12 +206,28 @@ void ExtRecordStoreTest::resaveReplacesMetadata()
     QCOMPARE(snapshot().section(" | ", 3, 3), expected("other/5/{b},t/5/{a}"));
 }
 
+// The same statements, in one round trip where the server allows it and one at a time on a
+// cluster node.
+void ExtRecordStoreTest::saveStatementTexts_data()
+{
+    QTest::addColumn<bool>("shared");
+    QTest::newRow("round trips shared") << true;
+    QTest::newRow("one statement at a time") << false;
+}
+
 void ExtRecordStoreTest::saveStatementTexts()
 {
+    QFETCH(bool, shared);
     addReviewedRow();
     ExtRecord record = loadRow(5);
     db.markStatements();
-    QVERIFY(ExtRecordStore("t", alice).save(record));
+    ExtRecordStore store("t", alice);
+    ExtRecordStore::ServerFacts facts;
+    if (!shared)
+        facts.sharedRoundTrips = false;
+    store.facts = &facts;
+    QVERIFY(store.save(record));
+    QCOMPARE(db.statements().filter(";\n").isEmpty(), !shared);
     const QStringList expected = {
         "DELETE em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = em.ext_record_id "
         "AND e.table_name='t' AND e.table_id =5",
