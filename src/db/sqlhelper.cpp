@@ -279,13 +279,14 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
 bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done,
                     bool oneRoundTrip)
 {
-    qDebug().noquote() << statements.join(";\n");
+    const QString text = statements.join(";\n");
+    qDebug().noquote() << text;
     int succeeded = 0;
     bool ok = true;
     if (oneRoundTrip) {
         // One result per statement; the server stops at the first that fails, whose error
         // ends the results.
-        ok = query.exec(statements.join(";\n"));
+        ok = query.exec(text);
         while (ok && ++succeeded < statements.size())
             ok = query.nextResult();
     } else {
