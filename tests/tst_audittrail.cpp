@@ -72,6 +72,8 @@ private:
 void AuditTrailTest::initTestCase()
 {
     QVERIFY_CREATE(db);
+    QString error;
+    QVERIFY2(db.addAuditTrail(&error), qPrintable(error));
     alice = db.addUser("alice", "a");
     bob = db.addUser("bob", "b");
 }

@@ -1,6 +1,7 @@
 #include "admintablemodel.h"
 
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlRecord>
 
 #include "db/sqlhelper.h"
@@ -20,7 +21,8 @@ QString AdminTableModel::errorText() const
     const QSqlError error = lastError();
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
     if (SqlHelper::isConnectionLost(error))
-        text += tr("; log out and log in again to reconnect.");
+        text += tr("; the connection to the server was lost, and is opened again at the next "
+                   "Apply.");
     return text;
 }
 
@@ -37,6 +39,10 @@ bool AdminTableModel::hasRequiredValue(const QSqlRecord &values, bool newRow)
 bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
 {
     QSqlRecord record = values;
+    // Without a server counter the id is the largest plus one, as the helper hands them out.
+    const int id = record.indexOf("id");
+    if (id >= 0 && record.isNull(id) && !record.field(id).isAutoValue())
+        record.setValue(id, SqlHelper::lastId(tableName()) + 1);
     // A column left open is not sent at all, so the server gives the id (AUTO_INCREMENT) and
     // its defaults instead of refusing NULL for a NOT NULL column.
     for (int i = 0; i < record.count(); ++i) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "admin/admintablemodel.h"
+#include "db/sqlhelper.h"
 
 TableAdminFormWidget::TableAdminFormWidget(QWidget *parent)
     : AbstractFormWidget(parent)
@@ -25,6 +26,7 @@ QString TableAdminFormWidget::errorString() const
 bool TableAdminFormWidget::save()
 {
     // A failed submit keeps the rows it did not write pending, so they can be mended and saved.
+    SqlHelper::reopenIfLost();
     return model->submitAll();
 }
 

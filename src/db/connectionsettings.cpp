@@ -13,6 +13,7 @@ ConnectionSettings ConnectionSettings::read()
     values.login = settings.value("login").toString();
     values.password = settings.value("password").toString();
     values.port = settings.value("port", 0).toInt();
+    values.timeout = settings.value("timeout", values.timeout).toInt();
     return values;
 }
 
@@ -38,8 +39,13 @@ QSqlDatabase ConnectionSettings::addDefaultDatabase() const
     if (port > 0)
         db.setPort(port);
     // A server that accepts the connection but never answers (stopped, overloaded, a dead
-    // route) would hold the login forever.
-    if (driver == "QMYSQL" || driver == "QMARIADB")
-        db.setConnectOptions("MYSQL_OPT_CONNECT_TIMEOUT=10");
+    // route) would hold the login, or any statement, and the window with it, forever.
+    if (driver == "QMYSQL" || driver == "QMARIADB") {
+        QString options = "MYSQL_OPT_CONNECT_TIMEOUT=10";
+        if (timeout > 0)
+            options +=
+                QString(";MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1").arg(timeout);
+        db.setConnectOptions(options);
+    }
     return db;
 }

@@ -18,4 +18,6 @@ public:
     QString login;
     QString password;
     int port = 0; // 0: the driver's default
+    // Seconds a statement may wait for the server to read or answer ("database/timeout").
+    int timeout = 30;
 };

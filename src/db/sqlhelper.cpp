@@ -1,5 +1,7 @@
 #include "sqlhelper.h"
 
+#include <algorithm>
+
 #include <QDate>
 #include <QDateTime>
 #include <QDebug>
@@ -38,10 +40,17 @@ QSqlError &lastFailure()
     return error;
 }
 
+bool &connectionLost()
+{
+    static bool lost = false;
+    return lost;
+}
+
 // Keeps the statement's error for lastError(); passes its outcome on.
 bool remember(const QSqlQuery &query, bool ok)
 {
     lastFailure() = ok ? QSqlError() : query.lastError();
+    SqlHelper::isConnectionLost(lastFailure());
     return ok;
 }
 
@@ -64,7 +73,27 @@ SqlHelper::SqlHelper(const QString &table, QObject *parent)
 bool SqlHelper::isConnectionLost(const QSqlError &error)
 {
     const QString code = error.nativeErrorCode();
-    return code == "2006" || code == "2013";
+    const bool lost = code == "2006" || code == "2013";
+    if (lost)
+        connectionLost() = true;
+    return lost;
+}
+
+bool SqlHelper::reopenIfLost()
+{
+    if (!connectionLost())
+        return true;
+    QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+    if (!db.isValid())
+        return false;
+    db.close();
+    if (!db.open()) {
+        qDebug().noquote() << "cannot open the connection again: " + db.lastError().text();
+        return false;
+    }
+    qDebug().noquote() << "connection opened again";
+    connectionLost() = false;
+    return true;
 }
 
 QSqlError SqlHelper::lastError()
@@ -179,24 +208,28 @@ bool SqlHelper::leavesIdToServer(const QSqlRecord &record)
 QString SqlHelper::insertStatement(const QString &table, const QList<QSqlRecord> &records)
 {
     const bool serverId = leavesIdToServer(records.value(0));
-    auto written = [serverId](const QSqlRecord &record, int i) {
-        return !serverId || record.fieldName(i) != "id";
-    };
     const QSqlRecord &first = records.first();
+    // A column no record generates is left out; a record that does not generate a column the
+    // others write gives the server's default for it.
+    QList<int> written;
     QString columns;
     for (int i = 0; i < first.count(); ++i) {
-        if (written(first, i))
+        if (serverId && first.fieldName(i) == "id")
+            continue;
+        if (std::any_of(records.cbegin(), records.cend(),
+                        [i](const QSqlRecord &record) { return record.isGenerated(i); })) {
+            written << i;
             columns += identifier(first.fieldName(i)) + ",";
+        }
     }
     columns.chop(1);
     QStringList rows;
     for (const QSqlRecord &record : records) {
         QString values;
-        for (int i = 0; i < record.count(); ++i) {
-            // NULL stays NULL: a strict server refuses '' for numbers and dates.
-            if (written(record, i))
-                values += literal(record.value(i)) + " ,";
-        }
+        // NULL stays NULL: a strict server refuses '' for numbers and dates.
+        for (const int i : std::as_const(written))
+            values +=
+                (record.isGenerated(i) ? literal(record.value(i)) : QString("DEFAULT")) + " ,";
         values.chop(1);
         rows << "(" + values + ")";
     }
@@ -276,8 +309,7 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
     return true;
 }
 
-bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done,
-                    bool oneRoundTrip)
+bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, bool oneRoundTrip)
 {
     const QString text = statements.join(";\n");
     qDebug().noquote() << text;
@@ -305,6 +337,15 @@ bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done,
 
 bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *writtenId)
 {
+    // A table without ids has no row to update: every save is a new row.
+    if (!record.contains("id")) {
+        QSqlRecord copy = record;
+        qDebug().noquote() << "insert " + table;
+        const bool ok = insert(table, copy);
+        if (writtenId)
+            *writtenId = QVariant();
+        return ok;
+    }
     QSqlQueryModel model;
     model.setQuery("SELECT * from " + identifier(table) + " where id='" +
                    escape(record.value("id")) + "'");

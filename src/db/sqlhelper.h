@@ -64,9 +64,13 @@ public:
     // single quotes.
     static QString literal(const QVariant &value);
 
-    // The server is gone or the connection was lost: the driver does not reconnect, so no
-    // statement succeeds before a new login.
+    // The server is gone or the connection was lost. The driver does not reconnect by itself:
+    // a lost connection seen here is opened again by the next reopenIfLost().
     static bool isConnectionLost(const QSqlError &error);
+    // Called where a unit of work begins (a load, a save, a query run, an administration
+    // Apply), never inside one: after a lost connection, opens the default connection again
+    // with its settings. False when the connection was lost and could not be opened.
+    static bool reopenIfLost();
 
     // The error of the helper's last failed statement, cleared by one that succeeds.
     static QSqlError lastError();

@@ -36,8 +36,10 @@ bool ExtMetadata::idText(const QVariant &id, QString *text)
     return ok;
 }
 
-// Which metadata row of a data row is the first, and which of two state rows the later, is
-// defined by their ids, in both readings.
+// The first metadata row of a data row is the one with the smallest id. Of two state rows
+// for one field the later one wins: the later in the server's order, as the state tables need
+// no id of their own; both readings take one record's states in the same order, the order of
+// the server's index on (or scan of) that table.
 void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QString &userId,
                              const QSqlRecord &columns)
 {
@@ -60,8 +62,7 @@ void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QStr
                    " AND user_id=" + user) &&
         query.next();
 
-    if (!query.exec("select * FROM ext_records_fields WHERE ext_record_id=" + extId +
-                    " ORDER BY id"))
+    if (!query.exec("select * FROM ext_records_fields WHERE ext_record_id=" + extId))
         return;
     while (query.next())
         record.setState(columns.indexOf(query.value("field_name").toString()),
@@ -124,7 +125,7 @@ bool ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     if (!query.exec("SELECT ef.ext_record_id, ef.field_name, ef.state "
                     "FROM ext_records e, ext_records_fields ef WHERE e.id = ef.ext_record_id "
                     "AND " +
-                    tableCondition("e.", table) + " ORDER BY ef.ext_record_id, ef.id"))
+                    tableCondition("e.", table)))
         return failed(query, error);
     QHash<QString, int> fieldIndex;
     while (query.next()) {

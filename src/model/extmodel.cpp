@@ -75,8 +75,7 @@ void ExtModel::takeServerIds(const QString &table)
         return;
     QSqlQuery own;
     own.setForwardOnly(true);
-    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") ||
-        !own.record().field("id").isAutoValue())
+    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") || !own.record().field("id").isAutoValue())
         return;
     QSqlField field = columnRecord.field(id);
     field.setAutoValue(true);
@@ -119,6 +118,7 @@ bool ExtModel::select()
     // would show that user's rows to this one.
     if (!tableName.isEmpty() && currentUserId() != queryUserId)
         setTable(tableName);
+    SqlHelper::reopenIfLost();
     QSqlQuery result;
     result.setForwardOnly(true);
     if (!query.isEmpty())
@@ -201,6 +201,7 @@ QString idText(const ExtRecord &row)
 bool ExtModel::save()
 {
     failureReason.clear();
+    SqlHelper::reopenIfLost();
     serverFacts = {};
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
@@ -276,7 +277,8 @@ void ExtModel::noteFailure(const ExtRecordStore &store)
                              "was loaded; refresh to see that change")
                         : store.error.text();
     if (SqlHelper::isConnectionLost(store.error))
-        failureReason += tr("; log out and log in again to reconnect");
+        failureReason += tr("; the connection to the server was lost, and is opened again at "
+                            "the next load or save");
 }
 
 bool ExtModel::deleteRecord(const ExtRecord &record)

@@ -122,6 +122,16 @@ bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
                "SELECT * FROM " + SqlHelper::identifier(table) + " LIMIT 0"))
         return false;
     *record = query.record();
+    // Columns the program does not name take the server's defaults: a cleared value would be
+    // refused by a NOT NULL column that a group's own database may have added.
+    static const QHash<QString, QStringList> named = {
+        {"ext_records",
+         {"id", "table_name", "table_id", "created_user_id", "created", "modified_user_id",
+          "modified"}},
+        {"ext_records_monitorings", {"id", "ext_record_id", "user_id"}},
+        {"ext_records_fields", {"id", "ext_record_id", "field_name", "state"}}};
+    for (int i = 0; i < record->count(); ++i)
+        record->setGenerated(i, named.value(table).contains(record->fieldName(i)));
     columns.insert(table, *record);
     return true;
 }
@@ -184,7 +194,6 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
     return same;
 }
 
-
 bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
                              const QString &failure, const QString &success)
 {
@@ -229,6 +238,9 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
 {
     QVariant rowId;
     const QString failed = "cannot save in " + tableName + "--";
+    // A new row, or a loaded one that had none, has no metadata rows to carry over.
+    const bool mayHaveMetadata =
+        isLoadedRow(record) ? record.loaded.extId != 0 : !record.isNull("id");
     if (isLoadedRow(record)) {
         if (!unchangedSinceLoaded(record))
             return false;
@@ -247,6 +259,9 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     const QString id = QString::number(rowId.toLongLong());
     const QString table = SqlHelper::escape(tableName);
 
+    QList<QSqlRecord> othersMarks;
+    if (mayHaveMetadata && !readOthersMarks(id, &othersMarks))
+        return false;
     const QList<QPair<QString, QString>> metadata = {{"em", "ext_records_monitorings"},
                                                      {"ef", "ext_records_fields"},
                                                      {"et", "ext_records_tasks"}};
@@ -289,15 +304,23 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     }
     record.extId = extId.toLongLong();
 
+    // A mark is its owner's note: the other users' marks move to the new metadata row.
+    QList<QSqlRecord> monitorings = othersMarks;
+    for (QSqlRecord &mark : monitorings)
+        mark.setValue("ext_record_id", extId);
+    QStringList marked;
     if (record.marked) {
         QSqlRecord monitoring;
         if (!blankRecord("ext_records_monitorings", &monitoring))
             return false;
         monitoring.setValue("ext_record_id", extId);
         monitoring.setValue("user_id", userId);
-        queue(SqlHelper::insertStatement("ext_records_monitorings", {monitoring}),
-              {"monitoring saved..."}, "cannot save in monitorings ");
+        monitorings << monitoring;
+        marked << "monitoring saved...";
     }
+    if (!insertMetadata("ext_records_monitorings", monitorings, "cannot save in monitorings ",
+                        marked))
+        return false;
 
     // All states of the row in one statement.
     QList<QSqlRecord> fields;
@@ -316,12 +339,47 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         fields << field;
         saved << record.fieldName(f) + " saved...";
     }
-    if (!fields.isEmpty())
-        queue(SqlHelper::insertStatement("ext_records_fields", fields), saved,
-              "cannot save in ext_records ");
+    if (!insertMetadata("ext_records_fields", fields, "cannot save in ext_records ", saved))
+        return false;
     queueTrail(rowId, ExtAuditTrail::changes(record));
     // The rest travels with the commit.
     return true;
+}
+
+bool ExtRecordStore::readOthersMarks(const QString &rowId, QList<QSqlRecord> *marks)
+{
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    QString user;
+    const QString self = ExtMetadata::idText(userId, &user) ? user : QString("NULL");
+    if (!flush("cannot read the marks of " + tableName + "--", &query,
+               "SELECT em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = "
+               "em.ext_record_id AND e.table_name='" +
+                   SqlHelper::escape(tableName) + "' AND e.table_id =" + rowId +
+                   " AND NOT em.user_id <=> " + self))
+        return false;
+    while (query.next()) {
+        QSqlRecord mark = query.record();
+        // A table with ids of its own gives the moved row a new one.
+        if (mark.contains("id"))
+            mark.setNull("id");
+        *marks << mark;
+    }
+    return true;
+}
+
+// Where the server gives the ids, or the table has none, the rows travel with the next round
+// trip; otherwise the helper hands out the next ids, which needs an answer first.
+bool ExtRecordStore::insertMetadata(const QString &table, QList<QSqlRecord> &rows,
+                                    const QString &failure, const QStringList &successes)
+{
+    if (rows.isEmpty())
+        return true;
+    if (!rows.first().contains("id") || SqlHelper::leavesIdToServer(rows.first())) {
+        queue(SqlHelper::insertStatement(table, rows), successes, failure);
+        return true;
+    }
+    return flush(failure) && insertRows(table, rows, failure, successes);
 }
 
 bool ExtRecordStore::remove(const ExtRecord &record)

@@ -84,4 +84,8 @@ private:
                  const QString &success);
     bool insertRows(const QString &table, QList<QSqlRecord> &rows, const QString &failure,
                     const QStringList &successes);
+    bool insertMetadata(const QString &table, QList<QSqlRecord> &rows, const QString &failure,
+                        const QStringList &successes);
+    // The marks of other users on the row's metadata, as they will be written again.
+    bool readOthersMarks(const QString &rowId, QList<QSqlRecord> *marks);
 };

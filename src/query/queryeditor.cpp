@@ -7,6 +7,7 @@
 #include <QSqlError>
 #include <QSqlQueryModel>
 
+#include "db/sqlhelper.h"
 #include "editor/modelexporter.h"
 #include "query/querysavedialog.h"
 #include "query/savedqueries.h"
@@ -47,9 +48,14 @@ void QueryEditor::edit(const QString &query)
 
 void QueryEditor::run()
 {
+    SqlHelper::reopenIfLost();
     model->setQuery(ui->textEdit->document()->toPlainText(), QSqlDatabase::database());
     const QSqlError error = model->lastError();
-    ui->messageTextEdit->setPlainText(error.text());
+    QString message = error.text();
+    if (SqlHelper::isConnectionLost(error))
+        message +=
+            tr("\nThe connection to the server was lost; it is opened again at the next run.");
+    ui->messageTextEdit->setPlainText(message);
     const bool ok = error.type() == QSqlError::NoError;
     ui->tabWidget->setCurrentIndex(ok ? 0 : 1);
     setAction(ok);

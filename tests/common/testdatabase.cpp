@@ -4,6 +4,7 @@
 #include <QCryptographicHash>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSettings>
 #include <QSqlError>
@@ -75,12 +76,33 @@ bool TestDatabase::create(QString *error)
     QSqlDatabase db = connectTo(adminConnection, dbName);
     if (!db.open())
         return fail(error, db.lastError().text());
-    QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
+    QFile schema(schemaPath());
     if (!schema.open(QIODevice::ReadOnly))
         return fail(error, "cannot read " + schema.fileName());
     if (!execScript(QString::fromUtf8(schema.readAll()), error))
         return false;
     return openDefault(error);
+}
+
+QString TestDatabase::schemaPath()
+{
+    return STAVIMOR_SOURCE_DIR "/db/" + env("STAVIMOR_TEST_SCHEMA", "schema.sql");
+}
+
+bool TestDatabase::minimalLayout()
+{
+    return !schemaPath().endsWith("/schema.sql");
+}
+
+bool TestDatabase::addAuditTrail(QString *error) const
+{
+    QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
+    if (!schema.open(QIODevice::ReadOnly))
+        return fail(error, "cannot read " + schema.fileName());
+    const QString text = QString::fromUtf8(schema.readAll());
+    const qsizetype start = text.indexOf("-- The audit trail of the review data");
+    return start >= 0 ? execScript(text.mid(start), error)
+                      : fail(error, "no audit trail in " + schema.fileName());
 }
 
 void TestDatabase::drop()
@@ -141,8 +163,13 @@ QSqlDatabase TestDatabase::admin() const
 
 bool TestDatabase::exec(const QString &sql, QString *error) const
 {
+    // The tests' own data tables follow the layout too: ids without a server counter.
+    QString statement = sql;
+    if (minimalLayout() && statement.trimmed().startsWith("CREATE TABLE", Qt::CaseInsensitive))
+        statement.remove(QRegularExpression("\\s+AUTO_INCREMENT\\b(\\s*=\\s*\\d+)?",
+                                            QRegularExpression::CaseInsensitiveOption));
     QSqlQuery query(admin());
-    return query.exec(sql) || fail(error, query.lastError().text() + " in: " + sql);
+    return query.exec(statement) || fail(error, query.lastError().text() + " in: " + statement);
 }
 
 bool TestDatabase::execScript(const QString &script, QString *error) const
@@ -221,31 +248,38 @@ int TestDatabase::addUser(const QString &username, const QString &password, cons
     const QString digest =
         QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex();
     QSqlQuery query(admin());
-    query.prepare("INSERT INTO users (username, password, first_name, second_name, email) "
-                  "VALUES (?, ?, ?, ?, ?)");
+    const int id = nextId("users");
+    query.prepare("INSERT INTO users (id, username, password, first_name, second_name, email) "
+                  "VALUES (?, ?, ?, ?, ?, ?)");
+    query.addBindValue(id);
     query.addBindValue(username);
     query.addBindValue(digest);
     query.addBindValue(username + " first");
     query.addBindValue(username + " second");
     query.addBindValue(email.isEmpty() ? username + "@example.org" : email);
-    if (!query.exec())
-        return -1;
-    return query.lastInsertId().toInt();
+    return query.exec() ? id : -1;
 }
 
 int TestDatabase::addGroup(const QString &name)
 {
     QSqlQuery query(admin());
-    query.prepare("INSERT INTO groups (name) VALUES (?)");
+    const int id = nextId("groups");
+    query.prepare("INSERT INTO groups (id, name) VALUES (?, ?)");
+    query.addBindValue(id);
     query.addBindValue(name);
-    if (!query.exec())
-        return -1;
-    return query.lastInsertId().toInt();
+    return query.exec() ? id : -1;
 }
 
 void TestDatabase::addMembership(int groupId, int userId)
 {
-    exec(QString("INSERT INTO groups_users (group_id, user_id) VALUES (%1, %2)")
+    exec(QString("INSERT INTO groups_users (id, group_id, user_id) VALUES (%1, %2, %3)")
+             .arg(nextId("groups_users"))
              .arg(groupId)
              .arg(userId));
+}
+
+// Ids as a database without AUTO_INCREMENT needs them.
+int TestDatabase::nextId(const QString &table) const
+{
+    return scalar("SELECT COALESCE(MAX(id), 0) + 1 FROM " + table).toInt();
 }

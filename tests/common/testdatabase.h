@@ -19,7 +19,8 @@
     } while (false)
 
 // A database of its own on the throwaway test server: created with a unique name,
-// loaded with db/schema.sql and dropped again, so test executables can run in parallel.
+// loaded with db/schema.sql (or the file under db/ that STAVIMOR_TEST_SCHEMA names) and
+// dropped again, so test executables can run in parallel.
 // The server is found through STAVIMOR_TEST_DB_HOST, _PORT, _USER and _PASSWORD,
 // which scripts/test.sh exports after starting it.
 class TestDatabase
@@ -29,9 +30,17 @@ public:
     static int port();
     static QString user();
     static QString password();
+    // The schema file the databases are created from.
+    static QString schemaPath();
+    // True when that is not db/schema.sql: metadata tables without ids, no AUTO_INCREMENT.
+    static bool minimalLayout();
 
     // Creates the database, loads the schema and opens it as the default connection.
     bool create(QString *error = nullptr);
+    // Adds the audit trail part of db/schema.sql, as db/add_audit.sh does.
+    bool addAuditTrail(QString *error = nullptr) const;
+    // The largest id of table plus one.
+    int nextId(const QString &table) const;
     // Drops the database and removes every connection this fixture made.
     void drop();
 

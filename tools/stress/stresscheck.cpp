@@ -119,27 +119,35 @@ void StressCheck::checkRows(const StressSnapshot &snapshot)
         for (auto it = meta.states.cbegin(); it != meta.states.cend(); ++it)
             foreign = foreign || (it.value() != 0 && !expected.contains(it.key()));
 
-        // A save keeps only its own user's mark; an earlier saver's mark is removed by it.
-        QSet<int> others = meta.markedBy;
-        others.remove(last.user);
-        foreign = foreign || !others.isEmpty();
-        if (last.marked != meta.markedBy.contains(last.user)) {
-            if (last.marked) {
+        // Each user's mark is as that user's latest save on the chain left it: a save writes
+        // its own user's mark and carries the others' along.
+        QHash<int, bool> marks;
+        for (const StressJournal::Row *link : links) {
+            if (!marks.contains(link->user))
+                marks.insert(link->user, link->marked);
+        }
+        QSet<int> users = meta.markedBy;
+        for (auto it = marks.cbegin(); it != marks.cend(); ++it)
+            users.insert(it.key());
+        for (const int user : std::as_const(users)) {
+            const bool expectedMark = marks.value(user, false);
+            if (expectedMark == meta.markedBy.contains(user))
+                continue;
+            if (!expectedMark) {
+                foreign = true;
+            } else if (user == last.user) {
                 ++marksLost;
                 note("mark lost", data.origin, "last save " + last.token);
-            } else
-                foreign = true;
+            } else {
+                ++marksRemovedByOthers;
+                note("mark removed by another user's save", data.origin,
+                     QString("user %1, last save %2").arg(user).arg(last.token));
+            }
         }
         if (foreign) {
             ++metaOfAnotherRow;
             note("metadata of another row", data.origin,
                  QString("id %1, last save %2").arg(data.id).arg(last.token));
-        }
-        QSet<int> users = {last.user};
-        for (const StressJournal::Row *link : links) {
-            if (!users.contains(link->user) && link->marked)
-                ++marksRemovedByOthers;
-            users.insert(link->user);
         }
     }
 }
@@ -192,7 +200,6 @@ QList<QPair<QString, int>> StressCheck::figures() const
         {"logins failed", events.value("login failed")},
         {"rows at the end", rowsAtEnd},
         {"rows written by a save reported failed", failedButWritten},
-        {"marks removed by another user's save", marksRemovedByOthers},
         {"violation: metadata of no row", metaOfNoRow},
         {"violation: metadata rows of no ext_records row", detachedMeta},
         {"violation: rows with two metadata rows", rowsWithTwoMeta},
@@ -205,6 +212,7 @@ QList<QPair<QString, int>> StressCheck::figures() const
         {"violation: field states lost", statesLost},
         {"violation: saved changes lost", changesLost},
         {"violation: marks lost", marksLost},
+        {"violation: marks removed by another user's save", marksRemovedByOthers},
     };
 }
 

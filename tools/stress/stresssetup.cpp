@@ -8,6 +8,7 @@
 #include "stressconfig.h"
 #include "stressjournal.h"
 #include "stresssnapshot.h"
+#include "testdatabase.h"
 
 bool StressSetup::exec(QSqlDatabase db, const QString &statement, QString *error)
 {
@@ -31,7 +32,7 @@ bool StressSetup::createDatabase(const StressConfig &config, QSqlDatabase db, QS
         !exec(db, "CREATE DATABASE " + name + " CHARACTER SET utf8mb4", error) ||
         !exec(db, "USE " + name, error))
         return false;
-    QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
+    QFile schema(TestDatabase::schemaPath());
     if (!schema.open(QIODevice::ReadOnly)) {
         *error = "cannot read " + schema.fileName();
         return false;
@@ -51,11 +52,15 @@ bool StressSetup::fill(const StressConfig &config, QSqlDatabase db, QString *err
         userRows << QString("(%1, '%2', MD5('%3'))")
                         .arg(i + 1)
                         .arg(StressConfig::userName(i), StressConfig::userPassword(i));
-        memberships << QString("(%1, %2)").arg(1 + i % groups).arg(i + 1);
+        memberships
+            << QString("(%1, %2, %3)").arg(memberships.size() + 1).arg(1 + i % groups).arg(i + 1);
         // Some users are in two groups, so that their visible rows come from both halves of
         // the visibility statement at once.
         if (i % 3 == 2)
-            memberships << QString("(%1, %2)").arg(1 + (i + 1) % groups).arg(i + 1);
+            memberships << QString("(%1, %2, %3)")
+                               .arg(memberships.size() + 1)
+                               .arg(1 + (i + 1) % groups)
+                               .arg(i + 1);
     }
     for (int g = 1; g <= groups; ++g)
         groupRows << QString("(%1, 'team %1')").arg(g);
@@ -67,9 +72,11 @@ bool StressSetup::fill(const StressConfig &config, QSqlDatabase db, QString *err
     const QStringList statements = {
         "INSERT INTO users (id, username, password) VALUES " + userRows.join(", "),
         "INSERT INTO groups (id, name) VALUES " + groupRows.join(", "),
-        "INSERT INTO groups_users (group_id, user_id) VALUES " + memberships.join(", "),
-        "CREATE TABLE " + table +
-            " (id INT NOT NULL AUTO_INCREMENT, group_id INT NULL, origin VARCHAR(40) NOT NULL, "
+        "INSERT INTO groups_users (id, group_id, user_id) VALUES " + memberships.join(", "),
+        // The data table gives ids from a server counter where the layout has them.
+        "CREATE TABLE " + table + " (id INT NOT NULL" +
+            (TestDatabase::minimalLayout() ? "" : " AUTO_INCREMENT") +
+            ", group_id INT NULL, origin VARCHAR(40) NOT NULL, "
             "token VARCHAR(40) NOT NULL, creator INT NOT NULL, last_user INT NOT NULL, "
             "name VARCHAR(64) NULL, amount INT NULL, note VARCHAR(255) NULL, due DATE NULL, "
             "PRIMARY KEY (id), KEY (group_id), KEY (origin)) "
@@ -80,8 +87,8 @@ bool StressSetup::fill(const StressConfig &config, QSqlDatabase db, QString *err
             ", CONCAT('Row ', seq), seq % 1000, CONCAT('A note on row ', seq), "
             "DATE_ADD('2024-01-01', INTERVAL seq DAY) FROM mysql.seq_1_to_" +
             QString::number(initialRows),
-        "INSERT INTO ext_records (table_name, table_id, created_user_id, created, "
-        "modified_user_id, modified) SELECT '" +
+        "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, "
+        "modified_user_id, modified) SELECT id, '" +
             table +
             "', id, creator, '2025-01-01 10:00:00', last_user, '2025-01-01 10:00:00' FROM " +
             table + " ORDER BY id",
