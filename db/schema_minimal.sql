@@ -12,7 +12,8 @@ CREATE TABLE users (
     email VARCHAR(255) NULL,
     avatar_url VARCHAR(255) NULL,
     comment TEXT NULL,
-    PRIMARY KEY (id)
+    PRIMARY KEY (id),
+    UNIQUE KEY users_username (username)
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 CREATE TABLE groups (

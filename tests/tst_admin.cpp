@@ -73,6 +73,8 @@ private:
     QStringList shownMembers() const;
     void chooseGroup(const QString &name);
 
+    // A new row's id came from the server's counter (set to 500), where the layout has one.
+    static QString serverId() { return TestDatabase::minimalLayout() ? "" : "id>=500 AND "; }
     TestDatabase db;
     TestSettings settings;
     std::unique_ptr<AdminDialog> dialog;
@@ -254,9 +256,10 @@ void AdminTest::newUserWrittenOnlyBySave()
     }
     QCOMPARE(db.count("users"), written ? 4 : 3);
     QCOMPARE(db.count("users", "username = 'bob'"), written ? 0 : 1);
-    // The server chose the id; the stored password is the column's default.
-    QCOMPARE(db.count("users", "id>=500 AND username='dora' AND email='dora@example.org' AND "
-                               "password=''"),
+    // The server chose the id, where it has a counter; the stored password is the column's
+    // default.
+    QCOMPARE(db.count("users", serverId() + "username='dora' AND email='dora@example.org' AND "
+                                            "password=''"),
              written ? 1 : 0);
 }
 
@@ -489,8 +492,8 @@ void AdminTest::savedGroupsAndUsersReachMemberships()
     clickButton("applyButton");
     QCOMPARE(shownMembers(), QStringList({"dora"}));
     QCOMPARE(db.count("groups_users",
-                      "id>=500 AND group_id=(SELECT id FROM groups WHERE name='Centre B') AND "
-                      "user_id=(SELECT id FROM users WHERE username='dora')"),
+                      serverId() + "group_id=(SELECT id FROM groups WHERE name='Centre B') AND "
+                                   "user_id=(SELECT id FROM users WHERE username='dora')"),
              1);
     QCOMPARE(db.count("groups_users"), 4);
 }
@@ -505,8 +508,8 @@ void AdminTest::lostConnectionIsReported()
     ModalAnswer box(ModalAnswer::accept());
     press("okButton");
     QVERIFY(box.answered());
-    QVERIFY2(box.text().contains("User: Lost connection to server during query; log out and log "
-                                 "in again to reconnect."),
+    QVERIFY2(box.text().contains("User: Lost connection to server during query; the connection "
+                                 "to the server was lost, and is opened again at the next Apply."),
              qPrintable(box.text()));
     QVERIFY(dialog->isVisible());
     QVERIFY(model(Users)->isDirty());

@@ -45,6 +45,8 @@ private:
 void ConcurrentSaveTest::initTestCase()
 {
     QVERIFY_CREATE(db);
+    QString error;
+    QVERIFY2(db.addAuditTrail(&error), qPrintable(error));
     alice = db.addUser("alice", "a");
     TestHelpers::logIn(alice);
 }
@@ -81,7 +83,7 @@ QString ConcurrentSaveTest::rowSnapshot(int id) const
           "SELECT GROUP_CONCAT(CONCAT_WS('/', id, modified) ORDER BY id) FROM ext_records WHERE "
           "table_name = 'tstconc' AND table_id = " +
               row,
-          "SELECT GROUP_CONCAT(CONCAT_WS('/', f.field_name, f.state) ORDER BY f.id) FROM "
+          "SELECT GROUP_CONCAT(CONCAT_WS('/', f.field_name, f.state) ORDER BY f.field_name) FROM "
           "ext_records_fields f JOIN ext_records e ON e.id = f.ext_record_id WHERE "
           "e.table_name = 'tstconc' AND e.table_id = " +
               row,
@@ -117,7 +119,8 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten_data()
         << "edit" << true;
     QTest::newRow("first review of a row read without one")
         << QStringList{"DELETE FROM ext_records"}
-        << QStringList{"INSERT INTO ext_records (table_name, table_id) VALUES ('tstconc', 2)"}
+        << QStringList{"INSERT INTO ext_records (id, table_name, table_id) VALUES (21, 'tstconc', "
+                       "2)"}
         << "state" << true;
 }
 

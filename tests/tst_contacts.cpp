@@ -64,9 +64,11 @@ void ContactsTest::cleanupTestCase()
 void ContactsTest::addContacts(const QList<QPair<int, int>> &pairs)
 {
     QStringList values;
+    const int first = db.nextId("contacts");
     for (const auto &[owner, contact] : pairs)
-        values << QString("(%1, %2)").arg(owner).arg(contact);
-    QVERIFY_SQL(db, "INSERT INTO contacts (user_id, contact_user_id) VALUES " + values.join(','));
+        values << QString("(%1, %2, %3)").arg(first + values.size()).arg(owner).arg(contact);
+    QVERIFY_SQL(db,
+                "INSERT INTO contacts (id, user_id, contact_user_id) VALUES " + values.join(','));
 }
 
 ModalAnswer::Answer ContactsTest::pick(const QString &username)

@@ -489,9 +489,9 @@ void ExtModelTest::batchedLoadingEqualsPerRowReading()
                  "(5, 'rnd', 500, NULL, NULL)")
              .arg(alice)
              .arg(bob));
-    exec("INSERT INTO ext_records_fields (id, ext_record_id, field_name, state) VALUES "
-         "(1, 1, 'Name', 1), (2, 1, 'name', -1), (3, 1, 'CODE', 1), (4, 1, 'gone', 1), "
-         "(5, 2, 'ref', NULL), (6, 3, 'code', -1), (7, 4, 'Name', 1), (8, 1000, 'Name', 1)");
+    exec("INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES "
+         "(1, 'Name', 1), (1, 'name', -1), (1, 'CODE', 1), (1, 'gone', 1), (2, 'ref', NULL), "
+         "(3, 'code', -1), (4, 'Name', 1), (1000, 'Name', 1)");
     exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (1, %2), "
                  "(2, %1), (3, %2), (4, %1)")
              .arg(alice)

@@ -32,6 +32,7 @@ bool TableAdminFormWidget::save()
 
 bool TableAdminFormWidget::load()
 {
+    SqlHelper::reopenIfLost();
     return model->select();
 }
 

@@ -1,5 +1,7 @@
 #include "extxmlmodel.h"
 
+#include "db/sqlhelper.h"
+
 #include <QDebug>
 #include <QDomDocument>
 #include <QFile>
@@ -16,6 +18,7 @@ bool ExtXmlModel::load()
 {
     // The rows are those of the statement that setTable() has just run, so a load sends the
     // visibility statement once, not twice.
+    SqlHelper::reopenIfLost();
     QSqlQuery rows;
     setTable(QFileInfo(fileName).baseName(), &rows);
     if (!parseXml())
