@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QDesktopServices>
 #include <QLineEdit>
 #include <QListView>
 #include <QListWidget>
@@ -27,6 +28,12 @@ private slots:
     void addThroughThePicker();
     void removeTouchesOnlyThisOwner();
     void panel();
+    void openStartsMail_data();
+    void openStartsMail();
+
+public slots:
+    // The desktop's handler of mailto links, played by the test.
+    void mailTo(const QUrl &url) { mails << url; }
 
 private:
     // Contacts as owner, contact pairs.
@@ -39,6 +46,8 @@ private:
     int alice = 0;
     int bob = 0;
     int carol = 0;
+    int dave = 0;
+    QList<QUrl> mails;
 };
 
 void ContactsTest::initTestCase()
@@ -47,6 +56,8 @@ void ContactsTest::initTestCase()
     alice = db.addUser("alice", "x", "alice@example.org");
     bob = db.addUser("bob", "x", "bob@example.org");
     carol = db.addUser("carol", "x", "carol@example.org");
+    dave = db.addUser("dave", "x");
+    QVERIFY_SQL(db, "UPDATE users SET email = NULL WHERE id = " + QString::number(dave));
     const int nord = db.addGroup("Nord");
     db.addMembership(nord, alice);
 }
@@ -193,6 +204,38 @@ void ContactsTest::panel()
     view.clear();
     QCOMPARE(list->model()->rowCount(), 0);
     QCOMPARE(groups->count(), 0);
+}
+
+void ContactsTest::openStartsMail_data()
+{
+    QTest::addColumn<QString>("contact");
+    QTest::addColumn<QList<QUrl>>("expected");
+    QTest::newRow("with an address") << "bob" << QList<QUrl>{QUrl("mailto:bob@example.org")};
+    QTest::newRow("without one") << "dave" << QList<QUrl>();
+}
+
+// A double-click on a contact starts an e-mail to them.
+void ContactsTest::openStartsMail()
+{
+    QFETCH(QString, contact);
+    QFETCH(QList<QUrl>, expected);
+    addContacts({{alice, bob}, {alice, dave}});
+    TestHelpers::logIn(alice);
+    mails.clear();
+    QDesktopServices::setUrlHandler("mailto", this, "mailTo");
+    UserView view;
+    view.load();
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto *list = view.findChild<QListView *>("listView");
+    const int row = names(list->model()).indexOf(contact);
+    QVERIFY(row >= 0);
+    const QRect cell = list->visualRect(list->model()->index(row, 0));
+    // The first click selects, the second is the double-click.
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
+    QDesktopServices::unsetUrlHandler("mailto");
+    QCOMPARE(mails, expected);
 }
 
 QTEST_MAIN(ContactsTest)

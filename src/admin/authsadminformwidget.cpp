@@ -5,7 +5,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlRelationalDelegate>
-#include <QSqlTableModel>
 
 #include "admin/admintablemodel.h"
 #include "db/sqlhelper.h"
@@ -59,16 +58,9 @@ void AuthsAdminFormWidget::showEvent(QShowEvent *event)
 void AuthsAdminFormWidget::fillGroups()
 {
     ui->comboBox->clear();
-    QSqlTableModel groups;
-    groups.setTable("groups");
-    groups.select();
-    while (groups.canFetchMore())
-        groups.fetchMore();
-    for (int row = 0; row < groups.rowCount(); ++row) {
-        const QSqlRecord group = groups.record(row);
+    for (const QSqlRecord &group : SqlHelper::groups())
         ui->comboBox->addItem(QIcon(":16x16/group.png"), group.value("name").toString(),
                               group.value("id"));
-    }
 }
 
 bool AuthsAdminFormWidget::load()

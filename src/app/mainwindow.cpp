@@ -63,6 +63,8 @@ MainWindow::MainWindow(QWidget *parent)
     connect(ui->mainToolBar, &QToolBar::actionTriggered, this, &MainWindow::startModule);
     connect(ui->actionLogin, &QAction::triggered, this, &MainWindow::toggleLogin);
     connect(ui->actionUpdate, &QAction::triggered, this, &MainWindow::showMAJ);
+    // The module page has no menu entry of its own: its action is the window's, by shortcut.
+    addAction(ui->actionModule);
     connect(ui->actionModule, &QAction::triggered, this, &MainWindow::showModuleSettings);
     connect(ui->actionQuit, &QAction::triggered, this, &QWidget::close);
     connect(ui->actionAbout_Qt, &QAction::triggered, qApp, &QApplication::aboutQt);
@@ -145,16 +147,14 @@ void MainWindow::loadModules()
         QObject *root = ModuleLoader::root(file, &error);
         if (root) {
             auto *module = qobject_cast<ModuleInterface *>(root);
-            qDebug().noquote() << "MainWindow : create Module object";
+            qDebug().noquote() << "MainWindow :"
+                               << " create Module object";
             // A module without an action has no name to be known by.
             if (module && module->action())
                 addModule(module, settings.value(module->action()->text(), false).toBool());
         }
         qDebug() << "module loader" << error;
     }
-    // The module page has no other place: it ends the menu of the modules it manages.
-    ui->menuModules->addSeparator();
-    ui->menuModules->addAction(ui->actionModule);
 }
 
 // Every module object the window took is either registered or deleted, so that none lives on
@@ -277,6 +277,9 @@ void MainWindow::showMAJ()
 
 void MainWindow::showModuleSettings()
 {
+    // The page belongs with the Modules menu, which is off while logged out.
+    if (!ui->menuModules->isEnabled())
+        return;
     auto *page = new ModuleSettingsWidget;
     page->load();
     FormDialog dialog(page, nullptr);

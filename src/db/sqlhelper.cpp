@@ -54,6 +54,19 @@ bool remember(const QSqlQuery &query, bool ok)
     return ok;
 }
 
+// Every row of a read, empty when it failed.
+QList<QSqlRecord> rows(const QString &statement)
+{
+    QList<QSqlRecord> records;
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec(statement))
+        return records;
+    while (query.next())
+        records << query.record();
+    return records;
+}
+
 // The id condition of a delete is written without quotes, so only a whole number may stand
 // there; anything else names no row.
 bool bareId(const QVariant &id, QString *text)
@@ -180,14 +193,12 @@ QSqlRecord SqlHelper::record(const QString &table, const QVariant &id)
 
 QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
 {
-    QList<QSqlRecord> records;
-    QSqlQuery query;
-    query.setForwardOnly(true);
-    if (!query.exec("select * from " + identifier(table) + " WHERE " + where))
-        return records;
-    while (query.next())
-        records << query.record();
-    return records;
+    return rows("select * from " + identifier(table) + " WHERE " + where);
+}
+
+QList<QSqlRecord> SqlHelper::groups()
+{
+    return rows("select id, name from groups");
 }
 
 bool SqlHelper::insert(const QString &table, QSqlRecord &record)

@@ -23,6 +23,8 @@ public:
     static QSqlRecord emptyRecord(const QString &table);
     static QSqlRecord record(const QString &table, const QVariant &id);
     static QList<QSqlRecord> select(const QString &table, const QString &where);
+    // Every group's id and name, in the server's order: the choices of a group.
+    static QList<QSqlRecord> groups();
     static bool insert(const QString &table, QSqlRecord &record);
     // One statement for all records, which have the same fields. A null id of an
     // auto-increment column is left to the server (a single record then gets the id it was

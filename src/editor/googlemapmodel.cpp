@@ -34,13 +34,6 @@ QString GoogleMapModel::origin()
 
 void GoogleMapModel::search(QString search)
 {
-    // Only the answer to the latest text is wanted: an earlier request still under way is
-    // dropped rather than left to add its stale addresses.
-    if (pending) {
-        disconnect(pending, nullptr, this, nullptr);
-        pending->abort();
-        pending->deleteLater();
-    }
     // The text is one query value: QUrlQuery encodes "&" and "#", and a "+" is encoded here
     // because the service would read it as a blank.
     QUrlQuery query;
@@ -48,9 +41,9 @@ void GoogleMapModel::search(QString search)
     query.addQueryItem("sensor", "true");
     QUrl url(origin() + "/maps/api/geocode/xml");
     url.setQuery(query);
-    pending = manager->get(QNetworkRequest(url));
-    ReplyLimit::apply(pending, ReplyLimit::documentBytes);
-    connect(pending, &QNetworkReply::finished, this, &GoogleMapModel::parse);
+    QNetworkReply *reply = manager->get(QNetworkRequest(url));
+    ReplyLimit::apply(reply, ReplyLimit::documentBytes);
+    connect(reply, &QNetworkReply::finished, this, &GoogleMapModel::parse);
 }
 
 void GoogleMapModel::parse()
@@ -76,15 +69,10 @@ void GoogleMapModel::parse()
         qDebug().noquote() << result.address;
     }
 
-    // The addresses of this answer replace those of the text typed before.
-    if (!results.isEmpty()) {
-        beginRemoveRows(QModelIndex(), 0, int(results.size()) - 1);
-        results.clear();
-        endRemoveRows();
-    }
     if (!answer.isEmpty()) {
-        beginInsertRows(QModelIndex(), 0, int(answer.size()) - 1);
-        results = answer;
+        beginInsertRows(QModelIndex(), int(results.size()),
+                        int(results.size() + answer.size()) - 1);
+        results << answer;
         endInsertRows();
     }
     emit layoutAboutToBeChanged();

@@ -2,13 +2,12 @@
 
 #include <QAbstractListModel>
 #include <QList>
-#include <QPointer>
 #include <QString>
 
 class QNetworkAccessManager;
-class QNetworkReply;
 
-// Postal addresses that the geocoding service proposes for the text typed last.
+// Postal addresses that the geocoding service proposed for the texts typed, every answer's in the
+// order the answers arrived; the completer shows those that match the current text.
 class GoogleMapModel : public QAbstractListModel
 {
     Q_OBJECT
@@ -43,5 +42,4 @@ protected slots:
 private:
     QNetworkAccessManager *manager;
     QList<Result> results;
-    QPointer<QNetworkReply> pending;
 };

@@ -84,11 +84,13 @@ bool ModelExporter::writeCsv(const QString &fileName, Header header) const
 void ModelExporter::fillDocument(QTextDocument *document, const QString &title) const
 {
     QTextCursor cursor(document);
-    QTextCharFormat titleFormat;
-    titleFormat.setFontWeight(QFont::Bold);
-    titleFormat.setFontPointSize(12);
-    cursor.insertText(title, titleFormat);
-    cursor.insertBlock();
+    if (!title.isEmpty()) {
+        QTextCharFormat titleFormat;
+        titleFormat.setFontWeight(QFont::Bold);
+        titleFormat.setFontPointSize(12);
+        cursor.insertText(title, titleFormat);
+        cursor.insertBlock();
+    }
 
     QTextTableFormat tableFormat;
     tableFormat.setHeaderRowCount(1);
@@ -114,6 +116,14 @@ void ModelExporter::print(QPrinter *printer, const QString &title) const
     QTextDocument document;
     fillDocument(&document, title);
     document.print(printer);
+}
+
+QPrinter *ModelExporter::paintToPrinter() const
+{
+    auto *printer = new QPrinter(QPrinter::ScreenResolution);
+    printer->setPageOrientation(QPageLayout::Landscape);
+    print(printer, QString());
+    return printer;
 }
 
 bool ModelExporter::writePdf(const QString &fileName, const QString &title) const

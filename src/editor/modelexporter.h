@@ -22,6 +22,9 @@ public:
     bool writePdf(const QString &fileName, const QString &title) const;
     // The same table, paged by the printer's own page size.
     void print(QPrinter *printer, const QString &title) const;
+    // The table printed at once on the default printer in landscape; the caller owns the
+    // printer returned.
+    QPrinter *paintToPrinter() const;
 
 private:
     QStringList rowTexts(int row) const;

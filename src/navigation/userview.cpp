@@ -2,7 +2,9 @@
 #include "ui_userview.h"
 
 #include <QAction>
+#include <QDesktopServices>
 #include <QSortFilterProxyModel>
+#include <QUrl>
 
 #include "core/stavimor.h"
 #include "core/usermanager.h"
@@ -25,6 +27,7 @@ UserView::UserView(QWidget *parent)
     connect(ui->lineEdit, &QLineEdit::textChanged, filter,
             &QSortFilterProxyModel::setFilterFixedString);
     connect(ui->pushButton, &QPushButton::clicked, this, &UserView::addContact);
+    connect(ui->listView, &QListView::doubleClicked, this, &UserView::openContact);
 
     auto *remove = new QAction(QIcon(":16x16/user_delete.png"), tr("remove contact"), this);
     remove->setShortcut(QKeySequence::Delete);
@@ -49,6 +52,17 @@ void UserView::remContact()
     const QModelIndex current = ui->listView->currentIndex();
     if (current.isValid())
         model->remContact(filter->mapToSource(current));
+}
+
+void UserView::openContact(QModelIndex index)
+{
+    const QString email = index.data(ContactListModel::EmailRole).toString();
+    if (email.isEmpty())
+        return;
+    QUrl mail;
+    mail.setScheme("mailto");
+    mail.setPath(email);
+    QDesktopServices::openUrl(mail);
 }
 
 void UserView::load()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QModelIndex>
 #include <QWidget>
 
 class ContactListModel;
@@ -20,6 +21,8 @@ public:
 public slots:
     void addContact();
     void remContact();
+    // Starts an e-mail to the contact with the desktop's mail program.
+    void openContact(QModelIndex index);
     // Shows the contacts and groups of the user who just logged in.
     void load();
     void clear();

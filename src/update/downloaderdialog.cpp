@@ -14,7 +14,7 @@
 DownloaderDialog::DownloaderDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::DownloaderDialog)
-    , manager(new QNetworkAccessManager(this))
+    , manager(new QNetworkAccessManager)
 {
     ui->setupUi(this);
     connect(ui->pushButton, &QPushButton::clicked, this, &DownloaderDialog::reject);
@@ -22,6 +22,7 @@ DownloaderDialog::DownloaderDialog(QWidget *parent)
 
 DownloaderDialog::~DownloaderDialog()
 {
+    delete manager;
     delete ui;
 }
 

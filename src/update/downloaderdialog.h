@@ -20,6 +20,9 @@ public:
     explicit DownloaderDialog(QWidget *parent = nullptr);
     ~DownloaderDialog() override;
 
+    // QDialog's slot, overridden without a slot of this class's own.
+    void reject() override;
+
     QString savedFilePath;
 
 signals:
@@ -27,7 +30,6 @@ signals:
 
 public slots:
     void startDownload(QUrl url);
-    void reject() override;
 
 protected slots:
     void setProgress(qint64 progress, qint64 total);
