@@ -7,6 +7,9 @@
 #include <QSqlError>
 #include <QSqlQueryModel>
 
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "db/readonlyrunner.h"
 #include "editor/modelexporter.h"
 #include "query/querysavedialog.h"
 #include "query/savedqueries.h"
@@ -47,10 +50,19 @@ void QueryEditor::edit(const QString &query)
 
 void QueryEditor::run()
 {
-    model->setQuery(ui->textEdit->document()->toPlainText(), QSqlDatabase::database());
+    const QString text = ui->textEdit->document()->toPlainText();
+    QString refusal;
+    if (Stavimor::instance()->userManager->isAdministrator()) {
+        model->setQuery(text, QSqlDatabase::database());
+    } else {
+        QSqlQuery query;
+        ReadOnlyRunner::run(query, text, &refusal);
+        model->setQuery(std::move(query));
+    }
     const QSqlError error = model->lastError();
-    ui->messageTextEdit->setPlainText(error.text());
-    const bool ok = error.type() == QSqlError::NoError;
+    ui->messageTextEdit->setPlainText(refusal.isEmpty() ? error.text()
+                                                        : refusal + "\n" + error.text());
+    const bool ok = error.type() == QSqlError::NoError && refusal.isEmpty();
     ui->tabWidget->setCurrentIndex(ok ? 0 : 1);
     setAction(ok);
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
