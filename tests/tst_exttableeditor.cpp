@@ -1,5 +1,6 @@
 #include <QAction>
-#include <QDateEdit>
+#include <QCalendarWidget>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 #include "editor/extlistviewer.h"
@@ -22,6 +24,7 @@
 #include "editor/extrecordmodel.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
+#include "editor/nullabledateedit.h"
 #include "editor/relationcombobox.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
@@ -36,6 +39,14 @@ const char *const schema = R"(<?xml version="1.0"?>
   <field name="birth"><label>Birth date</label></field>
   <field name="centre_id"><label>Centre</label><relation><tablename>tstcentres</tablename>
     <indexColumn>id</indexColumn><displayColumn>name</displayColumn></relation></field>
+</fields></table>)";
+
+const char *const measuresSchema = R"(<?xml version="1.0"?>
+<table><fields>
+  <field name="code"><label>Code</label></field>
+  <field name="birth"><label>Birth date</label></field>
+  <field name="weight"><label>Weight (kg)</label></field>
+  <field name="visits"><label>Visits</label></field>
 </fields></table>)";
 
 // Receives what the program hands to the desktop instead of a real desktop.
@@ -75,10 +86,15 @@ private slots:
     void exportCsv();
     void print_data();
     void print();
+    void cellTakesWhatColumnHolds_data();
+    void cellTakesWhatColumnHolds();
+    void emptyDateStaysEmpty_data();
+    void emptyDateStaysEmpty();
+    void enumerationIsAChoice();
 
 private:
     void writeSchema(const QString &fileName, const char *text = schema);
-    ExtTableEditor *openEditor();
+    ExtTableEditor *openEditor(const QString &tableName = "tstpatients", const char *text = schema);
     QStringList listedTables(ExtListViewer &list) const;
     static QTableView *table(ExtTableEditor *editor)
     {
@@ -103,6 +119,8 @@ private:
     {
         QTest::keyClick(editor, Qt::Key_Return);
         QCoreApplication::processEvents();
+        // The closed editor goes, so that the next look-up finds the next one.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     TestSettings settings;
@@ -121,6 +139,8 @@ void ExtTableEditorTest::initTestCase()
     nord = db.addGroup("Nord");
     db.addMembership(nord, alice);
     TestHelpers::logIn(alice);
+    // Dates are shown, and so typed, in this locale's form.
+    QLocale::setDefault(QLocale::c());
     appDir = QDir(ExtListViewer::schemaDirectory());
     QDesktopServices::setUrlHandler("file", &desktop, "open");
 }
@@ -139,6 +159,12 @@ void ExtTableEditorTest::init()
                               "INSERT INTO tstpatients VALUES (1, 'P-001', '1950-01-02', 1, "
                               "%1), (2, 'P-002', '1960-03-04', 2, %1), (3, 'P-003', "
                               "'1970-05-06', 1, %1), (4, 'Q-004', NULL, NULL, %1);"
+                              "DROP TABLE IF EXISTS tstmeasures;"
+                              "CREATE TABLE tstmeasures (id INT AUTO_INCREMENT PRIMARY KEY, "
+                              "code VARCHAR(8), birth DATE NULL, weight DECIMAL(5,1) NULL, "
+                              "visits TINYINT UNSIGNED NULL, sex ENUM('f','m') NULL, "
+                              "group_id INT);"
+                              "INSERT INTO tstmeasures VALUES (1, 'M-1', NULL, 70.5, 3, 'f', 0);"
                               "DELETE FROM ext_records; DELETE FROM ext_records_fields;"
                               "DELETE FROM ext_records_monitorings")
                           .arg(nord),
@@ -166,10 +192,10 @@ void ExtTableEditorTest::writeSchema(const QString &fileName, const char *text)
     written << fileName;
 }
 
-ExtTableEditor *ExtTableEditorTest::openEditor()
+ExtTableEditor *ExtTableEditorTest::openEditor(const QString &tableName, const char *text)
 {
-    writeSchema("tstpatients.xml");
-    auto *editor = new ExtTableEditor(appDir.filePath("tstpatients.xml"));
+    writeSchema(tableName + ".xml", text);
+    auto *editor = new ExtTableEditor(appDir.filePath(tableName + ".xml"));
     editor->resize(1000, 600);
     editor->show();
     trigger(editor, "actionRefresh");
@@ -329,7 +355,7 @@ void ExtTableEditorTest::reviewEditSaveAndReload()
     combo->setCurrentKey(1);
     commit(combo);
     QCOMPARE(model->index(row, 5).data().toString(), QString("Lille, Nord"));
-    auto *date = editorOn<QDateEdit>(view, model->index(row, 4));
+    auto *date = editorOn<NullableDateEdit>(view, model->index(row, 4));
     QVERIFY(date);
     date->setDate(QDate(1961, 7, 8));
     commit(date);
@@ -506,6 +532,129 @@ void ExtTableEditorTest::print()
     QVERIFY(convert.waitForFinished(30000));
     const QString text = QString::fromUtf8(convert.readAllStandardOutput());
     QVERIFY2(text.contains("P-003"), qPrintable(text));
+}
+
+void ExtTableEditorTest::cellTakesWhatColumnHolds_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("refusal"); // empty: taken
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("text too long") << 3 << "M-12345678"
+                                   << "Code: 10 characters are more than the column allows (at "
+                                      "most 8)"
+                                   << "M-1";
+    QTest::newRow("text that fits") << 3 << "M-1234" << QString() << "M-1234";
+    QTest::newRow("number too large")
+        << 5 << "99999"
+        << "Weight (kg): 99999 is larger than the column allows (at most 9999.9)"
+        << "70.5";
+    QTest::newRow("too many decimals")
+        << 5 << "70.25"
+        << "Weight (kg): 70.25 has more decimals than the column allows (at most 1)"
+        << "70.5";
+    QTest::newRow("number that fits") << 5 << "-12.5" << QString() << "-12.5";
+    QTest::newRow("below an unsigned column")
+        << 6 << "-1"
+        << "Visits: -1 is smaller than the column allows (at least 0)"
+        << "3";
+    QTest::newRow("above a tiny integer")
+        << 6 << "256"
+        << "Visits: 256 is larger than the column allows (at most 255)"
+        << "3";
+    QTest::newRow("no number") << 6 << "3x"
+                               << "Visits: \"3x\" is not a number"
+                               << "3";
+    QTest::newRow("date in the form shown") << 4 << "15 Mar 1970" << QString() << "1970-03-15";
+    QTest::newRow("no date") << 4 << "31 Feb 1970"
+                             << "Birth date: \"31 Feb 1970\" is not a date; write it as 15 Mar "
+                                "1970, or leave it empty for no date"
+                             << "NULL";
+}
+
+// A value is read as the cell shows it; one the column cannot hold is refused beside the cell,
+// which keeps its value, and never reaches the server.
+void ExtTableEditorTest::cellTakesWhatColumnHolds()
+{
+    QFETCH(int, column);
+    QFETCH(QString, typed);
+    QFETCH(QString, refusal);
+    QFETCH(QString, stored);
+    std::unique_ptr<ExtTableEditor> editor(openEditor("tstmeasures", measuresSchema));
+    QTableView *view = table(editor.get());
+    const QModelIndex cell = editor->model->index(0, column);
+    const QString before = cell.data().toString();
+    auto *line = editorOn<QLineEdit>(view, cell);
+    QVERIFY(line);
+    line->selectAll();
+    QTest::keyClicks(line, typed);
+    commit(line);
+    if (refusal.isEmpty()) {
+        QCOMPARE(editor->model->headerData(0, Qt::Vertical).toString(), QString("*"));
+    } else {
+        QTRY_VERIFY(QToolTip::isVisible());
+        QCOMPARE(QToolTip::text(), refusal);
+        QCOMPARE(cell.data().toString(), before);
+        QCOMPARE(editor->model->headerData(0, Qt::Vertical).toString(), QString("0"));
+    }
+    trigger(editor.get(), "actionSave");
+    const QString name = editor->model->record().fieldName(column - 2);
+    QCOMPARE(db.scalar("SELECT IFNULL(" + name + ", 'NULL') FROM tstmeasures").toString(), stored);
+    QToolTip::hideText();
+}
+
+void ExtTableEditorTest::emptyDateStaysEmpty_data()
+{
+    QTest::addColumn<bool>("pick");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("passed through") << false << "NULL";
+    QTest::newRow("picked in the calendar") << true << "1970-03-15";
+}
+
+// An empty date cell is left empty when another cell of its row is saved, unless a date is
+// picked.
+void ExtTableEditorTest::emptyDateStaysEmpty()
+{
+    QFETCH(bool, pick);
+    QFETCH(QString, stored);
+    std::unique_ptr<ExtTableEditor> editor(openEditor("tstmeasures", measuresSchema));
+    QTableView *view = table(editor.get());
+    auto *date = editorOn<NullableDateEdit>(view, editor->model->index(0, 4));
+    QVERIFY(date);
+    QCOMPARE(date->text(), QString());
+    if (pick) {
+        date->findChild<QAction *>("calendarAction")->trigger();
+        QVERIFY(date->calendar()->isVisible());
+        date->calendar()->setSelectedDate(QDate(1970, 3, 15));
+        QTest::keyClick(date->calendar()->focusWidget(), Qt::Key_Return);
+        QVERIFY(!date->calendar()->isVisible());
+    }
+    commit(date);
+    auto *line = editorOn<QLineEdit>(view, editor->model->index(0, 3));
+    line->selectAll();
+    QTest::keyClicks(line, "M-2");
+    commit(line);
+    trigger(editor.get(), "actionSave");
+    QCOMPARE(
+        db.scalar("SELECT CONCAT_WS('/', code, IFNULL(birth, 'NULL')) FROM tstmeasures").toString(),
+        "M-2/" + stored);
+}
+
+// An enumeration offers its values, and an empty entry where the column may be null.
+void ExtTableEditorTest::enumerationIsAChoice()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor("tstmeasures", measuresSchema));
+    auto *choice = editorOn<QComboBox>(table(editor.get()), editor->model->index(0, 7));
+    QVERIFY(choice);
+    QStringList items;
+    for (int i = 0; i < choice->count(); ++i)
+        items << choice->itemText(i);
+    QCOMPARE(items, QStringList({"", "f", "m"}));
+    QCOMPARE(choice->currentText(), QString("f"));
+    choice->setCurrentIndex(2);
+    commit(choice);
+    trigger(editor.get(), "actionSave");
+    QCOMPARE(db.scalar("SELECT sex FROM tstmeasures").toString(), QString("m"));
 }
 
 QTEST_MAIN(ExtTableEditorTest)

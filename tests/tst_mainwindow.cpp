@@ -9,6 +9,7 @@
 #include "messagecapture.h"
 #include "modalanswer.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 #include "testsettings.h"
 
 // The main window as it starts: logged-out state, the dialogs its actions open, proxy and style
@@ -33,6 +34,8 @@ private slots:
     void startupProxy();
     void storedStyleIsApplied();
     void destructionSaysGoodbye();
+    void administrationForAdministrators_data();
+    void administrationForAdministrators();
 
 private:
     TestSettings settings;
@@ -138,6 +141,41 @@ void MainWindowTest::destructionSaysGoodbye()
     MessageCapture capture;
     delete new MainWindow;
     QVERIFY(capture.contains("delete all : mainwindow"));
+}
+
+void MainWindowTest::administrationForAdministrators_data()
+{
+    QTest::addColumn<bool>("group"); // the database has the group "administrators"
+    QTest::addColumn<bool>("member");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("no group: everybody") << false << false << true;
+    QTest::newRow("member") << true << true << true;
+    QTest::newRow("not a member") << true << false << false;
+}
+
+// The administration is offered to the members of "administrators" only, where that group
+// exists; the other tools to every logged-in user.
+void MainWindowTest::administrationForAdministrators()
+{
+    QFETCH(bool, group);
+    QFETCH(bool, member);
+    QFETCH(bool, enabled);
+    QVERIFY(db.exec("DELETE FROM groups_users"));
+    QVERIFY(db.exec("DELETE FROM groups"));
+    const int user = db.addUser(QString("user%1%2").arg(group).arg(member), "secret");
+    db.addMembership(db.addGroup("Nord"), user);
+    if (group) {
+        const int administrators = db.addGroup("administrators");
+        if (member)
+            db.addMembership(administrators, user);
+    }
+    TestHelpers::logIn(user);
+    MainWindow window;
+    // What a login does once the user is known.
+    window.setEnabled(true);
+    QCOMPARE(window.findChild<QAction *>("actionAdministration")->isEnabled(), enabled);
+    QVERIFY(window.findChild<QAction *>("actionQueryEditor")->isEnabled());
+    TestHelpers::logIn(0);
 }
 
 QTEST_MAIN(MainWindowTest)

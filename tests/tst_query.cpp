@@ -41,6 +41,8 @@ private slots:
     void picker_data();
     void picker();
     void runWithTheKeyboard();
+    void writesForAdministrators_data();
+    void writesForAdministrators();
 
 private:
     QueryEditor *openEditor(const QString &query);
@@ -76,6 +78,9 @@ void QueryTest::initTestCase()
     db.addMembership(other, bob);
     QVERIFY(db.exec("CREATE TABLE samples (id INT PRIMARY KEY, label VARCHAR(40))"));
     QVERIFY(db.exec("INSERT INTO samples VALUES (1, 'plain'), (2, 'a, b'), (3, 'say \"hi\"')"));
+    // A statement that reads, and writes behind it.
+    QVERIFY(db.exec("CREATE FUNCTION tstwrite() RETURNS INT MODIFIES SQL DATA BEGIN "
+                    "INSERT INTO samples VALUES (10, 'hidden'); RETURN 1; END"));
 }
 
 void QueryTest::init()
@@ -367,6 +372,67 @@ void QueryTest::runWithTheKeyboard()
     QTest::keySequence(text, QKeySequence("Ctrl+Return"));
     QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), 3);
     QCOMPARE(text->toPlainText(), QString("SELECT id FROM samples"));
+}
+
+void QueryTest::writesForAdministrators_data()
+{
+    QTest::addColumn<bool>("group"); // the database has the group "administrators"
+    QTest::addColumn<bool>("member");
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<bool>("written");
+    QTest::addColumn<QString>("message"); // begins the message shown
+    const QString insert = "INSERT INTO samples VALUES (10, 'new')";
+    const QString notRun = "only members of the group \"administrators\" may change the "
+                           "database; this statement was not run: ";
+    QTest::newRow("no group: anybody writes") << false << false << insert << true << QString();
+    QTest::newRow("administrator writes") << true << true << insert << true << QString();
+    QTest::newRow("others' writes are not sent")
+        << true << false << "SELECT 1; " + insert << false << notRun + insert;
+    QTest::newRow("others' table changes are not sent")
+        << true << false << "ALTER TABLE samples ADD COLUMN x INT" << false
+        << notRun + "ALTER TABLE samples ADD COLUMN x INT";
+    QTest::newRow("a write behind a read is refused by the server")
+        << true << false << "SELECT tstwrite()" << false
+        << "the server refused to write: only members of the group \"administrators\" may "
+           "change the database";
+    QTest::newRow("others read") << true << false
+                                 << "SELECT label FROM samples WHERE id = 1 -- ; DELETE" << false
+                                 << QString();
+}
+
+// Where the group "administrators" exists, only its members change the database through the
+// query editor; the others' statements run in read-only transactions.
+void QueryTest::writesForAdministrators()
+{
+    QFETCH(bool, group);
+    QFETCH(bool, member);
+    QFETCH(QString, query);
+    QFETCH(bool, written);
+    QFETCH(QString, message);
+    QVERIFY(db.exec("DELETE FROM samples WHERE id = 10"));
+    QVERIFY(db.exec("DELETE gu FROM groups_users gu JOIN groups g ON g.id = gu.group_id "
+                    "WHERE g.name = 'administrators'"));
+    QVERIFY(db.exec("DELETE FROM groups WHERE name = 'administrators'"));
+    if (group) {
+        const int administrators = db.addGroup("administrators");
+        if (member)
+            db.addMembership(administrators, alice);
+    }
+    TestHelpers::logIn(alice);
+    QueryEditor *editor = openEditor(QString());
+    editor->edit(query);
+    trigger(editor, "actionRun");
+    const QString shown = editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText();
+    QVERIFY2(message.isEmpty() ? shown.isEmpty() : shown.startsWith(message), qPrintable(shown));
+    QCOMPARE(db.count("samples", "id = 10"), written ? 1 : 0);
+    QCOMPARE(db.scalar("SELECT COUNT(*) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = "
+                       "DATABASE() AND TABLE_NAME = 'samples'")
+                 .toInt(),
+             2);
+    if (!query.startsWith("SELECT label"))
+        return;
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->index(0, 0).data(),
+             QVariant("plain"));
 }
 
 QTEST_MAIN(QueryTest)

@@ -78,12 +78,14 @@ INSERT INTO users (id, username, password, first_name, second_name, email, comme
 (3, 'novak', '30671b8699deaa3ad9a48d097233fafe', 'Eva', 'Nováková', 'eva.novakova@brunvale.example', NULL);
 INSERT INTO groups (id, name) VALUES
 (1, 'Centre Nord'),
-(2, 'Centre Sud');
+(2, 'Centre Sud'),
+(3, 'administrators');
 INSERT INTO groups_users (id, group_id, user_id) VALUES
 (1, 1, 1),
 (2, 2, 1),
-(3, 1, 2),
-(4, 2, 3);
+(3, 3, 1),
+(4, 1, 2),
+(5, 2, 3);
 INSERT INTO contacts (id, user_id, contact_user_id) VALUES
 (1, 1, 2),
 (2, 1, 3),

@@ -78,17 +78,20 @@ TABLES = {
     ],
 }
 
-NORD, SUD = 1, 2
+# Only the members of "administrators" may open the administration and change the database
+# through the query editor.
+NORD, SUD, ADMINISTRATORS = 1, 2, 3
 
 USERS = [
     # username, password, first name, second name, e-mail, groups
-    ("tavel", "kp4wzn8q", "Alice", "Tavel", "alice.tavel@brunvale.example", [NORD, SUD]),
+    ("tavel", "kp4wzn8q", "Alice", "Tavel", "alice.tavel@brunvale.example", [NORD, SUD, ADMINISTRATORS]),
     ("brunet", "vd2rx7ta", "Louis", "Brunet", "louis.brunet@brunvale.example", [NORD]),
     ("novak", "hq6mt3ub", "Eva", "Nováková", "eva.novakova@brunvale.example", [SUD]),
 ]
 TAVEL, BRUNET, NOVAK = 1, 2, 3
 
-GROUPS = [(NORD, "Centre Nord"), (SUD, "Centre Sud")]
+GROUPS = [(NORD, "Centre Nord"), (SUD, "Centre Sud"), 
+          (ADMINISTRATORS, "administrators")]
 
 CONTACTS = [(TAVEL, BRUNET), (TAVEL, NOVAK), (BRUNET, TAVEL), (NOVAK, TAVEL), (NOVAK, BRUNET)]
 

@@ -298,7 +298,8 @@ void MainWindow::setEnabled(bool enable)
     ui->actionQueryEditor->setEnabled(enable);
     ui->actionChartEditor->setEnabled(enable);
     ui->actionReportEditor->setEnabled(enable);
-    ui->actionAdministration->setEnabled(enable);
+    ui->actionAdministration->setEnabled(enable &&
+                                         Stavimor::instance()->userManager->isAdministrator());
 }
 
 void MainWindow::showAboutStavimor()

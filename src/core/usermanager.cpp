@@ -1,6 +1,7 @@
 #include "usermanager.h"
 
 #include <QSqlQuery>
+#include <algorithm>
 
 #include "db/sqlhelper.h"
 
@@ -40,4 +41,18 @@ void UserManager::setCurrentUser(const QSqlRecord &user)
     currentUser = user;
     userGroups.clear();
     userGroups = groups(user.value("id"));
+}
+
+bool UserManager::isAdministrator() const
+{
+    bool groupExists = false;
+    if (!SqlHelper::hasRow("groups", "name", QString(administratorsGroup), &groupExists))
+        return false;
+    if (!groupExists)
+        return true;
+    // The server compares names without case; so does this.
+    return std::any_of(userGroups.cbegin(), userGroups.cend(), [](const QSqlRecord &group) {
+        return group.value("name").toString().compare(administratorsGroup, Qt::CaseInsensitive) ==
+               0;
+    });
 }

@@ -17,6 +17,12 @@ public:
     static QSqlRecord user(const QVariant &id);
 
     void setCurrentUser(const QSqlRecord &user);
+    // A member of the group "administrators" when the database has that group; without it
+    // everybody administers, as before the group existed. Asked of the server each time, so a
+    // group made meanwhile counts; a failed lookup makes nobody an administrator.
+    bool isAdministrator() const;
+
+    static constexpr const char *administratorsGroup = "administrators";
 
     QSqlRecord currentUser;
     QList<QSqlRecord> userGroups;

@@ -152,6 +152,18 @@ bool SqlHelper::tableExists(const QString &table)
     return QSqlDatabase::database().tables(QSql::Tables).contains(table, Qt::CaseSensitive);
 }
 
+bool SqlHelper::hasRow(const QString &table, const QString &column, const QVariant &value,
+                       bool *found)
+{
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec("SELECT 1 FROM " + identifier(table) + " WHERE " + identifier(column) + "=" +
+                    literal(value) + " LIMIT 1"))
+        return false;
+    *found = query.next();
+    return true;
+}
+
 int SqlHelper::lastId(const QString &table)
 {
     int id = 0;

@@ -19,6 +19,10 @@ public:
     SqlHelper(const QString &table, QObject *parent = nullptr);
 
     static bool tableExists(const QString &table);
+    // Whether the table has a row whose column holds value, in *found; false when the
+    // statement failed.
+    static bool hasRow(const QString &table, const QString &column, const QVariant &value,
+                       bool *found);
     static int lastId(const QString &table);
     static QSqlRecord emptyRecord(const QString &table);
     static QSqlRecord record(const QString &table, const QVariant &id);

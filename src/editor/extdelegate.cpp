@@ -9,8 +9,7 @@
 
 ExtDelegate::ExtDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
-{
-}
+{}
 
 // The view column less the leading columns that are no field of the record.
 int ExtDelegate::fieldIndex(const QModelIndex &index)
@@ -52,7 +51,8 @@ void ExtDelegate::setEditorData(QWidget *editor, const QModelIndex &index) const
     if (!record)
         return;
     const int field = fieldIndex(index);
-    editor->setProperty(ExtItemEditorFactory(record).valuePropertyName(field), record->value(field));
+    editor->setProperty(ExtItemEditorFactory(record).valuePropertyName(field),
+                        record->value(field));
 }
 
 void ExtDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
@@ -61,6 +61,7 @@ void ExtDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     ExtRecord *record = ExtRecordModel::rowRecord(index);
     if (!record)
         return;
-    const QByteArray property = ExtItemEditorFactory(record).valuePropertyName(fieldIndex(index));
-    model->setData(index, editor->property(property), Qt::EditRole);
+    QVariant value;
+    if (ExtItemEditorFactory(record).take(editor, fieldIndex(index), &value))
+        model->setData(index, value, Qt::EditRole);
 }

@@ -14,8 +14,7 @@ ExtRecordModel *formModel(const QAbstractItemModel *model)
 
 ExtRecordDelegate::ExtRecordDelegate(QObject *parent)
     : QStyledItemDelegate(parent)
-{
-}
+{}
 
 QWidget *ExtRecordDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &,
                                          const QModelIndex &index) const
@@ -44,6 +43,7 @@ void ExtRecordDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     if (!form)
         return;
     ExtRecord record = form->record();
-    const QByteArray property = ExtItemEditorFactory(&record).valuePropertyName(index.row());
-    model->setData(index, editor->property(property), Qt::EditRole);
+    QVariant value;
+    if (ExtItemEditorFactory(&record).take(editor, index.row(), &value))
+        model->setData(index, value, Qt::EditRole);
 }

@@ -9,8 +9,7 @@ ExtRecordModel::ExtRecordModel(ExtModel *tableModel, QObject *parent)
     : QAbstractTableModel(parent)
     , tableModel(tableModel)
     , current(tableModel->record())
-{
-}
+{}
 
 ExtRecord *ExtRecordModel::rowRecord(const QModelIndex &index)
 {
@@ -83,7 +82,11 @@ bool ExtRecordModel::setData(const QModelIndex &index, const QVariant &value, in
     if (index.column() != 1 || index.row() < 0 || index.row() >= current.count())
         return false;
     const int field = index.row();
-    current.setValue(field, value);
+    QString refusal;
+    const QVariant taken = current.limit(field).take(value, &refusal);
+    if (!refusal.isEmpty())
+        return false;
+    current.setValue(field, taken);
     const QModelIndex target = tableModel->index(currentRow, field + 2);
     if (!target.isValid())
         return false;

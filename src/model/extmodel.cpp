@@ -60,6 +60,14 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
     query = result.lastQuery();
     queryUserId = currentUserId();
     columnRecord.setValues(result.record());
+    if (limitsTable != table) {
+        limitsByName = ColumnLimit::read(table);
+        limitsTable = table;
+    }
+    columnRecord.limits.clear();
+    for (int i = 0; i < columnRecord.count(); ++i)
+        if (limitsByName.contains(columnRecord.fieldName(i)))
+            columnRecord.limits.insert(i, limitsByName.value(columnRecord.fieldName(i)));
     takeServerIds(name);
     auditTrail = ExtAuditTrail::isKept();
     if (rows)
@@ -423,7 +431,12 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
     if (index.column() < 2)
         return true;
     ExtRecord *row = records.at(index.row());
-    row->setValue(index.column() - 2, value);
+    // A value the column cannot hold never reaches the row, and so never the server.
+    QString refusal;
+    const QVariant taken = row->limit(index.column() - 2).take(value, &refusal);
+    if (!refusal.isEmpty())
+        return false;
+    row->setValue(index.column() - 2, taken);
     row->resolveRelations();
     row->dirty = true;
     rowChanged(index.row(), 0, columnCount() - 1);

@@ -91,4 +91,7 @@ private:
     // What the row stores learn of the server, once per save.
     ExtRecordStore::ServerFacts serverFacts;
     bool auditTrail = false;
+    // The column limits of limitsTable, read once per table.
+    QString limitsTable;
+    QHash<QString, ColumnLimit> limitsByName;
 };

@@ -18,6 +18,7 @@ ExtRecord::ExtRecord()
 
 ExtRecord::ExtRecord(const ExtRecord &other)
     : QSqlRecord(other)
+    , limits(other.limits)
     , marked(other.marked)
     , created(other.created)
     , modified(other.modified)

@@ -9,6 +9,8 @@
 #include <QString>
 #include <QVariant>
 
+#include "model/columnlimit.h"
+
 // One row of a data table with its review metadata. A copy starts clean (neither dirty nor
 // deleted) and holds an entry for every field in each map; assignment copies everything.
 class ExtRecord : public QSqlRecord
@@ -23,6 +25,7 @@ public:
     QSqlRelation relation(int field) const;
     QVariant displayValue(int field) const;
     QString label(int field) const;
+    ColumnLimit limit(int field) const { return limits.value(field); }
     int progress() const;
     bool hasCompleteRelation() const;
     static bool isComplete(const QSqlRelation &relation);
@@ -49,6 +52,8 @@ public:
     QMap<int, QSqlRelation> relations;
     QMap<int, QVariant> displayValues;
     QMap<int, QString> labels;
+    // What each column can hold; a field without an entry takes any value.
+    QMap<int, ColumnLimit> limits;
     bool marked;
     QDateTime created;
     QDateTime modified;

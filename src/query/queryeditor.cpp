@@ -7,6 +7,9 @@
 #include <QSqlError>
 #include <QSqlQueryModel>
 
+#include "core/stavimor.h"
+#include "core/usermanager.h"
+#include "db/readonlyrunner.h"
 #include "db/sqlhelper.h"
 #include "editor/modelexporter.h"
 #include "query/querysavedialog.h"
@@ -49,14 +52,22 @@ void QueryEditor::edit(const QString &query)
 void QueryEditor::run()
 {
     SqlHelper::reopenIfLost();
-    model->setQuery(ui->textEdit->document()->toPlainText(), QSqlDatabase::database());
+    const QString text = ui->textEdit->document()->toPlainText();
+    QString refusal;
+    if (Stavimor::instance()->userManager->isAdministrator()) {
+        model->setQuery(text, QSqlDatabase::database());
+    } else {
+        QSqlQuery query;
+        ReadOnlyRunner::run(query, text, &refusal);
+        model->setQuery(std::move(query));
+    }
     const QSqlError error = model->lastError();
-    QString message = error.text();
+    QString message = refusal.isEmpty() ? error.text() : refusal + "\n" + error.text();
     if (SqlHelper::isConnectionLost(error))
         message +=
             tr("\nThe connection to the server was lost; it is opened again at the next run.");
     ui->messageTextEdit->setPlainText(message);
-    const bool ok = error.type() == QSqlError::NoError;
+    const bool ok = error.type() == QSqlError::NoError && refusal.isEmpty();
     ui->tabWidget->setCurrentIndex(ok ? 0 : 1);
     setAction(ok);
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
