@@ -14,6 +14,7 @@
 #include "core/usermanager.h"
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
+#include "model/extfailurereason.h"
 #include "model/extmetadata.h"
 
 ExtModel::ExtModel(QObject *parent)
@@ -75,8 +76,7 @@ void ExtModel::takeServerIds(const QString &table)
         return;
     QSqlQuery own;
     own.setForwardOnly(true);
-    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") ||
-        !own.record().field("id").isAutoValue())
+    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") || !own.record().field("id").isAutoValue())
         return;
     QSqlField field = columnRecord.field(id);
     field.setAutoValue(true);
@@ -201,6 +201,7 @@ QString idText(const ExtRecord &row)
 bool ExtModel::save()
 {
     failureReason.clear();
+    failedRow = -1;
     serverFacts = {};
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
@@ -214,6 +215,7 @@ bool ExtModel::save()
         if (row->dirty) {
             ExtRecord written;
             if (!saveRecord(*row, &written)) {
+                failedRow = position;
                 setMessage(tr("error, cannot save item ") + idText(*row));
                 return false;
             }
@@ -229,6 +231,7 @@ bool ExtModel::save()
         }
         if (row->deleted) {
             if (!deleteRecord(*row)) {
+                failedRow = position;
                 setMessage(tr("error, cannot delete item ") + idText(*row));
                 return false;
             }
@@ -253,7 +256,7 @@ bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
     ExtRecord copy(record);
     ExtRecordStore rowStore = store();
     if (!rowStore.save(copy)) {
-        noteFailure(rowStore);
+        noteFailure(rowStore, record);
         return false;
     }
     if (written)
@@ -269,12 +272,12 @@ ExtRecordStore ExtModel::store()
     return store;
 }
 
-void ExtModel::noteFailure(const ExtRecordStore &store)
+void ExtModel::noteFailure(const ExtRecordStore &store, const ExtRecord &row)
 {
     failureReason = store.failure == ExtRecordStore::Failure::Conflict
                         ? tr("the row was changed or deleted on another workstation since it "
                              "was loaded; refresh to see that change")
-                        : store.error.text();
+                        : ExtFailureReason::describe(store.error, tableName, row);
     if (SqlHelper::isConnectionLost(store.error))
         failureReason += tr("; log out and log in again to reconnect");
 }
@@ -284,7 +287,7 @@ bool ExtModel::deleteRecord(const ExtRecord &record)
     ExtRecordStore rowStore = store();
     if (rowStore.remove(record))
         return true;
-    noteFailure(rowStore);
+    noteFailure(rowStore, record);
     return false;
 }
 
@@ -358,6 +361,12 @@ void ExtModel::setState(int row, int field, int state)
     records.at(row)->setState(field, state);
     records.at(row)->dirty = true;
     rowChanged(row, 1, 1);
+}
+
+int ExtModel::pendingRowCount() const
+{
+    return int(std::count_if(records.cbegin(), records.cend(),
+                             [](const ExtRecord *row) { return row->dirty || row->deleted; }));
 }
 
 QModelIndex ExtModel::index(int row, int column, const QModelIndex &parent) const

@@ -38,6 +38,10 @@ public:
     void toggleMark(int row);
     bool isMarked(int row) const;
     void setState(int row, int field, int state);
+    // Rows whose changes are not written yet: new, changed (values, states or mark) or marked
+    // for deletion.
+    int pendingRowCount() const;
+    bool hasPendingChanges() const { return pendingRowCount() > 0; }
 
     QModelIndex index(int row, int column,
                       const QModelIndex &parent = QModelIndex()) const override;
@@ -61,8 +65,10 @@ public:
     ExtRecord columnRecord;
     QString tableName;
     QString message;
-    // Why the last save stopped, for the user; empty after a save that succeeded.
+    // Why the last save stopped, in the user's words; empty after a save that succeeded.
     QString failureReason;
+    // The row at which the last save stopped; -1 after a save that succeeded.
+    int failedRow = -1;
 
 signals:
     void progress(int percent);
@@ -84,7 +90,7 @@ private:
     // written receives the record as stored: its id and stamps.
     bool saveRecord(const ExtRecord &record, ExtRecord *written);
     ExtRecordStore store();
-    void noteFailure(const ExtRecordStore &store);
+    void noteFailure(const ExtRecordStore &store, const ExtRecord &row);
 
     int lastProgress = -1;
     QVariant queryUserId;
