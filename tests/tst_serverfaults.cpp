@@ -268,8 +268,10 @@ void ServerFaultsTest::save()
     QSignalSpy messages(model, &ExtModel::messageChanged);
     QElapsedTimer clock;
     clock.start();
+    ModalAnswer failure(ModalAnswer::accept());
     editor.save();
     QVERIFY(clock.elapsed() < 30000);
+    QVERIFY(failure.answered());
     QVERIFY(!messages.contains({"Save compete"}));
     QVERIFY(!server.isRunning());
     const QString shown = editor.statusBar()->currentMessage();
@@ -314,7 +316,10 @@ void ServerFaultsTest::load()
         KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "ext_records");
         QElapsedTimer clock;
         clock.start();
+        // Discarded, yet kept: the load that would replace the row fails.
+        ModalAnswer question(ModalAnswer::clickButton("Discard"));
         editor.refresh();
+        QVERIFY(question.answered());
         QVERIFY(clock.elapsed() < 30000);
         QVERIFY(killer.killed());
     }
@@ -326,7 +331,9 @@ void ServerFaultsTest::load()
 
     QVERIFY(restart());
     QVERIFY(logIn());
+    ModalAnswer question(ModalAnswer::clickButton("Discard"));
     editor.refresh();
+    QVERIFY(question.answered());
     QCOMPARE(editor.statusBar()->currentMessage(), QString("loading finish"));
     QCOMPARE(model->rowCount(), 10);
     QCOMPARE(model->index(0, 3).data().toString(), QString("old 1"));
