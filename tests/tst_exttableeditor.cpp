@@ -532,6 +532,8 @@ void ExtTableEditorTest::failedSaveShowsItsRow_data()
         << "Weight (kg): 99999999 is larger than the column allows (at most 9999.9)";
     QTest::newRow("below the range") << 7 << QVariant(-12345.5) << false
         << "Weight (kg): -12345.5 is smaller than the column allows (at least -9999.9)";
+    QTest::newRow("integer out of range") << 6 << QVariant(3000000000LL) << false
+        << "group_id: 3000000000 is larger than the column allows (at most 2147483647)";
     QTest::newRow("too long") << 3 << QVariant("P-0000000000000000042") << false
         << "Patient number: \"P-0000000000000000042\" is longer than the column allows (at most "
            "16 characters)";
@@ -566,7 +568,7 @@ void ExtTableEditorTest::failedSaveShowsItsRow()
     QVERIFY(box.answered());
     QCOMPARE(box.title(), QString("not saved"));
     const QString code = model->index(row, 3).data().toString();
-    const QString named = QString("The save of tstpatients stopped at row %1: 2 | %2 | ");
+    const QString named = QString("The save of tstpatients stopped at row %1 (2 | %2 | ");
     QVERIFY2(box.text().startsWith(named.arg(row).arg(code)), qPrintable(box.text()));
     QVERIFY2(informative.startsWith(reason + "\n"), qPrintable(informative));
     QCOMPARE(editor->statusBar()->currentMessage(),

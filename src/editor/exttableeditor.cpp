@@ -242,7 +242,7 @@ void ExtTableEditor::showSaveFailure()
     ui->tableView->scrollTo(model->index(row, 2));
     QMessageBox box(
         QMessageBox::Warning, tr("not saved"),
-        tr("The save of %1 stopped at row %2: %3").arg(tableName()).arg(row).arg(rowSummary(row)),
+        tr("The save of %1 stopped at row %2 (%3).").arg(tableName()).arg(row).arg(rowSummary(row)),
         QMessageBox::Ok, this);
     box.setInformativeText(model->failureReason + "\n\n" +
                            tr("The rows before it are saved. This row, outlined in the table, "
@@ -261,6 +261,8 @@ QString ExtTableEditor::rowSummary(int row) const
         if (auto *delegate =
                 qobject_cast<QStyledItemDelegate *>(ui->tableView->itemDelegateForIndex(index)))
             text = delegate->displayText(index.data(), locale());
+        if (text.size() > 30)
+            text = text.left(29) + QChar(0x2026);
         if (!text.isEmpty())
             values << text;
     }
