@@ -38,10 +38,9 @@ public:
     void toggleMark(int row);
     bool isMarked(int row) const;
     void setState(int row, int field, int state);
-    // Rows whose changes are not written yet: new, changed (values, states or mark) or marked
-    // for deletion.
+    // How many rows hold changes not written yet: new, changed (values, states or mark) or
+    // marked for deletion. Nothing is unsaved at 0.
     int pendingRowCount() const;
-    bool hasPendingChanges() const { return pendingRowCount() > 0; }
 
     QModelIndex index(int row, int column,
                       const QModelIndex &parent = QModelIndex()) const override;
