@@ -468,9 +468,10 @@ void ExtTableEditorTest::unsavedRowsAsk_data()
     QTest::addColumn<int>("pending");
     const QString before = "P-001,P-002,P-003,Q-004 marks 0";
     // clang-format off
-    QTest::newRow("edit, close, Cancel") << "edit" << "close" << "Cancel" << before << true << 1;
-    QTest::newRow("new row, Ctrl+W, Discard") << "add" << "Ctrl+W" << "Discard" << before << false
-                                              << 1;
+    QTest::newRow("edit, close button, Cancel") << "edit" << "close" << "Cancel" << before << true
+                                                << 1;
+    QTest::newRow("new row, close button, Discard") << "add" << "close" << "Discard" << before
+                                                    << false << 1;
     QTest::newRow("edit, refresh, Discard") << "edit" << "refresh" << "Discard" << before << true
                                             << 0;
     QTest::newRow("deletion, refresh, Save") << "rem" << "refresh" << "Save"
@@ -503,15 +504,11 @@ void ExtTableEditorTest::unsavedRowsAsk()
     QCOMPARE(model->pendingRowCount(), 1);
 
     ModalAnswer box(ModalAnswer::clickButton(answer));
-    if (how == "close") {
+    // The close button of the window sends the same close event as close().
+    if (how == "close")
         editor->close();
-    } else if (how == "Ctrl+W") {
-        editor->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(editor.get()));
-        QTest::keyClick(editor.get(), Qt::Key_W, Qt::ControlModifier);
-    } else {
+    else
         trigger(editor.get(), how == "refresh" ? "actionRefresh" : "actionClose");
-    }
     QVERIFY(box.answered());
     QCOMPARE(box.text(), QString("Unsaved changes in tstpatients (1 row)."));
     QCOMPARE(editor->isVisible(), stillOpen);
