@@ -229,8 +229,8 @@ void MainWindow::openConnection()
         QMessageBox box(QMessageBox::Information, tr("erreur"), tr("cannot connect to db"),
                         QMessageBox::Ok);
         // A first start has no server yet: say where it is set and why this one failed.
-        const QString reason = db.isValid() ? db.lastError().text()
-                                            : tr("no database driver is chosen");
+        const QString reason =
+            db.isValid() ? db.lastError().text() : tr("no database driver is chosen");
         box.setInformativeText(
             tr("The server is set in File, Preferences, server.\n%1").arg(reason));
         box.exec();

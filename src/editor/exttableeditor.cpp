@@ -15,6 +15,7 @@
 #include <QProgressBar>
 #include <QStyledItemDelegate>
 #include <QUrl>
+#include <algorithm>
 
 #include "editor/extdelegate.h"
 #include "editor/exthistorymodel.h"
@@ -167,8 +168,8 @@ void ExtTableEditor::refresh()
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
     fieldList->clear();
     for (int column = 0; column < model->columnCount(); ++column) {
-        auto *item = new QListWidgetItem(
-            QIcon(":16x16/tag.png"), model->headerData(column, Qt::Horizontal).toString());
+        auto *item = new QListWidgetItem(QIcon(":16x16/tag.png"),
+                                         model->headerData(column, Qt::Horizontal).toString());
         item->setData(Qt::UserRole, column);
         item->setCheckState(Qt::Checked);
         fieldList->addItem(item);
@@ -306,8 +307,8 @@ void ExtTableEditor::showForm(bool visible)
 
 void ExtTableEditor::itemClicked(const QModelIndex &index)
 {
-    ui->actionMark->setIcon(QIcon(model->isMarked(index.row()) ? ":16x16/star.png"
-                                                               : ":16x16/star_blue.png"));
+    ui->actionMark->setIcon(
+        QIcon(model->isMarked(index.row()) ? ":16x16/star.png" : ":16x16/star_blue.png"));
 }
 
 void ExtTableEditor::search(const QString &text)

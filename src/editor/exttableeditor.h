@@ -27,7 +27,6 @@ public:
     // Asks once what becomes of the unsaved rows of these editors before they are closed or
     // reloaded: true when the caller may go on (nothing unsaved, discarded, or all saved).
     static bool settleUnsaved(const QList<ExtTableEditor *> &editors, QWidget *parent);
-    QString tableName() const;
 
     ExtXmlModel *model;
     ExtRecordEditor *recordEditor;
@@ -57,6 +56,7 @@ protected slots:
 
 private:
     QList<int> selectedRows() const;
+    QString tableName() const;
     void showPanel(bool visible, int tab);
     // Long operations: the window is disabled, the progress bar shown.
     void beginWork();

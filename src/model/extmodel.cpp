@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtMath>
+#include <algorithm>
 
 #include "core/stavimor.h"
 #include "core/usermanager.h"
@@ -76,8 +77,7 @@ void ExtModel::takeServerIds(const QString &table)
         return;
     QSqlQuery own;
     own.setForwardOnly(true);
-    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") ||
-        !own.record().field("id").isAutoValue())
+    if (!own.exec("SELECT * FROM " + table + " LIMIT 0") || !own.record().field("id").isAutoValue())
         return;
     QSqlField field = columnRecord.field(id);
     field.setAutoValue(true);
