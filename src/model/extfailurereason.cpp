@@ -63,10 +63,11 @@ QString ExtFailureReason::describe(const QSqlError &error, const QString &table,
         return tr("%1: \"%2\" is not a value the column can hold").arg(label, value);
     if (code == "1062")
         return tr("another row already has this value (%1)").arg(error.databaseText());
-    if (code == "1451" || code == "1452")
-        return tr("%1: %2 refers to a row that does not exist, or other rows refer to this "
-                  "one (%3)")
-            .arg(label, value, error.databaseText());
+    if (code == "1452")
+        return tr("%1: %2 refers to a row that does not exist").arg(label, value);
+    // The column named is one of the referring table.
+    if (code == "1451")
+        return tr("other rows refer to this row (%1)").arg(error.databaseText());
     return error.text();
 }
 
