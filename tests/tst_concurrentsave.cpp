@@ -200,11 +200,16 @@ void ConcurrentSaveTest::editorExplainsTheRefusal()
     QVERIFY(row >= 0);
     exec("UPDATE tstconc SET name = 'Other' WHERE id = 2");
     QVERIFY(model->setData(model->index(row, 2 + model->columnRecord.indexOf("name")), "Mine"));
+    ModalAnswer failure(ModalAnswer::accept());
     editor.save();
+    QVERIFY(failure.answered());
     const QString status = editor.statusBar()->currentMessage();
     QVERIFY2(status.startsWith("error, cannot save item 2 (") && status.contains("refresh"),
              qPrintable(status));
+    // The refused row is still unsaved: the refresh asks before it drops it.
+    ModalAnswer question(ModalAnswer::clickButton("Discard"));
     editor.refresh();
+    QVERIFY(question.answered());
     QCOMPARE(model->records.at(rowOf(*model, 2))->value("name").toString(), QString("Other"));
 }
 

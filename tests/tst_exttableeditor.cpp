@@ -23,6 +23,7 @@
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
 #include "editor/exttableeditor.h"
+#include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
 #include "editor/nullabledateedit.h"
 #include "editor/relationcombobox.h"
@@ -39,6 +40,7 @@ const char *const schema = R"(<?xml version="1.0"?>
   <field name="birth"><label>Birth date</label></field>
   <field name="centre_id"><label>Centre</label><relation><tablename>tstcentres</tablename>
     <indexColumn>id</indexColumn><displayColumn>name</displayColumn></relation></field>
+  <field name="weight"><label>Weight (kg)</label></field>
 </fields></table>)";
 
 const char *const measuresSchema = R"(<?xml version="1.0"?>
@@ -83,6 +85,11 @@ private slots:
     void searchHidesRows();
     void panelAndFieldList();
     void busyWhileLoading();
+    void unsavedRowsAsk_data();
+    void unsavedRowsAsk();
+    void failedSaveShowsItsRow_data();
+    void failedSaveShowsItsRow();
+    void emptyGridSaysHowToLoad();
     void exportCsv();
     void print_data();
     void print();
@@ -155,10 +162,11 @@ void ExtTableEditorTest::init()
                               "INSERT INTO tstcentres VALUES (1, 'Lille, Nord', 0), "
                               "(2, 'Arras', 0);"
                               "CREATE TABLE tstpatients (id INT PRIMARY KEY, code VARCHAR(16), "
-                              "birth DATE, centre_id INT, group_id INT);"
+                              "birth DATE, centre_id INT, group_id INT, weight DECIMAL(5,1));"
                               "INSERT INTO tstpatients VALUES (1, 'P-001', '1950-01-02', 1, "
-                              "%1), (2, 'P-002', '1960-03-04', 2, %1), (3, 'P-003', "
-                              "'1970-05-06', 1, %1), (4, 'Q-004', NULL, NULL, %1);"
+                              "%1, NULL), (2, 'P-002', '1960-03-04', 2, %1, NULL), (3, "
+                              "'P-003', '1970-05-06', 1, %1, NULL), (4, 'Q-004', NULL, NULL, "
+                              "%1, NULL);"
                               "DROP TABLE IF EXISTS tstmeasures;"
                               "CREATE TABLE tstmeasures (id INT AUTO_INCREMENT PRIMARY KEY, "
                               "code VARCHAR(8), birth DATE NULL, weight DECIMAL(5,1) NULL, "
@@ -381,6 +389,8 @@ void ExtTableEditorTest::reviewEditSaveAndReload()
 
     trigger(editor.get(), "actionSave");
     QVERIFY(editor->isEnabled());
+    // Marked, changed, deleted and new: four rows.
+    QCOMPARE(editor->statusBar()->currentMessage(), QString("4 rows saved"));
     // The new row's id is whatever the server gave.
     QCOMPARE(db.scalar("SELECT GROUP_CONCAT(CONCAT_WS('/', IF(id > 4, 'new', id), code, birth, "
                        "centre_id) ORDER BY code) FROM tstpatients")
@@ -474,6 +484,150 @@ void ExtTableEditorTest::busyWhileLoading()
     QVERIFY(!bar->isVisible());
 }
 
+void ExtTableEditorTest::unsavedRowsAsk_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("stillOpen");
+    QTest::addColumn<int>("pending");
+    const QString before = "P-001,P-002,P-003,Q-004 marks 0";
+    // clang-format off
+    QTest::newRow("edit, close button, Cancel") << "edit" << "close" << "Cancel" << before << true
+                                                << 1;
+    QTest::newRow("new row, close button, Discard") << "add" << "close" << "Discard" << before
+                                                    << false << 1;
+    QTest::newRow("edit, refresh, Discard") << "edit" << "refresh" << "Discard" << before << true
+                                            << 0;
+    QTest::newRow("deletion, refresh, Save") << "rem" << "refresh" << "Save"
+                                             << "P-002,P-003,Q-004 marks 0" << true << 0;
+    QTest::newRow("mark, close action, Save") << "mark" << "actionClose" << "Save"
+                                              << "P-001,P-002,P-003,Q-004 marks 1" << false << 0;
+    // clang-format on
+}
+
+// Closing or reloading an editor with unsaved rows asks first; Cancel keeps everything as it
+// was, Discard drops the rows, Save writes them before going on.
+void ExtTableEditorTest::unsavedRowsAsk()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, how);
+    QFETCH(QString, answer);
+    QFETCH(QString, stored);
+    QFETCH(bool, stillOpen);
+    QFETCH(int, pending);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    ExtXmlModel *model = editor->model;
+    if (change == "edit")
+        model->setData(model->index(0, 3), "P-100");
+    else if (change == "add")
+        model->insertRecord(-1);
+    else if (change == "rem")
+        model->removeRecord(0);
+    else
+        model->setMarked(0, true);
+    QCOMPARE(model->pendingRowCount(), 1);
+
+    ModalAnswer box(ModalAnswer::clickButton(answer));
+    // The close button of the window sends the same close event as close().
+    if (how == "close")
+        editor->close();
+    else
+        trigger(editor.get(), how == "refresh" ? "actionRefresh" : "actionClose");
+    QVERIFY(box.answered());
+    QCOMPARE(box.text(), QString("Unsaved changes in tstpatients (1 row)."));
+    QCOMPARE(editor->isVisible(), stillOpen);
+    QCOMPARE(db.scalar("SELECT GROUP_CONCAT(code ORDER BY id) FROM tstpatients").toString() +
+                 QString(" marks %1").arg(db.count("ext_records_monitorings")),
+             stored);
+    QCOMPARE(model->pendingRowCount(), pending);
+}
+
+void ExtTableEditorTest::failedSaveShowsItsRow_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<bool>("changedElsewhere");
+    QTest::addColumn<QString>("reason");
+    // clang-format off
+    QTest::newRow("out of range") << 7 << QVariant(99999999) << false
+        << "Weight (kg): 99999999 is larger than the column allows (at most 9999.9)";
+    QTest::newRow("below the range") << 7 << QVariant(-12345.5) << false
+        << "Weight (kg): -12345.5 is smaller than the column allows (at least -9999.9)";
+    QTest::newRow("integer out of range") << 6 << QVariant(3000000000LL) << false
+        << "group_id: 3000000000 is larger than the column allows (at most 2147483647)";
+    QTest::newRow("too long") << 3 << QVariant("P-0000000000000000042") << false
+        << "Patient number: \"P-0000000000000000042\" is longer than the column allows (at most "
+           "16 characters)";
+    QTest::newRow("changed elsewhere") << 3 << QVariant("P-222") << true
+        << "the row was changed or deleted on another workstation since it was loaded; refresh "
+           "to see that change";
+    // clang-format on
+}
+
+// The row that stopped a save is named in a message box with the reason in words, and stays
+// outlined and selected until it is reverted.
+void ExtTableEditorTest::failedSaveShowsItsRow()
+{
+    QFETCH(int, column);
+    QFETCH(QVariant, value);
+    QFETCH(bool, changedElsewhere);
+    QFETCH(QString, reason);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    ExtXmlModel *model = editor->model;
+    auto *view = qobject_cast<ExtTableView *>(table(editor.get()));
+    const int row = TestHelpers::rowOf(*model, 2);
+    model->setData(model->index(row, column), value);
+    if (changedElsewhere)
+        QVERIFY_SQL(db, "UPDATE tstpatients SET code = 'P-2b' WHERE id = 2");
+
+    QString informative;
+    ModalAnswer box([&](QWidget *modal) {
+        informative = qobject_cast<QMessageBox *>(modal)->informativeText();
+        ModalAnswer::accept()(modal);
+    });
+    trigger(editor.get(), "actionSave");
+    QVERIFY(box.answered());
+    QCOMPARE(box.title(), QString("not saved"));
+    const QString code = model->index(row, 3).data().toString();
+    const QString named = QString("The save of tstpatients stopped at row %1 (2 | %2 | ");
+    QVERIFY2(box.text().startsWith(named.arg(row).arg(code)), qPrintable(box.text()));
+    QVERIFY2(informative.startsWith(reason + "\n"), qPrintable(informative));
+    QCOMPARE(editor->statusBar()->currentMessage(),
+             QString("error, cannot save item 2 (%1)").arg(reason));
+    QCOMPARE(view->flaggedRow(), row);
+    QCOMPARE(view->selectionModel()->selectedRows().value(0).row(), row);
+    QCOMPARE(db.count("tstpatients", "code = 'P-002' AND weight IS NULL"),
+             changedElsewhere ? 0 : 1);
+
+    // Reverting the selected row takes the outline away.
+    trigger(editor.get(), "actionRem");
+    QCOMPARE(view->flaggedRow(), -1);
+}
+
+// Until the first refresh the empty grid says how to fill it.
+void ExtTableEditorTest::emptyGridSaysHowToLoad()
+{
+    writeSchema("tstpatients.xml");
+    ExtTableEditor editor(appDir.filePath("tstpatients.xml"));
+    editor.resize(800, 500);
+    editor.show();
+    auto *view = qobject_cast<ExtTableView *>(table(&editor));
+    QCOMPARE(view->emptyText(), QString("Press refresh (F5) to load the rows you may see"));
+    const auto inked = [view] {
+        const QImage image = view->viewport()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixel(x, y) != image.pixel(0, 0);
+        return count;
+    };
+    QVERIFY(inked() > 0);
+    view->setEmptyText(QString());
+    QCOMPARE(inked(), 0);
+}
+
 void ExtTableEditorTest::exportCsv()
 {
     std::unique_ptr<ExtTableEditor> editor(openEditor());
@@ -491,7 +645,7 @@ void ExtTableEditorTest::exportCsv()
     QCOMPARE(lines.takeLast(), QString());
     QCOMPARE(lines.size(), 4);
     lines.sort();
-    QCOMPARE(lines.first(), QString(",50,1,P-001,1950-01-02,\"Lille, Nord\",%1").arg(nord));
+    QCOMPARE(lines.first(), QString(",50,1,P-001,1950-01-02,\"Lille, Nord\",%1,").arg(nord));
 }
 
 void ExtTableEditorTest::print_data()

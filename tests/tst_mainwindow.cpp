@@ -2,12 +2,18 @@
 #include <QNetworkProxy>
 #include <QSettings>
 #include <QStyle>
+#include <QToolBar>
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "editor/extlistviewer.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
 #include "forms/proxytypes.h"
 #include "messagecapture.h"
 #include "modalanswer.h"
+#include "query/queryeditor.h"
+#include "query/querylistviewer.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
 #include "testsettings.h"
@@ -18,14 +24,18 @@ class MainWindowTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase() { QVERIFY_CREATE(db); }
+    void initTestCase();
     void init()
     {
         settings.clear();
         // A main window closes the default connection when it goes.
         QVERIFY(db.openDefault());
     }
-    void cleanupTestCase() { db.drop(); }
+    void cleanupTestCase()
+    {
+        QFile::remove(schemaFile);
+        db.drop();
+    }
 
     void startsLoggedOut();
     void actionsOpenTheirDialogs_data();
@@ -36,11 +46,25 @@ private slots:
     void destructionSaysGoodbye();
     void administrationForAdministrators_data();
     void administrationForAdministrators();
+    void sessionEndAsks_data();
+    void sessionEndAsks();
 
 private:
+    QString schemaFile;
     TestSettings settings;
     TestDatabase db;
 };
+
+void MainWindowTest::initTestCase()
+{
+    QVERIFY_CREATE(db);
+    db.addUser("alice", "secret");
+    QVERIFY_SQL(db, "CREATE TABLE tstsession (id INT PRIMARY KEY, code VARCHAR(16), group_id INT)");
+    schemaFile = QDir(ExtListViewer::schemaDirectory()).filePath("tstsession.xml");
+    QVERIFY(TestHelpers::writeFile(
+        schemaFile,
+        "<table><fields><field name=\"code\"><label>Code</label></field></fields></table>"));
+}
 
 void MainWindowTest::startsLoggedOut()
 {
@@ -176,6 +200,63 @@ void MainWindowTest::administrationForAdministrators()
     QCOMPARE(window.findChild<QAction *>("actionAdministration")->isEnabled(), enabled);
     QVERIFY(window.findChild<QAction *>("actionQueryEditor")->isEnabled());
     TestHelpers::logIn(0);
+}
+
+void MainWindowTest::sessionEndAsks_data()
+{
+    QTest::addColumn<bool>("quit");
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("goesOn");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("logout, Cancel") << false << "Cancel" << false << "before";
+    QTest::newRow("logout, Discard") << false << "Discard" << true << "before";
+    QTest::newRow("logout, Save") << false << "Save" << true << "after";
+    QTest::newRow("quit, Cancel") << true << "Cancel" << false << "before";
+    QTest::newRow("quit, Save") << true << "Save" << true << "after";
+}
+
+// Logging out or quitting with unsaved rows in a table editor asks first; a logout that goes on
+// leaves no table or query editor of the session behind.
+void MainWindowTest::sessionEndAsks()
+{
+    QFETCH(bool, quit);
+    QFETCH(QString, answer);
+    QFETCH(bool, goesOn);
+    QFETCH(QString, stored);
+    QVERIFY_SQL(db, "DELETE FROM tstsession; INSERT INTO tstsession VALUES (1, 'before', 0)");
+    db.writeConnectionSettings();
+    MainWindow window;
+    window.show();
+    auto *login = window.findChild<QAction *>("actionLogin");
+    ModalAnswer dialog(TestHelpers::typeLogin("alice", "secret"));
+    login->trigger();
+    QVERIFY(dialog.answered());
+
+    for (QAction *entry : window.findChild<ExtListViewer *>()->itemActions())
+        if (entry->text() == "tstsession")
+            entry->trigger();
+    auto *editor = window.findChild<ExtTableEditor *>();
+    QVERIFY(editor);
+    editor->refresh();
+    QVERIFY(editor->model->setData(editor->model->index(0, 3), "after"));
+    window.findChild<QueryListViewer *>()->findChild<QToolBar *>()->actions().value(0)->trigger();
+    QCOMPARE(window.findChildren<QueryEditor *>().size(), 1);
+
+    ModalAnswer box(ModalAnswer::clickButton(answer));
+    if (quit)
+        QCOMPARE(window.close(), goesOn);
+    else
+        login->trigger();
+    QVERIFY(box.answered());
+    QCOMPARE(box.text(), QString("Unsaved changes in tstsession (1 row)."));
+    QCOMPARE(db.scalar("SELECT code FROM tstsession").toString(), stored);
+    if (quit)
+        return;
+    QCOMPARE(login->isChecked(), !goesOn);
+    QCOMPARE(window.findChild<QAction *>("actionTableEditor")->isEnabled(), !goesOn);
+    const int windowsLeft = window.findChildren<ExtTableEditor *>().size() +
+                            window.findChildren<QueryEditor *>().size();
+    QCOMPARE(windowsLeft, goesOn ? 0 : 2);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -249,8 +249,12 @@ void ModulesTest::loginLoadsModules()
         QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")),
                  builtInToolBar + QStringList{sample});
         QVERIFY(moduleOf(window) && moduleOf(window)->database.isOpen());
+        window.startModule(moduleOf(window)->action());
+        QCOMPARE(subWindows().size(), 1);
+        // The logout takes the session's module windows away.
         login->trigger();
         QVERIFY(!login->isChecked());
+        QCOMPARE(subWindows().size(), 0);
     }
 }
 

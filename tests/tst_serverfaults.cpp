@@ -270,8 +270,10 @@ void ServerFaultsTest::save()
     QSignalSpy messages(model, &ExtModel::messageChanged);
     QElapsedTimer clock;
     clock.start();
+    ModalAnswer failure(ModalAnswer::accept());
     editor.save();
     QVERIFY(clock.elapsed() < 30000);
+    QVERIFY(failure.answered());
     QVERIFY(!messages.contains({"Save compete"}));
     QVERIFY(!server.isRunning());
     const QString shown = editor.statusBar()->currentMessage();
@@ -316,7 +318,10 @@ void ServerFaultsTest::load()
         KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "ext_records");
         QElapsedTimer clock;
         clock.start();
+        // Discarded, yet kept: the load that would replace the row fails.
+        ModalAnswer question(ModalAnswer::clickButton("Discard"));
         editor.refresh();
+        QVERIFY(question.answered());
         QVERIFY(clock.elapsed() < 30000);
         QVERIFY(killer.killed());
     }
@@ -327,7 +332,9 @@ void ServerFaultsTest::load()
     QCOMPARE(model->index(0, 3).data().toString(), QString("pending"));
 
     QVERIFY(restart());
+    ModalAnswer question(ModalAnswer::clickButton("Discard"));
     editor.refresh();
+    QVERIFY(question.answered());
     QCOMPARE(editor.statusBar()->currentMessage(), QString("loading finish"));
     QCOMPARE(model->rowCount(), 10);
     QCOMPARE(model->index(0, 3).data().toString(), QString("old 1"));

@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDockWidget>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/connectionsettings.h"
+#include "editor/exttableeditor.h"
 #include "forms/formdialog.h"
 #include "forms/preferencedialog.h"
 #include "forms/profileformwidget.h"
@@ -31,6 +33,7 @@
 #include "navigation/centralwidget.h"
 #include "navigation/iconlabel.h"
 #include "navigation/userview.h"
+#include "query/queryeditor.h"
 #include "update/majdialog.h"
 
 namespace {
@@ -134,9 +137,7 @@ void MainWindow::showUserDock()
 void MainWindow::loadModules()
 {
     // A new loading starts from the built-in tool bar, with fresh module objects.
-    for (ModuleInterface *module : std::as_const(modules))
-        ui->mainToolBar->removeAction(module->action());
-    deleteModules();
+    unloadModules();
     ui->menuModules->clear();
     QSettings settings;
     settings.beginGroup("module_disable");
@@ -177,6 +178,13 @@ void MainWindow::addModule(ModuleInterface *module, bool disabled)
     modules.insert(name, module);
     ui->mainToolBar->addAction(module->action());
     ui->menuModules->addAction(module->action());
+}
+
+void MainWindow::unloadModules()
+{
+    for (ModuleInterface *module : std::as_const(modules))
+        ui->mainToolBar->removeAction(module->action());
+    deleteModules();
 }
 
 // The windows go first: they hand the modules' widgets back before the modules delete them.
@@ -221,8 +229,8 @@ void MainWindow::openConnection()
         QMessageBox box(QMessageBox::Information, tr("erreur"), tr("cannot connect to db"),
                         QMessageBox::Ok);
         // A first start has no server yet: say where it is set and why this one failed.
-        const QString reason = db.isValid() ? db.lastError().text()
-                                            : tr("no database driver is chosen");
+        const QString reason =
+            db.isValid() ? db.lastError().text() : tr("no database driver is chosen");
         box.setInformativeText(
             tr("The server is set in File, Preferences, server.\n%1").arg(reason));
         box.exec();
@@ -258,8 +266,31 @@ void MainWindow::login()
     loadModules();
 }
 
+bool MainWindow::settleEditors()
+{
+    return ExtTableEditor::settleUnsaved(findChildren<ExtTableEditor *>(), this);
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (settleEditors())
+        event->accept();
+    else
+        event->ignore();
+}
+
 void MainWindow::logout()
 {
+    if (!settleEditors()) {
+        // Still logged in: the action shows it.
+        ui->actionLogin->setChecked(true);
+        return;
+    }
+    // No window keeps the rows of this session for the next user. The modules were given this
+    // session's connection; the next login loads them afresh.
+    qDeleteAll(findChildren<ExtTableEditor *>());
+    qDeleteAll(findChildren<QueryEditor *>());
+    unloadModules();
     setEnabled(false);
     iconLabel->icon = QIcon();
     iconLabel->pixmapLabel->setPixmap(iconLabel->icon.pixmap(16, 16));

@@ -40,8 +40,16 @@ public slots:
     void showAboutStavimor();
     void test(QAction *action);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
+    // Settles the unsaved rows of the open table editors; false when the user cancelled or a
+    // save failed.
+    bool settleEditors();
     void addModule(ModuleInterface *module, bool disabled);
+    // The module actions leave the tool bar with their modules.
+    void unloadModules();
     void deleteModules();
 
     Ui::MainWindow *ui;

@@ -58,6 +58,8 @@ void ExtListViewer::startEditor()
         return;
     auto *editor =
         new ExtTableEditor(QDir(schemaDirectory()).filePath(action->data().toString()), this);
+    // A closed editor has nothing more to show: its rows go with it.
+    editor->setAttribute(Qt::WA_DeleteOnClose);
     editor->show();
 }
 

@@ -1,16 +1,21 @@
 #include "exttableeditor.h"
 #include "ui_exttableeditor.h"
 
+#include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QStyledItemDelegate>
 #include <QUrl>
+#include <algorithm>
 
 #include "editor/extdelegate.h"
 #include "editor/exthistorymodel.h"
@@ -34,6 +39,8 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     fieldList = new QListWidget;
     ui->tableView->setModel(model);
     ui->tableView->setItemDelegate(new ExtDelegate(this));
+    // The editor opens without loading: the empty grid says how to fill it.
+    ui->tableView->setEmptyText(tr("Press refresh (F5) to load the rows you may see"));
     ui->tabWidget->addTab(recordEditor, tr("form"));
     ui->tabWidget->addTab(fieldList, tr("fields"));
     historyModel = new ExtHistoryModel(model, this);
@@ -105,8 +112,55 @@ void ExtTableEditor::showProgress(int percent)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
+QString ExtTableEditor::tableName() const
+{
+    return QFileInfo(model->fileName).baseName();
+}
+
+bool ExtTableEditor::settleUnsaved(const QList<ExtTableEditor *> &editors, QWidget *parent)
+{
+    QList<ExtTableEditor *> pending;
+    QStringList tables;
+    for (ExtTableEditor *editor : editors) {
+        const int rows = editor->model->pendingRowCount();
+        if (rows == 0)
+            continue;
+        pending << editor;
+        tables << (rows == 1 ? tr("%1 (1 row)").arg(editor->tableName())
+                             : tr("%1 (%2 rows)").arg(editor->tableName()).arg(rows));
+    }
+    if (pending.isEmpty())
+        return true;
+    QMessageBox box(QMessageBox::Warning, tr("unsaved changes"),
+                    tr("Unsaved changes in %1.").arg(tables.join(", ")),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
+    box.setInformativeText(tr("New, changed and deleted rows, review states and marks are kept "
+                              "only until they are saved. Save them now?"));
+    box.setDefaultButton(QMessageBox::Save);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        // The first failed save stops here, with its message.
+        return std::all_of(pending.cbegin(), pending.cend(),
+                           [](ExtTableEditor *editor) { return editor->save(); });
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ExtTableEditor::closeEvent(QCloseEvent *event)
+{
+    if (settleUnsaved({this}, this))
+        event->accept();
+    else
+        event->ignore();
+}
+
 void ExtTableEditor::refresh()
 {
+    if (!settleUnsaved({this}, this))
+        return;
     beginWork();
     const bool loaded = model->load();
     ui->tableView->resizeColumnsToContents();
@@ -114,13 +168,15 @@ void ExtTableEditor::refresh()
     ui->tableView->horizontalHeader()->setStretchLastSection(true);
     fieldList->clear();
     for (int column = 0; column < model->columnCount(); ++column) {
-        auto *item = new QListWidgetItem(
-            QIcon(":16x16/tag.png"), model->headerData(column, Qt::Horizontal).toString());
+        auto *item = new QListWidgetItem(QIcon(":16x16/tag.png"),
+                                         model->headerData(column, Qt::Horizontal).toString());
         item->setData(Qt::UserRole, column);
         item->setCheckState(Qt::Checked);
         fieldList->addItem(item);
     }
     endWork();
+    if (loaded)
+        ui->tableView->setEmptyText(tr("There are no rows in this table that you may see."));
     // A failed load keeps its error on the status line.
     if (loaded && !model->keepsAuditTrail() && !trailNoticeShown) {
         trailNoticeShown = true;
@@ -157,14 +213,61 @@ void ExtTableEditor::mark()
         model->toggleMark(row);
 }
 
-void ExtTableEditor::save()
+bool ExtTableEditor::save()
 {
+    const int pending = model->pendingRowCount();
     beginWork();
     const bool saved = model->save();
     endWork();
+    if (saved) {
+        statusBar()->showMessage(pending == 1 ? tr("1 row saved")
+                                              : tr("%1 rows saved").arg(pending));
+        return true;
+    }
     // The model's message names the row; the reason tells the user what to do about it.
-    if (!saved && !model->failureReason.isEmpty())
+    if (!model->failureReason.isEmpty())
         statusBar()->showMessage(model->message + " (" + model->failureReason + ")");
+    showSaveFailure();
+    return false;
+}
+
+// A line in the status bar is easily missed: the row that stopped the save stays outlined, and
+// a message says which it is and why.
+void ExtTableEditor::showSaveFailure()
+{
+    const int row = model->failedRow;
+    if (row < 0)
+        return;
+    ui->tableView->flagRow(row);
+    ui->tableView->selectRow(row);
+    ui->tableView->scrollTo(model->index(row, 2));
+    QMessageBox box(
+        QMessageBox::Warning, tr("not saved"),
+        tr("The save of %1 stopped at row %2 (%3).").arg(tableName()).arg(row).arg(rowSummary(row)),
+        QMessageBox::Ok, this);
+    box.setInformativeText(model->failureReason + "\n\n" +
+                           tr("The rows before it are saved. This row, outlined in the table, "
+                              "and the rows after it are not saved yet."));
+    box.exec();
+}
+
+QString ExtTableEditor::rowSummary(int row) const
+{
+    QStringList values;
+    for (int column = 2; column < model->columnCount() && values.size() < 3; ++column) {
+        if (ui->tableView->isColumnHidden(column))
+            continue;
+        const QModelIndex index = model->index(row, column);
+        QString text = index.data().toString();
+        if (auto *delegate =
+                qobject_cast<QStyledItemDelegate *>(ui->tableView->itemDelegateForIndex(index)))
+            text = delegate->displayText(index.data(), locale());
+        if (text.size() > 30)
+            text = text.left(29) + QChar(0x2026);
+        if (!text.isEmpty())
+            values << text;
+    }
+    return values.join(" | ");
 }
 
 void ExtTableEditor::print()
@@ -204,8 +307,8 @@ void ExtTableEditor::showForm(bool visible)
 
 void ExtTableEditor::itemClicked(const QModelIndex &index)
 {
-    ui->actionMark->setIcon(QIcon(model->isMarked(index.row()) ? ":16x16/star.png"
-                                                               : ":16x16/star_blue.png"));
+    ui->actionMark->setIcon(
+        QIcon(model->isMarked(index.row()) ? ":16x16/star.png" : ":16x16/star_blue.png"));
 }
 
 void ExtTableEditor::search(const QString &text)

@@ -24,6 +24,10 @@ public:
     explicit ExtTableEditor(const QString &schemaFile, QWidget *parent = nullptr);
     ~ExtTableEditor() override;
 
+    // Asks once what becomes of the unsaved rows of these editors before they are closed or
+    // reloaded: true when the caller may go on (nothing unsaved, discarded, or all saved).
+    static bool settleUnsaved(const QList<ExtTableEditor *> &editors, QWidget *parent);
+
     ExtXmlModel *model;
     ExtRecordEditor *recordEditor;
     QListWidget *fieldList;
@@ -37,10 +41,13 @@ public slots:
     void exportCsv();
     void showFields(bool visible);
     void showForm(bool visible);
-    void save();
+    bool save();
     void mark();
     void itemClicked(const QModelIndex &index);
     void search(const QString &text);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
 
 protected slots:
     void fieldChecked(QListWidgetItem *item);
@@ -49,10 +56,14 @@ protected slots:
 
 private:
     QList<int> selectedRows() const;
+    QString tableName() const;
     void showPanel(bool visible, int tab);
     // Long operations: the window is disabled, the progress bar shown.
     void beginWork();
     void endWork();
+    void showSaveFailure();
+    // The row's first values, as the grid shows them.
+    QString rowSummary(int row) const;
 
     Ui::ExtTableEditor *ui;
     QProgressBar *progressBar;

@@ -9,11 +9,13 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QtMath>
+#include <algorithm>
 
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
+#include "model/extfailurereason.h"
 #include "model/extmetadata.h"
 
 ExtModel::ExtModel(QObject *parent)
@@ -210,6 +212,7 @@ bool ExtModel::save()
 {
     failureReason.clear();
     SqlHelper::reopenIfLost();
+    failedRow = -1;
     serverFacts = {};
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
@@ -223,6 +226,7 @@ bool ExtModel::save()
         if (row->dirty) {
             ExtRecord written;
             if (!saveRecord(*row, &written)) {
+                failedRow = position;
                 setMessage(tr("error, cannot save item ") + idText(*row));
                 return false;
             }
@@ -238,6 +242,7 @@ bool ExtModel::save()
         }
         if (row->deleted) {
             if (!deleteRecord(*row)) {
+                failedRow = position;
                 setMessage(tr("error, cannot delete item ") + idText(*row));
                 return false;
             }
@@ -262,7 +267,7 @@ bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
     ExtRecord copy(record);
     ExtRecordStore rowStore = store();
     if (!rowStore.save(copy)) {
-        noteFailure(rowStore);
+        noteFailure(rowStore, record);
         return false;
     }
     if (written)
@@ -278,12 +283,12 @@ ExtRecordStore ExtModel::store()
     return store;
 }
 
-void ExtModel::noteFailure(const ExtRecordStore &store)
+void ExtModel::noteFailure(const ExtRecordStore &store, const ExtRecord &row)
 {
     failureReason = store.failure == ExtRecordStore::Failure::Conflict
                         ? tr("the row was changed or deleted on another workstation since it "
                              "was loaded; refresh to see that change")
-                        : store.error.text();
+                        : ExtFailureReason::describe(store.error, tableName, row);
     if (SqlHelper::isConnectionLost(store.error))
         failureReason += tr("; the connection to the server was lost, and is opened again at "
                             "the next load or save");
@@ -294,7 +299,7 @@ bool ExtModel::deleteRecord(const ExtRecord &record)
     ExtRecordStore rowStore = store();
     if (rowStore.remove(record))
         return true;
-    noteFailure(rowStore);
+    noteFailure(rowStore, record);
     return false;
 }
 
@@ -368,6 +373,12 @@ void ExtModel::setState(int row, int field, int state)
     records.at(row)->setState(field, state);
     records.at(row)->dirty = true;
     rowChanged(row, 1, 1);
+}
+
+int ExtModel::pendingRowCount() const
+{
+    return int(std::count_if(records.cbegin(), records.cend(),
+                             [](const ExtRecord *row) { return row->dirty || row->deleted; }));
 }
 
 QModelIndex ExtModel::index(int row, int column, const QModelIndex &parent) const

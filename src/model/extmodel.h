@@ -38,6 +38,9 @@ public:
     void toggleMark(int row);
     bool isMarked(int row) const;
     void setState(int row, int field, int state);
+    // How many rows hold changes not written yet: new, changed (values, states or mark) or
+    // marked for deletion. Nothing is unsaved at 0.
+    int pendingRowCount() const;
 
     QModelIndex index(int row, int column,
                       const QModelIndex &parent = QModelIndex()) const override;
@@ -61,8 +64,10 @@ public:
     ExtRecord columnRecord;
     QString tableName;
     QString message;
-    // Why the last save stopped, for the user; empty after a save that succeeded.
+    // Why the last save stopped, in the user's words; empty after a save that succeeded.
     QString failureReason;
+    // The row at which the last save stopped; -1 after a save that succeeded.
+    int failedRow = -1;
 
 signals:
     void progress(int percent);
@@ -84,7 +89,7 @@ private:
     // written receives the record as stored: its id and stamps.
     bool saveRecord(const ExtRecord &record, ExtRecord *written);
     ExtRecordStore store();
-    void noteFailure(const ExtRecordStore &store);
+    void noteFailure(const ExtRecordStore &store, const ExtRecord &row);
 
     int lastProgress = -1;
     QVariant queryUserId;

@@ -54,7 +54,8 @@ void shoot(QWidget *widget, const QString &name, int wait = 300)
     widget->raise();
     widget->activateWindow();
     settle(wait);
-    const QString path = folder.filePath(QStringLiteral("%1-%2.png").arg(++taken, 2, 10, QChar('0')).arg(name));
+    const QString path =
+        folder.filePath(QStringLiteral("%1-%2.png").arg(++taken, 2, 10, QChar('0')).arg(name));
     if (!widget->grab().save(path))
         qWarning("cannot write %s", qPrintable(path));
 }
@@ -130,6 +131,26 @@ void dialogs()
         shoot(&editor, "table-editor-form");
         editor.showFields(true);
         shoot(&editor, "table-editor-fields");
+    }
+    {
+        // Not loaded yet; then a save the server refuses, and the question before a reload.
+        ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
+        editor.resize(1200, 700);
+        shoot(&editor, "table-editor-unloaded");
+        editor.refresh();
+        ExtXmlModel *model = editor.model;
+        model->setData(model->index(2, 2 + model->columnRecord.indexOf("weight")), 99999999);
+        ModalAnswer failure([](QWidget *modal) {
+            shoot(modal, "save-failed");
+            ModalAnswer::accept()(modal);
+        });
+        editor.save();
+        shoot(&editor, "table-editor-save-failed");
+        ModalAnswer question([](QWidget *modal) {
+            shoot(modal, "unsaved-changes");
+            ModalAnswer::clickButton("Cancel")(modal);
+        });
+        editor.refresh();
     }
     {
         QueryEditor result("SELECT c.name AS centre, c.city, COUNT(p.id) AS patients\n"
