@@ -78,6 +78,23 @@ QHash<QString, ColumnLimit> ColumnLimit::read(const QString &table)
     return limits;
 }
 
+QString ColumnLimit::largest() const
+{
+    if (kind != Decimal)
+        return kind == Integer ? maximum : QString();
+    QString nines = QString(digits - decimals, '9');
+    if (decimals > 0)
+        nines += "." + QString(decimals, '9');
+    return nines;
+}
+
+QString ColumnLimit::smallest() const
+{
+    if (kind != Decimal)
+        return kind == Integer ? minimum : QString();
+    return minimum.isEmpty() ? "-" + largest() : minimum;
+}
+
 QVariant ColumnLimit::take(const QVariant &value, QString *refusal) const
 {
     refusal->clear();
@@ -143,19 +160,13 @@ QVariant ColumnLimit::takeNumber(const QString &text, QString *refusal) const
         const QString digitsOf = bound.startsWith('-') ? bound.mid(1) : bound;
         return whole.size() != digitsOf.size() ? whole.size() > digitsOf.size() : whole > digitsOf;
     };
-    QString largest = maximum;
-    if (kind == Decimal) {
-        if (fraction.size() > decimals) {
-            *refusal = tr("%1 has more decimals than the column allows (at most %2)")
-                           .arg(text)
-                           .arg(decimals);
-            return QVariant();
-        }
-        largest = QString(digits - decimals, '9');
-        if (decimals > 0)
-            largest += "." + QString(decimals, '9');
+    if (kind == Decimal && fraction.size() > decimals) {
+        *refusal =
+            tr("%1 has more decimals than the column allows (at most %2)").arg(text).arg(decimals);
+        return QVariant();
     }
-    const QString smallest = kind == Decimal && minimum.isEmpty() ? "-" + largest : minimum;
+    const QString largest = this->largest();
+    const QString smallest = this->smallest();
     if (negative && (smallest == "0" || beyond(smallest.section('.', 0, 0)))) {
         *refusal = tr("%1 is smaller than the column allows (at least %2)").arg(text, smallest);
         return QVariant();

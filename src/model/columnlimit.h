@@ -22,6 +22,9 @@ public:
     // or, when it does not fit, a null value and in *refusal the reason in plain words.
     QVariant take(const QVariant &value, QString *refusal) const;
     bool isNumber() const { return kind == Integer || kind == Decimal || kind == Real; }
+    // The largest and smallest value of an integer or decimal column, as text; empty for others.
+    QString largest() const;
+    QString smallest() const;
 
     Kind kind = Any;
     bool nullable = true;

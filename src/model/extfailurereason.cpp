@@ -1,9 +1,8 @@
 #include "extfailurereason.h"
 
 #include <QRegularExpression>
-#include <QSqlQuery>
-#include <QtMath>
 
+#include "model/columnlimit.h"
 #include "model/extrecord.h"
 
 namespace {
@@ -29,13 +28,6 @@ QString shortened(const QString &value)
     return value.size() > 40 ? value.left(37) + "..." : value;
 }
 
-// Bits of the magnitude of a signed integer column, by its type.
-int integerBits(const QString &type)
-{
-    static const QHash<QString, int> bits{
-        {"tinyint", 7}, {"smallint", 15}, {"mediumint", 23}, {"int", 31}, {"bigint", 63}};
-    return bits.value(type);
-}
 } // namespace
 
 QString ExtFailureReason::describe(const QSqlError &error, const QString &table,
@@ -73,31 +65,10 @@ QString ExtFailureReason::describe(const QSqlError &error, const QString &table,
 
 QString ExtFailureReason::limit(const QString &table, const QString &column, bool below)
 {
-    QSqlQuery query;
-    query.setForwardOnly(true);
-    query.prepare("SELECT DATA_TYPE, COLUMN_TYPE, NUMERIC_PRECISION, NUMERIC_SCALE, "
-                  "CHARACTER_MAXIMUM_LENGTH FROM information_schema.COLUMNS WHERE "
-                  "TABLE_SCHEMA = DATABASE() AND TABLE_NAME = ? AND COLUMN_NAME = ?");
-    query.addBindValue(table);
-    query.addBindValue(column);
-    if (!query.exec() || !query.next())
-        return QString();
-    const QString type = query.value(0).toString().toLower();
-    const bool isUnsigned = query.value(1).toString().contains("unsigned");
-    if (!query.isNull(4))
-        return tr("(at most %1 characters)").arg(query.value(4).toLongLong());
-    QString bound;
-    if (type == "decimal") {
-        const int scale = query.value(3).toInt();
-        const double largest = qPow(10, query.value(2).toInt() - scale) - qPow(10, -scale);
-        bound = QString::number(below ? (isUnsigned ? 0 : -largest) : largest, 'f', scale);
-    } else if (const int bits = integerBits(type)) {
-        if (isUnsigned)
-            bound = below ? QString("0") : QString::number(~quint64(0) >> (63 - bits));
-        else
-            bound = below ? "-" + QString::number(quint64(1) << bits)
-                          : QString::number((quint64(1) << bits) - 1);
-    }
+    const ColumnLimit holds = ColumnLimit::read(table).value(column);
+    if (holds.kind == ColumnLimit::Text)
+        return tr("(at most %1 characters)").arg(holds.length);
+    const QString bound = below ? holds.smallest() : holds.largest();
     if (bound.isEmpty())
         return QString();
     return below ? tr("(at least %1)").arg(bound) : tr("(at most %1)").arg(bound);
