@@ -1,14 +1,9 @@
 #include <QSemaphore>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
-#include "editor/exttableeditor.h"
-#include "editor/extxmlmodel.h"
-#include "messagecapture.h"
 #include "model/extmodel.h"
 #include "model/extrecordstore.h"
 #include "testdatabase.h"
@@ -27,7 +22,6 @@ private slots:
     void cleanupTestCase();
     void changeElsewhereIsNotOverwritten_data();
     void changeElsewhereIsNotOverwritten();
-    void editorExplainsTheRefusal();
     void lockedRowIsRetried_data();
     void lockedRowIsRetried();
 
@@ -185,32 +179,6 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten()
     QVERIFY(model.setData(model.index(reread, name), "Mine"));
     QVERIFY(model.save());
     QCOMPARE(db.count("tstconc", "id = 2 AND name = 'Mine'"), 1);
-}
-
-void ConcurrentSaveTest::editorExplainsTheRefusal()
-{
-    QTemporaryDir dir;
-    const QString schema = dir.filePath("tstconc.xml");
-    QVERIFY(TestHelpers::writeFile(schema, "<table><fields><field name=\"name\"><label>Name"
-                                           "</label></field></fields></table>"));
-    ExtTableEditor editor(schema);
-    editor.refresh();
-    ExtModel *model = editor.model;
-    const int row = rowOf(*model, 2);
-    QVERIFY(row >= 0);
-    exec("UPDATE tstconc SET name = 'Other' WHERE id = 2");
-    QVERIFY(model->setData(model->index(row, 2 + model->columnRecord.indexOf("name")), "Mine"));
-    ModalAnswer failure(ModalAnswer::accept());
-    editor.save();
-    QVERIFY(failure.answered());
-    const QString status = editor.statusBar()->currentMessage();
-    QVERIFY2(status.startsWith("error, cannot save item 2 (") && status.contains("refresh"),
-             qPrintable(status));
-    // The refused row is still unsaved: the refresh asks before it drops it.
-    ModalAnswer question(ModalAnswer::clickButton("Discard"));
-    editor.refresh();
-    QVERIFY(question.answered());
-    QCOMPARE(model->records.at(rowOf(*model, 2))->value("name").toString(), QString("Other"));
 }
 
 void ConcurrentSaveTest::lockedRowIsRetried_data()

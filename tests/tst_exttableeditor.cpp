@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -390,7 +391,7 @@ void ExtTableEditorTest::reviewEditSaveAndReload()
     trigger(editor.get(), "actionSave");
     QVERIFY(editor->isEnabled());
     // Marked, changed, deleted and new: four rows.
-    QCOMPARE(editor->statusBar()->currentMessage(), QString("4 rows saved"));
+    QCOMPARE(editor->findChild<QLabel *>("savedLabel")->text(), QString("4 rows saved"));
     // The new row's id is whatever the server gave.
     QCOMPARE(db.scalar("SELECT GROUP_CONCAT(CONCAT_WS('/', IF(id > 4, 'new', id), code, birth, "
                        "centre_id) ORDER BY code) FROM tstpatients")
@@ -593,8 +594,7 @@ void ExtTableEditorTest::failedSaveShowsItsRow()
     const QString named = QString("The save of tstpatients stopped at row %1 (2 | %2 | ");
     QVERIFY2(box.text().startsWith(named.arg(row).arg(code)), qPrintable(box.text()));
     QVERIFY2(informative.startsWith(reason + "\n"), qPrintable(informative));
-    QCOMPARE(editor->statusBar()->currentMessage(),
-             QString("error, cannot save item 2 (%1)").arg(reason));
+    QCOMPARE(editor->statusBar()->currentMessage(), QString("error, cannot save item 2"));
     QCOMPARE(view->flaggedRow(), row);
     QCOMPARE(view->selectionModel()->selectedRows().value(0).row(), row);
     QCOMPARE(db.count("tstpatients", "code = 'P-002' AND weight IS NULL"),

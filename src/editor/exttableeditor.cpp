@@ -7,6 +7,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -21,6 +22,7 @@
 #include "editor/exthistorymodel.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
+#include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
 #include "editor/modelexporter.h"
 
@@ -44,7 +46,7 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     ui->tabWidget->addTab(recordEditor, tr("form"));
     ui->tabWidget->addTab(fieldList, tr("fields"));
     historyModel = new ExtHistoryModel(model, this);
-    historyView = new QTableView;
+    historyView = new ExtTableView;
     historyView->setObjectName("historyView");
     historyView->setModel(historyModel);
     historyView->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -58,6 +60,9 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     progressBar->setMaximumWidth(160);
     progressBar->hide();
     statusBar()->addPermanentWidget(progressBar);
+    savedLabel = new QLabel;
+    savedLabel->setObjectName("savedLabel");
+    statusBar()->addPermanentWidget(savedLabel);
 
     connect(ui->actionRefresh, &QAction::triggered, this, &ExtTableEditor::refresh);
     connect(ui->tableView, &QTableView::clicked, recordEditor->recordModel,
@@ -93,6 +98,7 @@ ExtTableEditor::~ExtTableEditor()
 void ExtTableEditor::beginWork()
 {
     setEnabled(false);
+    savedLabel->clear();
     progressBar->setValue(0);
     progressBar->show();
 }
@@ -177,12 +183,12 @@ void ExtTableEditor::refresh()
     endWork();
     if (loaded)
         ui->tableView->setEmptyText(tr("There are no rows in this table that you may see."));
-    // A failed load keeps its error on the status line.
-    if (loaded && !model->keepsAuditTrail() && !trailNoticeShown) {
-        trailNoticeShown = true;
-        statusBar()->showMessage(
-            tr("no audit trail is kept: the database has no table ext_records_audit"));
-    }
+    // Where the trail would be shown: the status line belongs to the model's messages.
+    if (loaded)
+        historyView->setEmptyText(
+            model->keepsAuditTrail()
+                ? QString()
+                : tr("no audit trail is kept: the database has no table ext_records_audit"));
 }
 
 void ExtTableEditor::add()
@@ -220,13 +226,10 @@ bool ExtTableEditor::save()
     const bool saved = model->save();
     endWork();
     if (saved) {
-        statusBar()->showMessage(pending == 1 ? tr("1 row saved")
-                                              : tr("%1 rows saved").arg(pending));
+        savedLabel->setText(pending == 1 ? tr("1 row saved") : tr("%1 rows saved").arg(pending));
         return true;
     }
-    // The model's message names the row; the reason tells the user what to do about it.
-    if (!model->failureReason.isEmpty())
-        statusBar()->showMessage(model->message + " (" + model->failureReason + ")");
+    // The status line keeps the model's message; the box gives the reason.
     showSaveFailure();
     return false;
 }

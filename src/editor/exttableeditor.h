@@ -8,6 +8,8 @@ class ExtXmlModel;
 class QLineEdit;
 class QListWidget;
 class QListWidgetItem;
+class ExtTableView;
+class QLabel;
 class QProgressBar;
 class QTableView;
 
@@ -67,7 +69,8 @@ private:
 
     Ui::ExtTableEditor *ui;
     QProgressBar *progressBar;
+    // Beside the model's messages, which the status line shows: the outcome of the last save.
+    QLabel *savedLabel;
     ExtHistoryModel *historyModel;
-    QTableView *historyView;
-    bool trailNoticeShown = false;
+    ExtTableView *historyView;
 };
