@@ -4,6 +4,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include "messagecapture.h"
 #include "model/extmodel.h"
 #include "model/extrecordstore.h"
 #include "testdatabase.h"
