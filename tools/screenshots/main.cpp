@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QSqlQuery>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -133,13 +134,18 @@ void dialogs()
         shoot(&editor, "table-editor-fields");
     }
     {
-        // Not loaded yet; then a save the server refuses, and the question before a reload.
+        // Not loaded yet; then a save refused for a change elsewhere, and the question before a
+        // reload.
         ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
         editor.resize(1200, 700);
         shoot(&editor, "table-editor-unloaded");
         editor.refresh();
         ExtXmlModel *model = editor.model;
-        model->setData(model->index(2, 2 + model->columnRecord.indexOf("weight")), 99999999);
+        // Another workstation changes the row after this one loaded it.
+        model->setData(model->index(2, 2 + model->columnRecord.indexOf("weight")), 88.5);
+        QSqlQuery elsewhere;
+        elsewhere.exec("UPDATE patients SET weight = weight + 1 WHERE id = " +
+                       model->index(2, 2).data().toString());
         ModalAnswer failure([](QWidget *modal) {
             shoot(modal, "save-failed");
             ModalAnswer::accept()(modal);
