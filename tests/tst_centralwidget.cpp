@@ -2,6 +2,7 @@
 #include <QDockWidget>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTextEdit>
@@ -27,10 +28,12 @@ private slots:
 
     void doubleClicks();
     void loginFillsAndLogoutEmpties();
+    void savedQueryShowsAtOnce();
 
 private:
     static void doubleClick(QTreeWidget *tree, QTreeWidgetItem *item);
     static QTreeWidgetItem *queryPage(QTreeWidget *tree);
+    static QStringList entries(QTreeWidgetItem *page);
 
     TestSettings settings;
     TestDatabase db;
@@ -74,6 +77,14 @@ QTreeWidgetItem *CentralWidgetTest::queryPage(QTreeWidget *tree)
         if (root->child(i)->text(0) == "query")
             return root->child(i);
     return nullptr;
+}
+
+QStringList CentralWidgetTest::entries(QTreeWidgetItem *page)
+{
+    QStringList texts;
+    for (int i = 0; page && i < page->childCount(); ++i)
+        texts << page->child(i)->text(0);
+    return texts;
 }
 
 void CentralWidgetTest::doubleClicks()
@@ -134,13 +145,9 @@ void CentralWidgetTest::loginFillsAndLogoutEmpties()
     QCOMPARE(root->childCount(), stack->count());
     for (int i = 0; i < root->childCount(); ++i)
         QCOMPARE(root->child(i)->text(0), stack->widget(i)->windowTitle());
-    QTreeWidgetItem *queries = queryPage(tree);
-    QVERIFY(queries);
-    QStringList entries;
-    for (int i = 0; i < queries->childCount(); ++i)
-        entries << queries->child(i)->text(0);
-    entries.sort();
-    QCOMPARE(entries, QStringList({"first", "second"}));
+    QStringList names = entries(queryPage(tree));
+    names.sort();
+    QCOMPARE(names, QStringList({"first", "second"}));
     QCOMPARE(contacts->model()->rowCount(), 1);
     QCOMPARE(contacts->model()->index(0, 0).data().toString(), QString("bob"));
 
@@ -148,6 +155,65 @@ void CentralWidgetTest::loginFillsAndLogoutEmpties()
     QCOMPARE(tree->topLevelItemCount(), 0);
     QVERIFY(!stack->isEnabled());
     QCOMPARE(contacts->model()->rowCount(), 0);
+}
+
+// A query saved from an editor of the query page is at once in the page's list and under the
+// page in the tree, where it opens; removed on the page, it leaves both.
+void CentralWidgetTest::savedQueryShowsAtOnce()
+{
+    settings.clear();
+    db.writeConnectionSettings();
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    ModalAnswer login(TestHelpers::typeLogin("alice", "secret"));
+    window.findChild<QAction *>("actionLogin")->trigger();
+    QVERIFY(login.answered());
+    auto *tree = window.findChild<QTreeWidget *>("treeWidget");
+    auto *page = window.findChild<QueryListViewer *>();
+    auto listed = [page] {
+        QStringList texts;
+        for (QAction *action : page->itemActions())
+            texts << action->text();
+        return texts;
+    };
+    auto pageAction = [page](const QString &text) {
+        for (QAction *action : page->findChildren<QAction *>())
+            if (action->text() == text)
+                return action;
+        return static_cast<QAction *>(nullptr);
+    };
+
+    pageAction("add table")->trigger();
+    QueryEditor *editor = page->findChild<QueryEditor *>();
+    QVERIFY(editor);
+    QTest::keyClicks(editor->findChild<QTextEdit *>("textEdit"), "SELECT 3 AS three");
+    editor->findChild<QAction *>("actionRun")->trigger();
+    ModalAnswer save([](QWidget *dialog) {
+        QTest::keyClicks(dialog->findChild<QLineEdit *>("lineEdit"), "third");
+        QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+    });
+    editor->findChild<QAction *>("actionSave")->trigger();
+    QVERIFY(save.answered());
+    QVERIFY(listed().contains("third"));
+    QCOMPARE(entries(queryPage(tree)), listed());
+    delete editor;
+
+    QTreeWidgetItem *third = queryPage(tree)->child(listed().indexOf("third"));
+    doubleClick(tree, third);
+    editor = page->findChild<QueryEditor *>();
+    QVERIFY(editor);
+    QCOMPARE(editor->findChild<QTextEdit *>("textEdit")->toPlainText(),
+             QString("SELECT 3 AS three"));
+    delete editor;
+
+    auto *list = page->findChild<QListWidget *>();
+    list->setCurrentRow(listed().indexOf("third"));
+    ModalAnswer remove(ModalAnswer::clickButton("Yes"));
+    pageAction("rem table")->trigger();
+    QVERIFY(remove.answered());
+    QVERIFY(!listed().contains("third"));
+    QCOMPARE(entries(queryPage(tree)), listed());
 }
 
 QTEST_MAIN(CentralWidgetTest)

@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QPushButton>
@@ -11,6 +12,7 @@
 #include <QtTest>
 
 #include "app/mainwindow.h"
+#include "db/serversettingswidget.h"
 #include "loopbackhttpserver.h"
 #include "messagecapture.h"
 #include "modalanswer.h"
@@ -43,7 +45,7 @@ private slots:
     void catalogue();
     void download_data();
     void download();
-    void newModulesReloadsThePage();
+    void newModulesAreLoaded();
 
 private:
     void installSample(const QString &name = "libstavimor_samplemodule.so");
@@ -54,6 +56,8 @@ private:
     static ModuleInterface *moduleOf(MainWindow &window);
     // The module windows that exist: they are top-level windows of their own.
     static QList<QMdiSubWindow *> subWindows();
+    // The table names the sample module's page lists, or its summary when it lists none.
+    QStringList listedTables(QWidget *page);
 
     TestSettings settings;
     TestDatabase db;
@@ -236,9 +240,13 @@ void ModulesTest::moduleWindow()
     QCOMPARE(subWindows().first()->widget(), module->widget());
 }
 
+// After each login the sample's window lists the tables of the database logged in to, and its
+// Refresh still reaches them once the server page's test has opened the connection anew.
 void ModulesTest::loginLoadsModules()
 {
     installSample();
+    QStringList tables = QSqlDatabase::database().tables();
+    tables.sort();
     MainWindow window;
     auto *login = window.findChild<QAction *>("actionLogin");
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -248,14 +256,36 @@ void ModulesTest::loginLoadsModules()
         QVERIFY(login->isChecked());
         QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")),
                  builtInToolBar + QStringList{sample});
-        QVERIFY(moduleOf(window) && moduleOf(window)->database.isOpen());
-        window.startModule(moduleOf(window)->action());
+        window.findChild<QMenu *>("menuModules")->actions().first()->trigger();
         QCOMPARE(subWindows().size(), 1);
+        QWidget *page = subWindows().first()->widget();
+        QCOMPARE(listedTables(page), tables);
+
+        ServerSettingsWidget server;
+        QVERIFY(server.load());
+        ModalAnswer tested(ModalAnswer::accept());
+        QTest::mouseClick(server.findChild<QPushButton *>("testButton"), Qt::LeftButton);
+        QVERIFY(tested.answered());
+        page->findChild<QListWidget *>()->clear();
+        QTest::mouseClick(page->findChild<QPushButton *>(), Qt::LeftButton);
+        QCOMPARE(listedTables(page), tables);
         // The logout takes the session's module windows away.
         login->trigger();
         QVERIFY(!login->isChecked());
         QCOMPARE(subWindows().size(), 0);
     }
+}
+
+QStringList ModulesTest::listedTables(QWidget *page)
+{
+    const QString summary = page->findChild<QLabel *>()->text();
+    if (!summary.contains(db.name()))
+        return {summary};
+    QStringList names;
+    auto *list = page->findChild<QListWidget *>();
+    for (int row = 0; row < list->count(); ++row)
+        names << list->item(row)->text().section(' ', 0, 0);
+    return names;
 }
 
 // The module page: a module switched off and saved leaves the tool bar at once;
@@ -408,11 +438,14 @@ void ModulesTest::download()
     QVERIFY(installed.open(QIODevice::ReadOnly));
     QCOMPARE(installed.readAll(),
              alreadyThere ? QByteArray("this is not a shared library\n") : bytes);
-    // The download itself was stored in the working directory.
-    QVERIFY(QFile::exists(QDir(workDir.path()).absoluteFilePath("libtableoverview.so")));
+    // The download waited elsewhere, not in the working directory.
+    QCOMPARE(QDir(workDir.path()).entryList(QDir::Files), QStringList());
 }
 
-void ModulesTest::newModulesReloadsThePage()
+// Through the window: "New modules..." on the module page fetches the catalogue's module into
+// the modules folder, the page lists it, and once the page is closed it is in the Modules menu
+// and works on the connection. Nothing is left in the working directory or beside the program.
+void ModulesTest::newModulesAreLoaded()
 {
     QFile plugin(STAVIMOR_SAMPLE_MODULE);
     QVERIFY(plugin.open(QIODevice::ReadOnly));
@@ -420,19 +453,39 @@ void ModulesTest::newModulesReloadsThePage()
     serveCatalogue("<m><module title=\"Fetched\"><path>" +
                    server.url("/files/libfetched.so").toString().toUtf8() + "</path></module></m>");
 
-    ModuleSettingsWidget page;
-    auto *tree = page.findChild<QTreeWidget *>();
-    QCOMPARE(tree->topLevelItemCount(), 0);
-    ModalAnswer answer([](QWidget *modal) {
-        auto *catalogue = qobject_cast<GetModuleDialog *>(modal);
-        QTRY_VERIFY(catalogue->isEnabled());
-        catalogue->findChild<QTreeWidget *>()->topLevelItem(0)->setSelected(true);
-        QTest::mouseClick(catalogue->findChild<QPushButton *>("downloadButton"), Qt::LeftButton);
+    MainWindow window;
+    window.loadModules();
+    window.setEnabled(true);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QStringList listed;
+    ModalAnswer answer([&](QWidget *modal) {
+        auto *tree = modal->findChild<ModuleSettingsWidget *>()->findChild<QTreeWidget *>();
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        ModalAnswer fetch([](QWidget *catalogue) {
+            QTRY_VERIFY(catalogue->isEnabled());
+            catalogue->findChild<QTreeWidget *>()->topLevelItem(0)->setSelected(true);
+            QTest::mouseClick(catalogue->findChild<QPushButton *>("downloadButton"),
+                              Qt::LeftButton);
+        });
+        QTest::mouseClick(modal->findChild<QPushButton *>("newModulesButton"), Qt::LeftButton);
+        QVERIFY(fetch.answered());
+        for (int row = 0; row < tree->topLevelItemCount(); ++row)
+            listed << tree->topLevelItem(row)->text(0);
+        QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
     });
-    QTest::mouseClick(page.findChild<QPushButton *>(), Qt::LeftButton);
+    QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
     QVERIFY(answer.answered());
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QCOMPARE(tree->topLevelItem(0)->text(0), sample);
+    QCOMPARE(listed, QStringList{sample});
+    QCOMPARE(modulesDir.entryList(QDir::Files), QStringList{"libfetched.so"});
+    QCOMPARE(QDir(workDir.path()).entryList(QDir::Files), QStringList());
+    QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/libfetched.so"));
+    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")), QStringList{sample});
+    window.findChild<QMenu *>("menuModules")->actions().first()->trigger();
+    QStringList tables = QSqlDatabase::database().tables();
+    tables.sort();
+    QCOMPARE(listedTables(subWindows().first()->widget()), tables);
 }
 
 QTEST_MAIN(ModulesTest)

@@ -31,13 +31,18 @@ void ConnectionSettings::write() const
 
 QSqlDatabase ConnectionSettings::addDefaultDatabase() const
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(driver);
+    // Copies taken of the default connection (the modules' above all) keep working only while
+    // it stays the same connection: one added under its name would leave them on a dead driver.
+    QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+    if (db.isValid() && db.driverName() == driver)
+        db.close();
+    else
+        db = QSqlDatabase::addDatabase(driver);
     db.setHostName(host);
     db.setDatabaseName(databaseName);
     db.setUserName(login);
     db.setPassword(password);
-    if (port > 0)
-        db.setPort(port);
+    db.setPort(port > 0 ? port : -1);
     // A server that accepts the connection but never answers (stopped, overloaded, a dead
     // route) would hold the login, or any statement, and the window with it, forever.
     if (driver == "QMYSQL" || driver == "QMARIADB") {
@@ -46,6 +51,8 @@ QSqlDatabase ConnectionSettings::addDefaultDatabase() const
             options +=
                 QString(";MYSQL_OPT_READ_TIMEOUT=%1;MYSQL_OPT_WRITE_TIMEOUT=%1").arg(timeout);
         db.setConnectOptions(options);
+    } else {
+        db.setConnectOptions();
     }
     return db;
 }

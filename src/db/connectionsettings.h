@@ -9,7 +9,8 @@ class ConnectionSettings
 public:
     static ConnectionSettings read();
     void write() const;
-    // Registers the default connection with these values, replacing any earlier one.
+    // Sets up the default connection with these values, closed: the one already registered
+    // when it has the same driver, else a new one in its place.
     QSqlDatabase addDefaultDatabase() const;
 
     QString driver;

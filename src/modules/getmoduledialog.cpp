@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QTemporaryDir>
 
 #include "core/replylimit.h"
 #include "core/savedfile.h"
@@ -67,7 +68,11 @@ void GetModuleDialog::downloadPlugin()
     const QList<QTreeWidgetItem *> selected = ui->treeWidget->selectedItems();
     if (selected.isEmpty())
         return;
+    // The download waits in a folder of its own, so that nothing is left beside the program
+    // (often the working directory) or half-written in the modules folder.
+    const QTemporaryDir download;
     auto *downloader = new DownloaderDialog(this);
+    downloader->setDirectory(download.path());
     downloader->startDownload(QUrl(selected.first()->data(0, Qt::UserRole).toString()));
     const int result = downloader->exec();
     const QString saved = downloader->savedFilePath;

@@ -29,11 +29,27 @@ void CentralWidget::addPage(ListViewer *page)
 {
     pages << page;
     ui->stackedWidget->addWidget(page);
+    connect(page, &ListViewer::itemsChanged, this, [this, page] { showEntries(page); });
+}
+
+// The page's entries in the tree follow its list whenever it is read again (a query saved or
+// removed); before its page item exists there is nothing to follow.
+void CentralWidget::showEntries(ListViewer *page)
+{
+    QTreeWidgetItem *pageItem = rootItem ? rootItem->child(pages.indexOf(page)) : nullptr;
+    if (!pageItem)
+        return;
+    qDeleteAll(pageItem->takeChildren());
+    for (QAction *action : page->itemActions()) {
+        auto *entry = new QTreeWidgetItem(pageItem, QStringList(action->text()));
+        entry->setIcon(0, action->icon());
+    }
 }
 
 void CentralWidget::loadAll()
 {
-    const QString driver = QSqlDatabase::database(QSqlDatabase::defaultConnection, false).driverName();
+    const QString driver =
+        QSqlDatabase::database(QSqlDatabase::defaultConnection, false).driverName();
     rootItem = new QTreeWidgetItem(QStringList(tr("database(") + driver + ")"));
     rootItem->setToolTip(0, driver);
     rootItem->setIcon(0, QIcon(":16x16/server_database.png"));
@@ -42,10 +58,7 @@ void CentralWidget::loadAll()
         page->load();
         auto *pageItem = new QTreeWidgetItem(rootItem, QStringList(page->windowTitle()));
         pageItem->setIcon(0, page->windowIcon());
-        for (QAction *action : page->itemActions()) {
-            auto *entry = new QTreeWidgetItem(pageItem, QStringList(action->text()));
-            entry->setIcon(0, action->icon());
-        }
+        showEntries(page);
     }
     ui->treeWidget->expandAll();
     ui->stackedWidget->setEnabled(true);

@@ -27,6 +27,7 @@ protected slots:
 
 private:
     void addPage(ListViewer *page);
+    void showEntries(ListViewer *page);
 
     Ui::CentralWidget *ui;
     QList<ListViewer *> pages;

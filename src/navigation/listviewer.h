@@ -28,6 +28,10 @@ public:
 public slots:
     virtual void load();
 
+signals:
+    // The item actions were read anew.
+    void itemsChanged();
+
 protected slots:
     void itemClicked(QListWidgetItem *item);
 

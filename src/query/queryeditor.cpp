@@ -85,7 +85,9 @@ void QueryEditor::save()
     QuerySaveDialog dialog(nullptr);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (!SavedQueries::save(dialog.name(), ui->textEdit->toPlainText(), dialog.groupId()))
+    if (SavedQueries::save(dialog.name(), ui->textEdit->toPlainText(), dialog.groupId()))
+        emit saved();
+    else
         QMessageBox::warning(this, tr("error"),
                              tr("the query %1 could not be saved; the one saved before under "
                                 "this name is kept")

@@ -27,6 +27,10 @@ public slots:
     void exportCsv();
     void exportPdf();
 
+signals:
+    // A statement was stored under a name: the lists of saved queries are out of date.
+    void saved();
+
 protected slots:
     void queryChanged();
 

@@ -34,6 +34,15 @@ void QueryListViewer::load()
         addItemAction(action);
         connect(action, &QAction::triggered, this, &QueryListViewer::startEditor);
     }
+    emit itemsChanged();
+}
+
+QueryEditor *QueryListViewer::openEditor(const QString &query)
+{
+    auto *editor = new QueryEditor(query, this);
+    connect(editor, &QueryEditor::saved, this, &QueryListViewer::load);
+    editor->show();
+    return editor;
 }
 
 void QueryListViewer::startEditor()
@@ -41,8 +50,7 @@ void QueryListViewer::startEditor()
     auto *action = qobject_cast<QAction *>(sender());
     if (!action)
         return;
-    auto *editor = new QueryEditor(action->data().toString(), this);
-    editor->show();
+    openEditor(action->data().toString());
 }
 
 QAction *QueryListViewer::currentAction() const
@@ -52,8 +60,7 @@ QAction *QueryListViewer::currentAction() const
 
 void QueryListViewer::newQuery()
 {
-    auto *editor = new QueryEditor(QString(), this);
-    editor->show();
+    openEditor(QString());
 }
 
 void QueryListViewer::removeQuery()
@@ -75,7 +82,5 @@ void QueryListViewer::editQuery()
     QAction *action = currentAction();
     if (!action)
         return;
-    auto *editor = new QueryEditor(QString(), this);
-    editor->edit(action->data().toString());
-    editor->show();
+    openEditor(QString())->edit(action->data().toString());
 }

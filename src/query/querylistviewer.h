@@ -2,6 +2,8 @@
 
 #include "navigation/listviewer.h"
 
+class QueryEditor;
+
 // The saved statements of the logged-in user's groups; each opens in a query editor.
 class QueryListViewer : public ListViewer
 {
@@ -18,4 +20,7 @@ public slots:
 
 private:
     QAction *currentAction() const;
+    // A query editor of this page, run on query when that is not empty; what it saves is
+    // listed at once.
+    QueryEditor *openEditor(const QString &query);
 };

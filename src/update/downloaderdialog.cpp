@@ -41,6 +41,11 @@ QString DownloaderDialog::fileNameOf(const QUrl &url)
     return name;
 }
 
+void DownloaderDialog::setDirectory(const QString &path)
+{
+    directory.setPath(path);
+}
+
 void DownloaderDialog::startDownload(QUrl url)
 {
     ui->label->setText(tr("download of ") + fileNameOf(url));
@@ -70,7 +75,7 @@ void DownloaderDialog::saveFile()
         return;
     }
     const QString name = fileNameOf(finished->url());
-    QSaveFile file(QDir::current().absoluteFilePath(name));
+    QSaveFile file(directory.absoluteFilePath(name));
     const QByteArray body = finished->readAll();
     // A write cut short (a full disk) returns fewer bytes, not an error, and commit() does not
     // see a failed last flush: both are checked before the file takes its name.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QDir>
 #include <QPointer>
 #include <QUrl>
 
@@ -11,8 +12,9 @@ namespace Ui {
 class DownloaderDialog;
 }
 
-// Downloads one file into the working directory while showing its progress; accepted once the
-// file is stored (its path is then in savedFilePath), rejected on failure or Cancel.
+// Downloads one file into the working directory (or the folder set) while showing its progress;
+// accepted once the file is stored (its path is then in savedFilePath), rejected on failure or
+// Cancel.
 class DownloaderDialog : public QDialog
 {
     Q_OBJECT
@@ -22,6 +24,8 @@ public:
 
     // QDialog's slot, overridden without a slot of this class's own.
     void reject() override;
+    // Where the file is stored instead of the working directory; set before startDownload().
+    void setDirectory(const QString &path);
 
     QString savedFilePath;
 
@@ -42,4 +46,5 @@ private:
     Ui::DownloaderDialog *ui;
     QNetworkAccessManager *manager;
     QPointer<QNetworkReply> reply;
+    QDir directory;
 };

@@ -47,7 +47,7 @@ public:
     QString name() const { return dbName; }
 
     // Registers and opens the default connection on this database again
-    // (the program closes or replaces it at logout and in its connection tests).
+    // (the program closes it at logout and points it elsewhere in its connection tests).
     bool openDefault(QString *error = nullptr) const;
     // Writes the "database" settings group so that the program's own opening reaches this database.
     void writeConnectionSettings() const;
