@@ -47,9 +47,10 @@ void CentralWidgetTest::initTestCase()
     const int bob = db.addUser("bob", "secret");
     const int nord = db.addGroup("Nord");
     db.addMembership(nord, alice);
-    QVERIFY(db.exec(QString("INSERT INTO contacts (user_id, contact_user_id) VALUES (%1, %2)")
-                        .arg(alice)
-                        .arg(bob)));
+    QVERIFY(
+        db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES (1, %1, %2)")
+                    .arg(alice)
+                    .arg(bob)));
     QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
                             "(1, 'first', 'SELECT 1 AS one', %1), "
                             "(2, 'second', 'SELECT 2 AS two', %1)")
