@@ -332,6 +332,8 @@ void ServerFaultsTest::load()
     QCOMPARE(model->index(0, 3).data().toString(), QString("pending"));
 
     QVERIFY(restart());
+    int reopened = 0;
+    onDebugLine = [&](const QString &line) { reopened += line == "connection opened again"; };
     ModalAnswer question(ModalAnswer::clickButton("Discard"));
     editor.refresh();
     QVERIFY(question.answered());
@@ -339,6 +341,9 @@ void ServerFaultsTest::load()
     QCOMPARE(model->rowCount(), 10);
     QCOMPARE(model->index(0, 3).data().toString(), QString("old 1"));
     QCOMPARE(model->records.at(0)->state("label"), 1);
+    // Once: a connection that works is kept, with its session.
+    editor.refresh();
+    QCOMPARE(reopened, 1);
 }
 
 void ServerFaultsTest::queryRun()
