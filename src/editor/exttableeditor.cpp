@@ -10,11 +10,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStyledItemDelegate>
+#include <QTimer>
+#include <QUndoStack>
 #include <QUrl>
 #include <algorithm>
 
@@ -22,6 +26,7 @@
 #include "editor/exthistorymodel.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
+#include "editor/extstatecommand.h"
 #include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
 #include "editor/modelexporter.h"
@@ -40,7 +45,8 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     recordEditor = new ExtRecordEditor(model);
     fieldList = new QListWidget;
     ui->tableView->setModel(model);
-    ui->tableView->setItemDelegate(new ExtDelegate(this));
+    delegate = new ExtDelegate(this);
+    ui->tableView->setItemDelegate(delegate);
     // The editor opens without loading: the empty grid says how to fill it.
     ui->tableView->setEmptyText(tr("Press refresh (F5) to load the rows you may see"));
     ui->tabWidget->addTab(recordEditor, tr("form"));
@@ -63,6 +69,33 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     savedLabel = new QLabel;
     savedLabel->setObjectName("savedLabel");
     statusBar()->addPermanentWidget(savedLabel);
+    summaryLabel = new QLabel;
+    summaryLabel->setObjectName("summaryLabel");
+    statusBar()->addPermanentWidget(summaryLabel);
+    summaryTimer = new QTimer(this);
+    summaryTimer->setSingleShot(true);
+    summaryTimer->setInterval(0);
+    connect(summaryTimer, &QTimer::timeout, this, &ExtTableEditor::updateSummary);
+    const auto soon = [this] { summaryTimer->start(); };
+    connect(model, &ExtModel::dataChanged, summaryTimer, soon);
+    connect(model, &ExtModel::rowsInserted, summaryTimer, soon);
+    connect(model, &ExtModel::rowsRemoved, summaryTimer, soon);
+
+    reviewSteps = new QUndoStack(this);
+    QAction *undo = reviewSteps->createUndoAction(this, tr("undo"));
+    undo->setObjectName("actionUndoReview");
+    undo->setShortcut(QKeySequence::Undo);
+    ui->menuView->insertAction(ui->actionReviewStates, undo);
+    ui->menuView->insertSeparator(ui->actionReviewStates);
+    const bool statesShown = QSettings().value("editor/reviewStates", true).toBool();
+    ui->actionReviewStates->setChecked(statesShown);
+    delegate->setStatesShown(statesShown);
+    connect(ui->actionReviewStates, &QAction::toggled, this, &ExtTableEditor::showStates);
+    connect(ui->actionError, &QAction::triggered, this, [this] { setSelectedStates(-1); });
+    connect(ui->actionTodo, &QAction::triggered, this, [this] { setSelectedStates(0); });
+    connect(ui->actionValid, &QAction::triggered, this, [this] { setSelectedStates(1); });
+    connect(ui->tableView, &QWidget::customContextMenuRequested, this,
+            &ExtTableEditor::showGridMenu);
 
     connect(ui->actionRefresh, &QAction::triggered, this, &ExtTableEditor::refresh);
     connect(ui->tableView, &QTableView::clicked, recordEditor->recordModel,
@@ -107,6 +140,8 @@ void ExtTableEditor::endWork()
 {
     progressBar->hide();
     setEnabled(true);
+    // The rows were read again: earlier steps point at rows that are gone.
+    reviewSteps->clear();
     search(searchEdit->text());
 }
 
@@ -197,14 +232,95 @@ void ExtTableEditor::add()
     ui->tableView->selectRow(model->rowCount() - 1);
 }
 
-// Highest first, so that a row leaving the list does not shift the ones still to come.
+// The rows with a selected cell, highest first, so that a row leaving the list does not shift
+// the ones still to come.
 QList<int> ExtTableEditor::selectedRows() const
 {
     QList<int> rows;
-    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedRows(0))
+    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedIndexes())
         rows << index.row();
     std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+void ExtTableEditor::setSelectedStates(int state)
+{
+    QModelIndexList fields;
+    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedIndexes()) {
+        if (index.column() < 2 || ui->tableView->isRowHidden(index.row()) ||
+            ui->tableView->isColumnHidden(index.column()))
+            continue;
+        // The key and the group are no data to review; the progress leaves them out too.
+        const QString name = model->columnRecord.fieldName(index.column() - 2);
+        if (name.compare("id", Qt::CaseInsensitive) != 0 &&
+            name.compare("group_id", Qt::CaseInsensitive) != 0)
+            fields << index;
+    }
+    if (fields.isEmpty())
+        return;
+    reviewSteps->push(new ExtStateCommand(model, fields, state));
+    ui->tableView->viewport()->update();
+}
+
+void ExtTableEditor::showStates(bool shown)
+{
+    QSettings().setValue("editor/reviewStates", shown);
+    delegate->setStatesShown(shown);
+    ui->tableView->viewport()->update();
+}
+
+void ExtTableEditor::showGridMenu(const QPoint &position)
+{
+    QMenu menu(this);
+    menu.addActions({ui->actionError, ui->actionTodo, ui->actionValid});
+    menu.addAction(findChild<QAction *>("actionUndoReview"));
+    menu.addSeparator();
+    menu.addActions({ui->actionMark, ui->actionRem});
+    menu.exec(ui->tableView->viewport()->mapToGlobal(position));
+}
+
+QString ExtTableEditor::reviewSummary() const
+{
+    const int fields = model->columnRecord.count();
+    // As the progress counts them: all fields but the key and the group are reviewed.
+    const int reviewed = qMax(1, fields - 2);
+    int rows = 0;
+    qint64 valid = 0;
+    int errors = 0;
+    int marked = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (ui->tableView->isRowHidden(row))
+            continue;
+        const ExtRecord *record = model->records.at(row);
+        ++rows;
+        int rowValid = 0;
+        bool rowError = false;
+        for (auto state = record->states.cbegin(); state != record->states.cend(); ++state) {
+            if (state.key() < 0 || state.key() >= fields)
+                continue;
+            rowValid += state.value() == 1;
+            rowError = rowError || state.value() == -1;
+        }
+        valid += qMin(rowValid, reviewed);
+        errors += rowError;
+        marked += record->marked;
+    }
+    const int percent = rows == 0 ? 0 : int(valid * 100 / (qint64(rows) * reviewed));
+    return QStringList{rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows),
+                       tr("%1 % valid").arg(percent), tr("%1 with errors").arg(errors),
+                       tr("%1 marked").arg(marked)}
+        .join(QStringLiteral(" \u00b7 "));
+}
+
+void ExtTableEditor::updateSummary()
+{
+    // A load or save under way ends with a summary of its own.
+    if (!isEnabled())
+        return;
+    summaryLabel->setText(reviewSummary());
+    // A state set in the form changes a corner of the grid too.
+    ui->tableView->viewport()->update();
 }
 
 void ExtTableEditor::rem()
@@ -324,6 +440,7 @@ void ExtTableEditor::search(const QString &text)
             shown = model->index(row, column).data().toString().contains(text, Qt::CaseInsensitive);
         ui->tableView->setRowHidden(row, !shown);
     }
+    updateSummary();
 }
 
 void ExtTableEditor::fieldChecked(QListWidgetItem *item)

@@ -12,6 +12,9 @@ class ExtTableView;
 class QLabel;
 class QProgressBar;
 class QTableView;
+class QTimer;
+class QUndoStack;
+class ExtDelegate;
 
 namespace Ui {
 class ExtTableEditor;
@@ -47,6 +50,11 @@ public slots:
     void mark();
     void itemClicked(const QModelIndex &index);
     void search(const QString &text);
+    // The review state (-1 error, 0 todo, 1 valid) for every selected field of the grid.
+    void setSelectedStates(int state);
+    void showStates(bool shown);
+    // What the shown rows stand at: rows, valid fields, rows with an error, marked rows.
+    QString reviewSummary() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -55,6 +63,8 @@ protected slots:
     void fieldChecked(QListWidgetItem *item);
     void showModelMessage(const QString &message);
     void showProgress(int percent);
+    void showGridMenu(const QPoint &position);
+    void updateSummary();
 
 private:
     QList<int> selectedRows() const;
@@ -73,4 +83,10 @@ private:
     QLabel *savedLabel;
     ExtHistoryModel *historyModel;
     ExtTableView *historyView;
+    ExtDelegate *delegate;
+    // The review steps of the grid since the last load or save.
+    QUndoStack *reviewSteps;
+    QLabel *summaryLabel;
+    // Many changes in a row make one summary.
+    QTimer *summaryTimer;
 };

@@ -1,0 +1,326 @@
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QSettings>
+#include <QTableView>
+#include <QTimer>
+#include <QtTest>
+
+#include "editor/extdelegate.h"
+#include "editor/extlistviewer.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
+#include "testdatabase.h"
+#include "testhelpers.h"
+#include "testsettings.h"
+
+namespace {
+
+const char *const schema = R"(<?xml version="1.0"?>
+<table><fields>
+  <field name="code"><label>Code</label></field>
+  <field name="birth"><label>Birth date</label></field>
+  <field name="weight"><label>Weight (kg)</label></field>
+</fields></table>)";
+
+} // namespace
+
+// Reviewing in the table editor's grid: states shown per cell, set in bulk, undone, summed up.
+class ReviewTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void cleanupTestCase();
+
+    void bulkReview_data();
+    void bulkReview();
+    void undoRestoresStates();
+    void summary_data();
+    void summary();
+    void stateToolTip_data();
+    void stateToolTip();
+    void statesShownIsRemembered();
+
+private:
+    ExtTableEditor *openEditor();
+    // cells: "id:field" separated by blanks, selected in the grid.
+    void selectCells(ExtTableEditor *editor, const QString &cells);
+    QModelIndex cell(ExtTableEditor *editor, const QString &idAndField) const;
+    QString storedStates() const;
+    static QTableView *grid(ExtTableEditor *editor)
+    {
+        return editor->findChild<QTableView *>("tableView");
+    }
+    static QAction *action(ExtTableEditor *editor, const char *name)
+    {
+        return editor->findChild<QAction *>(name);
+    }
+    static QString summaryText(ExtTableEditor *editor)
+    {
+        QCoreApplication::processEvents();
+        return editor->findChild<QLabel *>("summaryLabel")->text();
+    }
+
+    TestSettings settings;
+    TestDatabase db;
+    QString schemaFile;
+    int alice = 0;
+};
+
+void ReviewTest::initTestCase()
+{
+    QVERIFY_CREATE(db);
+    alice = db.addUser("alice", "secret");
+    TestHelpers::logIn(alice);
+    QLocale::setDefault(QLocale::c());
+    schemaFile = QDir(ExtListViewer::schemaDirectory()).filePath("tstreview.xml");
+}
+
+// Row 1 fully valid, row 2 with an error, row 3 marked, row 4 untouched.
+void ReviewTest::init()
+{
+    QVERIFY(TestHelpers::writeFile(schemaFile, schema));
+    QString error;
+    QVERIFY2(db.execScript(QString("DROP TABLE IF EXISTS tstreview;"
+                                   "CREATE TABLE tstreview (id INT PRIMARY KEY, code VARCHAR(8), "
+                                   "birth DATE, weight DECIMAL(5,1), group_id INT);"
+                                   "INSERT INTO tstreview VALUES (1, 'R-1', NULL, 70, 0), "
+                                   "(2, 'R-2', NULL, 80, 0), (3, 'R-3', NULL, 90, 0), "
+                                   "(4, 'S-4', NULL, 60, 0);"
+                                   "DELETE FROM ext_records; DELETE FROM ext_records_fields;"
+                                   "DELETE FROM ext_records_monitorings;"
+                                   "INSERT INTO ext_records (id, table_name, table_id) VALUES "
+                                   "(1, 'tstreview', 1), (2, 'tstreview', 2), "
+                                   "(3, 'tstreview', 3);"
+                                   "INSERT INTO ext_records_fields (ext_record_id, field_name, "
+                                   "state) VALUES (1, 'code', 1), (1, 'birth', 1), "
+                                   "(1, 'weight', 1), (2, 'code', -1), (2, 'birth', 1);"
+                                   "INSERT INTO ext_records_monitorings (ext_record_id, user_id) "
+                                   "VALUES (3, %1)")
+                               .arg(alice),
+                           &error),
+             qPrintable(error));
+}
+
+void ReviewTest::cleanup()
+{
+    QFile::remove(schemaFile);
+    settings.clear();
+}
+
+void ReviewTest::cleanupTestCase()
+{
+    db.drop();
+}
+
+ExtTableEditor *ReviewTest::openEditor()
+{
+    auto *editor = new ExtTableEditor(schemaFile);
+    editor->resize(900, 500);
+    editor->show();
+    editor->activateWindow();
+    editor->refresh();
+    return editor;
+}
+
+QModelIndex ReviewTest::cell(ExtTableEditor *editor, const QString &idAndField) const
+{
+    const QStringList parts = idAndField.split(':');
+    const int row = TestHelpers::rowOf(*editor->model, parts.value(0).toInt());
+    return editor->model->index(row, 2 + editor->model->columnRecord.indexOf(parts.value(1)));
+}
+
+void ReviewTest::selectCells(ExtTableEditor *editor, const QString &cells)
+{
+    QItemSelectionModel *selection = grid(editor)->selectionModel();
+    selection->clear();
+    for (const QString &one : cells.split(' ', Qt::SkipEmptyParts)) {
+        if (one.endsWith(":*"))
+            grid(editor)->selectRow(cell(editor, one.chopped(2) + ":id").row());
+        else
+            selection->select(cell(editor, one), QItemSelectionModel::Select);
+    }
+}
+
+// The review as the database holds it: "id:field:state", by id and field.
+QString ReviewTest::storedStates() const
+{
+    return db
+        .scalar("SELECT GROUP_CONCAT(CONCAT(e.table_id, ':', f.field_name, ':', f.state) "
+                "ORDER BY e.table_id, f.field_name) FROM ext_records e JOIN "
+                "ext_records_fields f ON f.ext_record_id = e.id "
+                "WHERE e.table_name = 'tstreview'")
+        .toString();
+}
+
+void ReviewTest::bulkReview_data()
+{
+    QTest::addColumn<QString>("cells");
+    QTest::addColumn<QString>("state");
+    QTest::addColumn<bool>("fromMenu");
+    QTest::addColumn<int>("changedRows");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("a rectangle, by shortcut")
+        << "2:code 2:birth 4:code 4:birth"
+        << "valid" << false << 2
+        << "1:birth:1,1:code:1,1:weight:1,2:birth:1,2:code:1,4:birth:1,4:code:1";
+    // The key and the group of a whole row are no data to review.
+    QTest::newRow("a whole row, from the menu")
+        << "4:*"
+        << "error" << true << 1
+        << "1:birth:1,1:code:1,1:weight:1,2:birth:1,2:code:-1,4:birth:-1,4:code:-1,4:weight:-1";
+    QTest::newRow("scattered cells back to todo") << "1:code 1:weight 2:birth"
+                                                  << "todo" << true << 2 << "1:birth:1,2:code:-1";
+}
+
+void ReviewTest::bulkReview()
+{
+    QFETCH(QString, cells);
+    QFETCH(QString, state);
+    QFETCH(bool, fromMenu);
+    QFETCH(int, changedRows);
+    QFETCH(QString, stored);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+    selectCells(editor.get(), cells);
+    if (fromMenu) {
+        QTimer::singleShot(0, [&] {
+            auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+            QVERIFY(menu);
+            for (QAction *entry : menu->actions())
+                if (entry->text() == state)
+                    entry->trigger();
+            menu->close();
+        });
+        emit grid(editor.get())->customContextMenuRequested(QPoint(5, 5));
+    } else {
+        const int digit = state == "error" ? 1 : state == "todo" ? 2 : 3;
+        QTest::keyClick(grid(editor.get()), Qt::Key(Qt::Key_0 + digit), Qt::ControlModifier);
+    }
+    QCOMPARE(editor->model->pendingRowCount(), changedRows);
+    QVERIFY(editor->save());
+    QCOMPARE(storedStates(), stored);
+}
+
+// Each Ctrl+Z takes one step back; a row back where it was read has nothing left to save.
+void ReviewTest::undoRestoresStates()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QVERIFY(QTest::qWaitForWindowActive(editor.get()));
+    ExtXmlModel *model = editor->model;
+    selectCells(editor.get(), "4:code");
+    action(editor.get(), "actionValid")->trigger();
+    selectCells(editor.get(), "4:code 1:code");
+    action(editor.get(), "actionError")->trigger();
+    const int first = TestHelpers::rowOf(*model, 1);
+    const int fourth = TestHelpers::rowOf(*model, 4);
+    QCOMPARE(model->records.at(first)->state(QString("code")), -1);
+
+    QTest::keyClick(grid(editor.get()), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(model->records.at(first)->state(QString("code")), 1);
+    QCOMPARE(model->records.at(fourth)->state(QString("code")), 1);
+    QCOMPARE(model->pendingRowCount(), 1);
+    QTest::keyClick(grid(editor.get()), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(model->records.at(fourth)->state(QString("code")), 0);
+    QCOMPARE(model->pendingRowCount(), 0);
+    QCOMPARE(model->headerData(fourth, Qt::Vertical).toInt(), fourth);
+
+    // After a save there is nothing to undo.
+    selectCells(editor.get(), "4:weight");
+    action(editor.get(), "actionValid")->trigger();
+    QVERIFY(editor->save());
+    QVERIFY(!action(editor.get(), "actionUndoReview")->isEnabled());
+    QCOMPARE(storedStates(),
+             QString("1:birth:1,1:code:1,1:weight:1,2:birth:1,2:code:-1,4:weight:1"));
+}
+
+void ReviewTest::summary_data()
+{
+    QTest::addColumn<QString>("valid");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("loaded") << "" << false << ""
+                            << "4 rows · 33 % valid · 1 with errors · 1 marked";
+    QTest::newRow("searched") << "" << false << "r-"
+                              << "3 rows · 44 % valid · 1 with errors · 1 marked";
+    QTest::newRow("after a review step") << "4:code 4:birth 2:code" << false << ""
+                                         << "4 rows · 58 % valid · 0 with errors · 1 marked";
+    QTest::newRow("after a save") << "4:code 4:birth 2:code" << true << ""
+                                  << "4 rows · 58 % valid · 0 with errors · 1 marked";
+    QTest::newRow("no row shown") << "" << false << "zzz"
+                                  << "0 rows · 0 % valid · 0 with errors · 0 marked";
+}
+
+void ReviewTest::summary()
+{
+    QFETCH(QString, valid);
+    QFETCH(bool, save);
+    QFETCH(QString, search);
+    QFETCH(QString, expected);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    if (!valid.isEmpty()) {
+        selectCells(editor.get(), valid);
+        action(editor.get(), "actionValid")->trigger();
+    }
+    if (save)
+        QVERIFY(editor->save());
+    editor->searchEdit->setText(search);
+    QCOMPARE(summaryText(editor.get()), expected);
+}
+
+void ReviewTest::stateToolTip_data()
+{
+    QTest::addColumn<QString>("cell");
+    QTest::addColumn<QString>("set");
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("stored before the trail") << "1:code"
+                                             << "" << false << "valid";
+    QTest::newRow("never reviewed") << "4:weight"
+                                    << "" << false << "todo";
+    QTest::newRow("not saved yet") << "2:code"
+                                   << "actionValid" << false << "valid (not saved yet)";
+    QTest::newRow("saved") << "2:code"
+                           << "actionValid" << true << "valid, set by alice on ";
+}
+
+void ReviewTest::stateToolTip()
+{
+    QFETCH(QString, cell);
+    QFETCH(QString, set);
+    QFETCH(bool, save);
+    QFETCH(QString, expected);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QVERIFY(editor->model->keepsAuditTrail());
+    if (!set.isEmpty()) {
+        selectCells(editor.get(), cell);
+        action(editor.get(), qPrintable(set))->trigger();
+    }
+    if (save)
+        QVERIFY(editor->save());
+    const QString tip = ExtDelegate::stateToolTip(this->cell(editor.get(), cell));
+    QVERIFY2(tip.startsWith(expected), qPrintable(tip));
+    QVERIFY(!save || QDateTime::fromString(tip.mid(expected.size()), "yyyy-MM-dd HH:mm").isValid());
+}
+
+void ReviewTest::statesShownIsRemembered()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    auto *delegate = qobject_cast<ExtDelegate *>(grid(editor.get())->itemDelegate());
+    QVERIFY(delegate->statesShown());
+    action(editor.get(), "actionReviewStates")->trigger();
+    QVERIFY(!delegate->statesShown());
+    std::unique_ptr<ExtTableEditor> next(new ExtTableEditor(schemaFile));
+    QVERIFY(!action(next.get(), "actionReviewStates")->isChecked());
+    QVERIFY(!qobject_cast<ExtDelegate *>(grid(next.get())->itemDelegate())->statesShown());
+}
+
+QTEST_MAIN(ReviewTest)
+#include "tst_review.moc"
