@@ -15,9 +15,12 @@ ExtStateCommand::ExtStateCommand(ExtModel *model, const QModelIndexList &cells, 
         fields.append({QPersistentModelIndex(model->index(cell.row(), 0)), field,
                        model->records.at(cell.row())->state(field)});
     }
-    setText(QCoreApplication::translate("ExtStateCommand", "%1 for %n field(s)", nullptr,
-                                        int(fields.size()))
-                .arg(ExtHistoryModel::stateName(state)));
+    const QString name = ExtHistoryModel::stateName(state);
+    setText(fields.size() == 1
+                ? QCoreApplication::translate("ExtStateCommand", "%1 for 1 field").arg(name)
+                : QCoreApplication::translate("ExtStateCommand", "%1 for %2 fields")
+                      .arg(name)
+                      .arg(fields.size()));
 }
 
 void ExtStateCommand::redo()

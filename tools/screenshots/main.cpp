@@ -133,6 +133,22 @@ void dialogs()
         shoot(&editor, "table-editor-fields");
     }
     {
+        // Reviewed in the grid: a block of fields valid, two in error; the summary below.
+        ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
+        editor.resize(1200, 700);
+        editor.show();
+        editor.refresh();
+        auto *view = editor.findChild<QTableView *>("tableView");
+        const QAbstractItemModel *model = view->model();
+        view->selectionModel()->select(QItemSelection(model->index(0, 3), model->index(6, 6)),
+                                       QItemSelectionModel::ClearAndSelect);
+        editor.findChild<QAction *>("actionValid")->trigger();
+        view->selectionModel()->select(QItemSelection(model->index(2, 5), model->index(3, 5)),
+                                       QItemSelectionModel::ClearAndSelect);
+        editor.findChild<QAction *>("actionError")->trigger();
+        shoot(&editor, "table-editor-states");
+    }
+    {
         // Not loaded yet; then a save the server refuses, and the question before a reload.
         ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
         editor.resize(1200, 700);
