@@ -1,6 +1,8 @@
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -11,6 +13,8 @@
 
 #include "editor/extdelegate.h"
 #include "editor/extlistviewer.h"
+#include "editor/extrecordeditor.h"
+#include "editor/extrecordmodel.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
 #include "testdatabase.h"
@@ -24,6 +28,8 @@ const char *const schema = R"(<?xml version="1.0"?>
   <field name="code"><label>Code</label></field>
   <field name="birth"><label>Birth date</label></field>
   <field name="weight"><label>Weight (kg)</label></field>
+  <field name="centre_id"><label>Centre</label><relation><tablename>tstreviewcentres</tablename>
+    <indexColumn>id</indexColumn><displayColumn>name</displayColumn></relation></field>
 </fields></table>)";
 
 } // namespace
@@ -46,6 +52,10 @@ private slots:
     void stateToolTip_data();
     void stateToolTip();
     void statesShownIsRemembered();
+    void filter_data();
+    void filter();
+    void sort_data();
+    void sort();
 
 private:
     ExtTableEditor *openEditor();
@@ -53,6 +63,8 @@ private:
     void selectCells(ExtTableEditor *editor, const QString &cells);
     QModelIndex cell(ExtTableEditor *editor, const QString &idAndField) const;
     QString storedStates() const;
+    // The ids of the rows the grid shows, top down.
+    static QList<int> shownIds(ExtTableEditor *editor);
     static QTableView *grid(ExtTableEditor *editor)
     {
         return editor->findChild<QTableView *>("tableView");
@@ -80,6 +92,19 @@ void ReviewTest::initTestCase()
     TestHelpers::logIn(alice);
     QLocale::setDefault(QLocale::c());
     schemaFile = QDir(ExtListViewer::schemaDirectory()).filePath("tstreview.xml");
+    // The trail keeps what it was given: row 3 changed after its review, row 1 reviewed after
+    // its change, row 2 changed and never reviewed.
+    QString error;
+    QVERIFY2(db.execScript(QString("INSERT INTO ext_records_audit (table_name, table_id, "
+                                   "field_name, action, user_id, changed_utc) VALUES "
+                                   "('tstreview', 3, 'code', 'state', %1, '2000-01-01'), "
+                                   "('tstreview', 3, 'code', 'update', %1, '2000-01-02'), "
+                                   "('tstreview', 1, 'code', 'update', %1, '2000-01-01'), "
+                                   "('tstreview', 1, 'code', 'state', %1, '2000-01-02'), "
+                                   "('tstreview', 2, 'weight', 'update', %1, '2000-01-01')")
+                               .arg(alice),
+                           &error),
+             qPrintable(error));
 }
 
 // Row 1 fully valid, row 2 with an error, row 3 marked, row 4 untouched.
@@ -89,10 +114,18 @@ void ReviewTest::init()
     QString error;
     QVERIFY2(db.execScript(QString("DROP TABLE IF EXISTS tstreview;"
                                    "CREATE TABLE tstreview (id INT PRIMARY KEY, code VARCHAR(8), "
-                                   "birth DATE, weight DECIMAL(5,1), group_id INT);"
-                                   "INSERT INTO tstreview VALUES (1, 'R-1', NULL, 70, 0), "
-                                   "(2, 'R-2', NULL, 80, 0), (3, 'R-3', NULL, 90, 0), "
-                                   "(4, 'S-4', NULL, 60, 0);"
+                                   "birth DATE, weight DECIMAL(5,1), centre_id INT, "
+                                   "group_id INT);"
+                                   "INSERT INTO tstreview VALUES "
+                                   "(1, 'R-1', '1990-05-01', 9.5, 1, 0), "
+                                   "(2, 'R-2', '1985-12-31', 80, 2, 0), "
+                                   "(3, 'R-3', NULL, 100, 2, 0), "
+                                   "(4, 'S-4', '2001-01-15', 60, NULL, 0);"
+                                   "DROP TABLE IF EXISTS tstreviewcentres;"
+                                   "CREATE TABLE tstreviewcentres (id INT PRIMARY KEY, "
+                                   "name VARCHAR(20));"
+                                   "INSERT INTO tstreviewcentres VALUES (1, 'Zurich'), "
+                                   "(2, 'Arras');"
                                    "DELETE FROM ext_records; DELETE FROM ext_records_fields;"
                                    "DELETE FROM ext_records_monitorings;"
                                    "INSERT INTO ext_records (id, table_name, table_id) VALUES "
@@ -100,7 +133,8 @@ void ReviewTest::init()
                                    "(3, 'tstreview', 3);"
                                    "INSERT INTO ext_records_fields (ext_record_id, field_name, "
                                    "state) VALUES (1, 'code', 1), (1, 'birth', 1), "
-                                   "(1, 'weight', 1), (2, 'code', -1), (2, 'birth', 1);"
+                                   "(1, 'weight', 1), (1, 'centre_id', 1), (2, 'code', -1), "
+                                   "(2, 'birth', 1);"
                                    "INSERT INTO ext_records_monitorings (ext_record_id, user_id) "
                                    "VALUES (3, %1)")
                                .arg(alice),
@@ -169,14 +203,16 @@ void ReviewTest::bulkReview_data()
     QTest::newRow("a rectangle, by shortcut")
         << "2:code 2:birth 4:code 4:birth"
         << "valid" << false << 2
-        << "1:birth:1,1:code:1,1:weight:1,2:birth:1,2:code:1,4:birth:1,4:code:1";
+        << "1:birth:1,1:centre_id:1,1:code:1,1:weight:1,2:birth:1,2:code:1,4:birth:1,4:code:1";
     // The key and the group of a whole row are no data to review.
     QTest::newRow("a whole row, from the menu")
         << "4:*"
         << "error" << true << 1
-        << "1:birth:1,1:code:1,1:weight:1,2:birth:1,2:code:-1,4:birth:-1,4:code:-1,4:weight:-1";
-    QTest::newRow("scattered cells back to todo") << "1:code 1:weight 2:birth"
-                                                  << "todo" << true << 2 << "1:birth:1,2:code:-1";
+        << "1:birth:1,1:centre_id:1,1:code:1,1:weight:1,2:birth:1,2:code:-1,4:birth:-1,4:centre_id:"
+           "-1,4:code:-1,4:weight:-1";
+    QTest::newRow("scattered cells back to todo")
+        << "1:code 1:weight 2:birth"
+        << "todo" << true << 2 << "1:birth:1,1:centre_id:1,2:code:-1";
 }
 
 void ReviewTest::bulkReview()
@@ -237,7 +273,7 @@ void ReviewTest::undoRestoresStates()
     QVERIFY(editor->save());
     QVERIFY(!action(editor.get(), "actionUndoReview")->isEnabled());
     QCOMPARE(storedStates(),
-             QString("1:birth:1,1:code:1,1:weight:1,2:birth:1,2:code:-1,4:weight:1"));
+             QString("1:birth:1,1:centre_id:1,1:code:1,1:weight:1,2:birth:1,2:code:-1,4:weight:1"));
 }
 
 void ReviewTest::summary_data()
@@ -247,13 +283,13 @@ void ReviewTest::summary_data()
     QTest::addColumn<QString>("search");
     QTest::addColumn<QString>("expected");
     QTest::newRow("loaded") << "" << false << ""
-                            << "4 rows · 33 % valid · 1 with errors · 1 marked";
+                            << "4 rows · 31 % valid · 1 with errors · 1 marked";
     QTest::newRow("searched") << "" << false << "r-"
-                              << "3 rows · 44 % valid · 1 with errors · 1 marked";
+                              << "3 rows · 41 % valid · 1 with errors · 1 marked";
     QTest::newRow("after a review step") << "4:code 4:birth 2:code" << false << ""
-                                         << "4 rows · 58 % valid · 0 with errors · 1 marked";
+                                         << "4 rows · 50 % valid · 0 with errors · 1 marked";
     QTest::newRow("after a save") << "4:code 4:birth 2:code" << true << ""
-                                  << "4 rows · 58 % valid · 0 with errors · 1 marked";
+                                  << "4 rows · 50 % valid · 0 with errors · 1 marked";
     QTest::newRow("no row shown") << "" << false << "zzz"
                                   << "0 rows · 0 % valid · 0 with errors · 0 marked";
 }
@@ -320,6 +356,90 @@ void ReviewTest::statesShownIsRemembered()
     std::unique_ptr<ExtTableEditor> next(new ExtTableEditor(schemaFile));
     QVERIFY(!action(next.get(), "actionReviewStates")->isChecked());
     QVERIFY(!qobject_cast<ExtDelegate *>(grid(next.get())->itemDelegate())->statesShown());
+}
+
+QList<int> ReviewTest::shownIds(ExtTableEditor *editor)
+{
+    QList<int> ids;
+    const QTableView *view = grid(editor);
+    for (int visual = 0; visual < editor->model->rowCount(); ++visual) {
+        const int row = view->verticalHeader()->logicalIndex(visual);
+        if (!view->isRowHidden(row))
+            ids << editor->model->records.at(row)->value("id").toInt();
+    }
+    return ids;
+}
+
+void ReviewTest::filter_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("search");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::newRow("all") << "all rows"
+                         << "" << QList<int>{1, 2, 3, 4};
+    QTest::newRow("errors") << "rows with an error"
+                            << "" << QList<int>{2};
+    QTest::newRow("not fully reviewed") << "rows not fully reviewed"
+                                        << "" << QList<int>{2, 3, 4};
+    QTest::newRow("with the search") << "rows not fully reviewed"
+                                     << "s-" << QList<int>{4};
+    QTest::newRow("marked") << "rows I marked"
+                            << "" << QList<int>{3};
+    QTest::newRow("changed since reviewed") << "rows changed since reviewed"
+                                            << "" << QList<int>{3};
+}
+
+void ReviewTest::filter()
+{
+    QFETCH(QString, filter);
+    QFETCH(QString, search);
+    QFETCH(QList<int>, shown);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    auto *choice = editor->findChild<QComboBox *>("reviewFilter");
+    choice->setCurrentIndex(choice->findText(filter));
+    QVERIFY(choice->currentText() == filter);
+    editor->searchEdit->setText(search);
+    QList<int> ids = shownIds(editor.get());
+    std::sort(ids.begin(), ids.end());
+    QCOMPARE(ids, shown);
+}
+
+void ReviewTest::sort_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<Qt::SortOrder>("order");
+    QTest::addColumn<QList<int>>("shown");
+    QTest::newRow("text, descending") << "code" << Qt::DescendingOrder << QList<int>{4, 3, 2, 1};
+    QTest::newRow("numbers") << "weight" << Qt::AscendingOrder << QList<int>{1, 4, 2, 3};
+    QTest::newRow("dates, empty last") << "birth" << Qt::DescendingOrder << QList<int>{4, 1, 2, 3};
+    QTest::newRow("relation by its name")
+        << "centre_id" << Qt::AscendingOrder << QList<int>{4, 2, 3, 1};
+}
+
+// Sorted by a header click, the top row of the grid is still the record it shows.
+void ReviewTest::sort()
+{
+    QFETCH(QString, field);
+    QFETCH(Qt::SortOrder, order);
+    QFETCH(QList<int>, shown);
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    QTableView *view = grid(editor.get());
+    const int column = 2 + editor->model->columnRecord.indexOf(field);
+    QHeaderView *header = view->horizontalHeader();
+    do
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 5, 5));
+    while (header->sortIndicatorOrder() != order);
+    QCOMPARE(shownIds(editor.get()), shown);
+    editor->refresh();
+    QCOMPARE(shownIds(editor.get()), shown);
+
+    const QModelIndex top = view->indexAt(QPoint(5, 5)).siblingAtColumn(3);
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(top).center());
+    action(editor.get(), "actionMark")->trigger();
+    const int first = TestHelpers::rowOf(*editor->model, shown.first());
+    QVERIFY(editor->model->isMarked(first));
+    QCOMPARE(editor->recordEditor->recordModel->record().value("id").toInt(), shown.first());
 }
 
 QTEST_MAIN(ReviewTest)

@@ -2,6 +2,7 @@
 #include "ui_exttableeditor.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -21,6 +22,7 @@
 #include <QUndoStack>
 #include <QUrl>
 #include <algorithm>
+#include <numeric>
 
 #include "editor/extdelegate.h"
 #include "editor/exthistorymodel.h"
@@ -30,6 +32,7 @@
 #include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
 #include "editor/modelexporter.h"
+#include "model/extaudittrail.h"
 
 ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     : QMainWindow(parent)
@@ -40,6 +43,13 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     searchEdit->setPlaceholderText(tr("search"));
     searchEdit->setClearButtonEnabled(true);
     ui->searchToolbar->addWidget(searchEdit);
+    reviewFilter = new QComboBox;
+    reviewFilter->setObjectName("reviewFilter");
+    reviewFilter->addItem(tr("all rows"), AllRows);
+    reviewFilter->addItem(tr("rows with an error"), RowsWithError);
+    reviewFilter->addItem(tr("rows not fully reviewed"), RowsNotReviewed);
+    reviewFilter->addItem(tr("rows I marked"), RowsMarked);
+    ui->searchToolbar->addWidget(reviewFilter);
 
     model = new ExtXmlModel(schemaFile);
     recordEditor = new ExtRecordEditor(model);
@@ -116,6 +126,13 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     connect(model, &ExtModel::messageChanged, this, &ExtTableEditor::showModelMessage);
     connect(model, &ExtModel::progress, this, &ExtTableEditor::showProgress);
     connect(searchEdit, &QLineEdit::textChanged, this, &ExtTableEditor::search);
+    connect(reviewFilter, &QComboBox::currentIndexChanged, this,
+            [this] { search(searchEdit->text()); });
+    // The header sorts; the model itself keeps its order.
+    ui->tableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    ui->tableView->setSortingEnabled(true);
+    connect(ui->tableView->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            &ExtTableEditor::sortRows);
 
     ui->tabWidget->hide();
     ui->tabWidget->setContentsMargins(0, 0, 0, 0);
@@ -142,7 +159,24 @@ void ExtTableEditor::endWork()
     setEnabled(true);
     // The rows were read again: earlier steps point at rows that are gone.
     reviewSteps->clear();
+    readTrail();
+    const QHeaderView *header = ui->tableView->horizontalHeader();
+    sortRows(header->sortIndicatorSection(), header->sortIndicatorOrder());
     search(searchEdit->text());
+}
+
+void ExtTableEditor::readTrail()
+{
+    changedRows.clear();
+    const int entry = reviewFilter->findData(RowsChanged);
+    if (!model->keepsAuditTrail()) {
+        if (entry >= 0)
+            reviewFilter->removeItem(entry);
+        return;
+    }
+    if (entry < 0)
+        reviewFilter->addItem(tr("rows changed since reviewed"), RowsChanged);
+    changedRows = ExtAuditTrail(model->tableName, QVariant()).changedSinceReviewed();
 }
 
 void ExtTableEditor::showProgress(int percent)
@@ -295,15 +329,10 @@ QString ExtTableEditor::reviewSummary() const
         const ExtRecord *record = model->records.at(row);
         ++rows;
         int rowValid = 0;
-        bool rowError = false;
-        for (auto state = record->states.cbegin(); state != record->states.cend(); ++state) {
-            if (state.key() < 0 || state.key() >= fields)
-                continue;
-            rowValid += state.value() == 1;
-            rowError = rowError || state.value() == -1;
-        }
+        for (int field = 0; field < fields; ++field)
+            rowValid += record->state(field) == 1;
         valid += qMin(rowValid, reviewed);
-        errors += rowError;
+        errors += hasError(*record);
         marked += record->marked;
     }
     const int percent = rows == 0 ? 0 : int(valid * 100 / (qint64(rows) * reviewed));
@@ -438,9 +467,81 @@ void ExtTableEditor::search(const QString &text)
         bool shown = text.isEmpty();
         for (int column = 2; !shown && column < model->columnCount(); ++column)
             shown = model->index(row, column).data().toString().contains(text, Qt::CaseInsensitive);
-        ui->tableView->setRowHidden(row, !shown);
+        ui->tableView->setRowHidden(row, !shown || !passesFilter(row));
     }
     updateSummary();
+}
+
+// A state that names no column counts in the progress, but is no field in error.
+bool ExtTableEditor::hasError(const ExtRecord &record)
+{
+    for (int field = 0; field < record.count(); ++field)
+        if (record.state(field) == -1)
+            return true;
+    return false;
+}
+
+bool ExtTableEditor::passesFilter(int row) const
+{
+    const ExtRecord *record = model->records.at(row);
+    switch (reviewFilter->currentData().toInt()) {
+    case RowsWithError:
+        return hasError(*record);
+    case RowsNotReviewed:
+        return record->progress() < 100;
+    case RowsMarked:
+        return record->marked;
+    case RowsChanged:
+        return changedRows.contains(record->value("id").toString());
+    default:
+        return true;
+    }
+}
+
+namespace {
+// Empty values first; numbers (also those the driver hands over as text) and dates by value,
+// other text as the locale orders it.
+bool lessThan(const QVariant &a, const QVariant &b)
+{
+    const bool aEmpty = a.isNull() || !a.isValid();
+    const bool bEmpty = b.isNull() || !b.isValid();
+    if (aEmpty || bEmpty)
+        return aEmpty && !bEmpty;
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString) {
+        bool aNumber = false;
+        bool bNumber = false;
+        const double x = a.toString().toDouble(&aNumber);
+        const double y = b.toString().toDouble(&bNumber);
+        if (aNumber && bNumber)
+            return x < y;
+        return QString::localeAwareCompare(a.toString(), b.toString()) < 0;
+    }
+    return QVariant::compare(a, b) == QPartialOrdering::Less;
+}
+} // namespace
+
+void ExtTableEditor::sortRows(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= model->columnCount())
+        return;
+    const int rows = model->rowCount();
+    QList<QVariant> keys;
+    keys.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        keys << (column == 0 ? QVariant(int(model->isMarked(row)))
+                             : model->index(row, column).data());
+    QList<int> sorted(rows);
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int x, int y) {
+        return order == Qt::AscendingOrder ? lessThan(keys.at(x), keys.at(y))
+                                           : lessThan(keys.at(y), keys.at(x));
+    });
+    QHeaderView *header = ui->tableView->verticalHeader();
+    for (int visual = 0; visual < rows; ++visual) {
+        const int from = header->visualIndex(sorted.at(visual));
+        if (from != visual)
+            header->moveSection(from, visual);
+    }
 }
 
 void ExtTableEditor::fieldChecked(QListWidgetItem *item)

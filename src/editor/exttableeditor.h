@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSet>
 
 class ExtHistoryModel;
+class ExtRecord;
 class ExtRecordEditor;
 class ExtXmlModel;
 class QLineEdit;
@@ -11,6 +13,7 @@ class QListWidgetItem;
 class ExtTableView;
 class QLabel;
 class QProgressBar;
+class QComboBox;
 class QTableView;
 class QTimer;
 class QUndoStack;
@@ -49,7 +52,11 @@ public slots:
     bool save();
     void mark();
     void itemClicked(const QModelIndex &index);
+    // Shows the rows that hold text and pass the review filter.
     void search(const QString &text);
+    // Orders the grid's rows by a view column without moving the model's rows, so that every
+    // index still reaches its row's record.
+    void sortRows(int column, Qt::SortOrder order);
     // The review state (-1 error, 0 todo, 1 valid) for every selected field of the grid.
     void setSelectedStates(int state);
     void showStates(bool shown);
@@ -76,6 +83,11 @@ private:
     void showSaveFailure();
     // The row's first values, as the grid shows them.
     QString rowSummary(int row) const;
+    enum ReviewFilter { AllRows, RowsWithError, RowsNotReviewed, RowsMarked, RowsChanged };
+    bool passesFilter(int row) const;
+    static bool hasError(const ExtRecord &record);
+    // What the filter needs from the trail, once per load.
+    void readTrail();
 
     Ui::ExtTableEditor *ui;
     QProgressBar *progressBar;
@@ -89,4 +101,7 @@ private:
     QLabel *summaryLabel;
     // Many changes in a row make one summary.
     QTimer *summaryTimer;
+    QComboBox *reviewFilter;
+    // The ids of the rows changed since they were reviewed, as the trail has it.
+    QSet<QString> changedRows;
 };

@@ -168,6 +168,26 @@ ExtAuditEntry ExtAuditTrail::lastStateChange(const QVariant &tableId,
     return read(query);
 }
 
+QSet<QString> ExtAuditTrail::changedSinceReviewed() const
+{
+    QSet<QString> ids;
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    // A value written in the same save as its state was reviewed with it.
+    if (!query.exec("SELECT DISTINCT v.table_id FROM ext_records_audit v JOIN (SELECT table_id, "
+                    "field_name, MAX(changed_utc) AS reviewed FROM ext_records_audit WHERE "
+                    "table_name = " +
+                    SqlHelper::literal(tableName) +
+                    " AND action = 'state' GROUP BY table_id, field_name) s ON s.table_id = "
+                    "v.table_id AND s.field_name = v.field_name WHERE v.table_name = " +
+                    SqlHelper::literal(tableName) +
+                    " AND v.action = 'update' AND v.changed_utc > s.reviewed"))
+        return ids;
+    while (query.next())
+        ids.insert(query.value(0).toString());
+    return ids;
+}
+
 QString ExtAuditTrail::entryColumns()
 {
     return "SELECT a.changed_utc, a.user_id, u.username, a.field_name, a.action, "

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
@@ -43,6 +44,9 @@ public:
     QList<ExtAuditEntry> history(const QVariant &tableId) const;
     // The field's last state change, with the user's name; an empty action when there is none.
     ExtAuditEntry lastStateChange(const QVariant &tableId, const QString &fieldName) const;
+    // The ids (as text) of the rows with a field whose value was changed after its state was
+    // last set: one statement for the whole table.
+    QSet<QString> changedSinceReviewed() const;
 
     QString tableName;
     QVariant userId;
