@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,6 +18,7 @@
 #include "editor/extrecordmodel.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
+#include "modalanswer.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
 #include "testsettings.h"
@@ -38,6 +40,10 @@ const char *const schema = R"(<?xml version="1.0"?>
 class ReviewTest : public QObject
 {
     Q_OBJECT
+public slots:
+    // Stands in for the desktop's handler of a written file.
+    void open(const QUrl &url) { opened << url; }
+
 private slots:
     void initTestCase();
     void init();
@@ -56,6 +62,7 @@ private slots:
     void filter();
     void sort_data();
     void sort();
+    void exportReview();
 
 private:
     ExtTableEditor *openEditor();
@@ -83,6 +90,7 @@ private:
     TestDatabase db;
     QString schemaFile;
     int alice = 0;
+    QList<QUrl> opened;
 };
 
 void ReviewTest::initTestCase()
@@ -91,6 +99,7 @@ void ReviewTest::initTestCase()
     alice = db.addUser("alice", "secret");
     TestHelpers::logIn(alice);
     QLocale::setDefault(QLocale::c());
+    QDesktopServices::setUrlHandler("file", this, "open");
     schemaFile = QDir(ExtListViewer::schemaDirectory()).filePath("tstreview.xml");
     // The trail keeps what it was given: row 3 changed after its review, row 1 reviewed after
     // its change, row 2 changed and never reviewed.
@@ -125,17 +134,22 @@ void ReviewTest::init()
                                    "CREATE TABLE tstreviewcentres (id INT PRIMARY KEY, "
                                    "name VARCHAR(20));"
                                    "INSERT INTO tstreviewcentres VALUES (1, 'Zurich'), "
-                                   "(2, 'Arras');"
+                                   "(2, 'Arras, \"Nord\"');"
                                    "DELETE FROM ext_records; DELETE FROM ext_records_fields;"
                                    "DELETE FROM ext_records_monitorings;"
-                                   "INSERT INTO ext_records (id, table_name, table_id) VALUES "
-                                   "(1, 'tstreview', 1), (2, 'tstreview', 2), "
-                                   "(3, 'tstreview', 3);"
+                                   "INSERT INTO ext_records (id, table_name, table_id, "
+                                   "created, created_user_id, modified, modified_user_id) "
+                                   "VALUES "
+                                   "(1, 'tstreview', 1, NULL, NULL, NULL, NULL), "
+                                   "(2, 'tstreview', 2, '2026-01-02 03:04:05', %1, "
+                                   "'2026-02-03 04:05:06', %1), "
+                                   "(3, 'tstreview', 3, NULL, NULL, NULL, NULL);"
                                    "INSERT INTO ext_records_fields (ext_record_id, field_name, "
                                    "state) VALUES (1, 'code', 1), (1, 'birth', 1), "
                                    "(1, 'weight', 1), (1, 'centre_id', 1), (2, 'code', -1), "
                                    "(2, 'birth', 1);"
-                                   "INSERT INTO ext_records_monitorings (ext_record_id, user_id) "
+                                   "INSERT INTO ext_records_monitorings (ext_record_id, "
+                                   "user_id) "
                                    "VALUES (3, %1)")
                                .arg(alice),
                            &error),
@@ -150,6 +164,7 @@ void ReviewTest::cleanup()
 
 void ReviewTest::cleanupTestCase()
 {
+    QDesktopServices::unsetUrlHandler("file");
     db.drop();
 }
 
@@ -440,6 +455,32 @@ void ReviewTest::sort()
     const int first = TestHelpers::rowOf(*editor->model, shown.first());
     QVERIFY(editor->model->isMarked(first));
     QCOMPARE(editor->recordEditor->recordModel->record().value("id").toInt(), shown.first());
+}
+
+// Filtered and sorted as the grid shows it; a value with a comma and quotes is quoted.
+void ReviewTest::exportReview()
+{
+    std::unique_ptr<ExtTableEditor> editor(openEditor());
+    auto *choice = editor->findChild<QComboBox *>("reviewFilter");
+    choice->setCurrentIndex(choice->findText("rows not fully reviewed"));
+    grid(editor.get())->horizontalHeader()->setSortIndicator(3, Qt::DescendingOrder);
+    QTemporaryDir dir;
+    const QString fileName = dir.filePath("review.csv");
+    QString chosen = fileName;
+    ModalAnswer answer(ModalAnswer::chooseFile(chosen));
+    action(editor.get(), "actionCsvReview")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(fileName)});
+    QFile file(fileName);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(file.readAll()),
+             QString("id,id state,Code,Code state,Birth date,Birth date state,Weight (kg),"
+                     "Weight (kg) state,Centre,Centre state,group_id,group_id state,progress,"
+                     "mark,created,created by,modified,modified by\n"
+                     "4,todo,S-4,todo,2001-01-15,todo,60,todo,,todo,0,todo,50,0,,,,\n"
+                     "3,todo,R-3,todo,,todo,100,todo,\"Arras, \"\"Nord\"\"\",todo,0,todo,50,1,,,,\n"
+                     "2,todo,R-2,error,1985-12-31,valid,80,todo,\"Arras, \"\"Nord\"\"\",todo,0,"
+                     "todo,50,0,2026-01-02 03:04:05,alice,2026-02-03 04:05:06,alice\n"));
 }
 
 QTEST_MAIN(ReviewTest)

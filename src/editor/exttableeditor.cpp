@@ -33,6 +33,7 @@
 #include "editor/extxmlmodel.h"
 #include "editor/modelexporter.h"
 #include "model/extaudittrail.h"
+#include "model/extmetadata.h"
 
 ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     : QMainWindow(parent)
@@ -117,6 +118,7 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     connect(ui->actionAdd, &QAction::triggered, this, &ExtTableEditor::add);
     connect(ui->actionMark, &QAction::triggered, this, &ExtTableEditor::mark);
     connect(ui->actionCsv, &QAction::triggered, this, &ExtTableEditor::exportCsv);
+    connect(ui->actionCsvReview, &QAction::triggered, this, &ExtTableEditor::exportReviewCsv);
     connect(ui->actionPrint, &QAction::triggered, this, &ExtTableEditor::print);
     connect(ui->actionClose, &QAction::triggered, this, &QWidget::close);
     connect(ui->tableView, &QTableView::clicked, this, &ExtTableEditor::itemClicked);
@@ -435,6 +437,51 @@ void ExtTableEditor::exportCsv()
         QFileDialog::getSaveFileName(this, tr("save csv"), QString(), tr("CSV Files (*.csv)"));
     if (ModelExporter(model).writeCsv(fileName))
         QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+}
+
+void ExtTableEditor::exportReviewCsv()
+{
+    const QString fileName = QFileDialog::getSaveFileName(this, tr("save csv with review"),
+                                                          QString(), tr("CSV Files (*.csv)"));
+    if (!fileName.isEmpty() && ModelExporter::writeCsv(fileName, reviewTable()))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+}
+
+QList<QStringList> ExtTableEditor::reviewTable() const
+{
+    QStringList header;
+    for (int column = 2; column < model->columnCount(); ++column) {
+        const QString label = model->headerData(column, Qt::Horizontal).toString();
+        header << label << tr("%1 state").arg(label);
+    }
+    header << tr("progress") << tr("mark") << tr("created") << tr("created by") << tr("modified")
+           << tr("modified by");
+    QList<QStringList> lines{header};
+    const QHash<QString, QString> names = ExtMetadata::userNames();
+    const auto user = [&names](const QVariant &id) {
+        return id.isNull() ? QString() : names.value(id.toString(), id.toString());
+    };
+    const auto stamp = [](const QDateTime &when) {
+        return when.isNull() ? QString() : when.toString("yyyy-MM-dd HH:mm:ss");
+    };
+    const QHeaderView *rows = ui->tableView->verticalHeader();
+    for (int visual = 0; visual < model->rowCount(); ++visual) {
+        const int row = rows->logicalIndex(visual);
+        if (ui->tableView->isRowHidden(row))
+            continue;
+        const ExtRecord *record = model->records.at(row);
+        QStringList line;
+        for (int column = 2; column < model->columnCount(); ++column) {
+            const QVariant value = model->index(row, column).data();
+            line << (value.isNull() ? QString() : value.toString())
+                 << ExtHistoryModel::stateName(record->state(column - 2));
+        }
+        line << QString::number(record->progress()) << (record->marked ? "1" : "0")
+             << stamp(record->created) << user(record->createdUserId) << stamp(record->modified)
+             << user(record->modifiedUserId);
+        lines << line;
+    }
+    return lines;
 }
 
 void ExtTableEditor::showPanel(bool visible, int tab)

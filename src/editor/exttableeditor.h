@@ -47,6 +47,7 @@ public slots:
     void rem();
     void print();
     void exportCsv();
+    void exportReviewCsv();
     void showFields(bool visible);
     void showForm(bool visible);
     bool save();
@@ -62,6 +63,9 @@ public slots:
     void showStates(bool shown);
     // What the shown rows stand at: rows, valid fields, rows with an error, marked rows.
     QString reviewSummary() const;
+    // The rows shown, in the grid's order, each field followed by its state, then the row's
+    // progress, mark and stamps; a header line first.
+    QList<QStringList> reviewTable() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
