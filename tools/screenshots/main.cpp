@@ -3,8 +3,10 @@
 // application directory with the demo's settings (scripts/screenshots.sh sets that up).
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSqlDatabase>
@@ -147,6 +149,17 @@ void dialogs()
                                        QItemSelectionModel::ClearAndSelect);
         editor.findChild<QAction *>("actionError")->trigger();
         shoot(&editor, "table-editor-states");
+        QTimer::singleShot(0, [] {
+            QWidget *menu = QApplication::activePopupWidget();
+            shoot(menu, "table-editor-review-menu");
+            menu->close();
+        });
+        emit view->customContextMenuRequested(view->visualRect(model->index(2, 5)).center());
+        auto *filter = editor.findChild<QComboBox *>("reviewFilter");
+        // The rows with an error.
+        filter->setCurrentIndex(filter->findData(1));
+        view->horizontalHeader()->setSortIndicator(4, Qt::AscendingOrder);
+        shoot(&editor, "table-editor-filter");
     }
     {
         // Not loaded yet; then a save the server refuses, and the question before a reload.
