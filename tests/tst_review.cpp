@@ -251,6 +251,7 @@ void ReviewTest::bulkReview()
         });
         emit grid(editor.get())->customContextMenuRequested(QPoint(5, 5));
     } else {
+        grid(editor.get())->setFocus();
         const int digit = state == "error" ? 1 : state == "todo" ? 2 : 3;
         QTest::keyClick(grid(editor.get()), Qt::Key(Qt::Key_0 + digit), Qt::ControlModifier);
     }
@@ -273,6 +274,7 @@ void ReviewTest::undoRestoresStates()
     const int fourth = TestHelpers::rowOf(*model, 4);
     QCOMPARE(model->records.at(first)->state(QString("code")), -1);
 
+    grid(editor.get())->setFocus();
     QTest::keyClick(grid(editor.get()), Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(model->records.at(first)->state(QString("code")), 1);
     QCOMPARE(model->records.at(fourth)->state(QString("code")), 1);

@@ -98,6 +98,12 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     undo->setShortcut(QKeySequence::Undo);
     ui->menuView->insertAction(ui->actionReviewStates, undo);
     ui->menuView->insertSeparator(ui->actionReviewStates);
+    // Keys act on the grid's selection only while the grid has the focus: in the form or a
+    // cell editor they keep their own meaning.
+    for (QAction *action : {ui->actionError, ui->actionTodo, ui->actionValid, undo}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        ui->tableView->addAction(action);
+    }
     const bool statesShown = QSettings().value("editor/reviewStates", true).toBool();
     ui->actionReviewStates->setChecked(statesShown);
     delegate->setStatesShown(statesShown);
