@@ -336,8 +336,6 @@ void ReviewTest::stateToolTip_data()
     QTest::addColumn<QString>("expected");
     QTest::newRow("stored before the trail") << "1:code"
                                              << "" << false << "valid";
-    QTest::newRow("never reviewed") << "4:weight"
-                                    << "" << false << "todo";
     QTest::newRow("not saved yet") << "2:code"
                                    << "actionValid" << false << "valid (not saved yet)";
     QTest::newRow("saved") << "2:code"
@@ -392,8 +390,6 @@ void ReviewTest::filter_data()
     QTest::addColumn<QString>("filter");
     QTest::addColumn<QString>("search");
     QTest::addColumn<QList<int>>("shown");
-    QTest::newRow("all") << "all rows"
-                         << "" << QList<int>{1, 2, 3, 4};
     QTest::newRow("errors") << "rows with an error"
                             << "" << QList<int>{2};
     QTest::newRow("not fully reviewed") << "rows not fully reviewed"
