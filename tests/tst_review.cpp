@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QTableView>
 #include <QTimer>
+#include <QToolButton>
 #include <QtTest>
 
 #include "editor/extdelegate.h"
@@ -283,6 +284,17 @@ void ReviewTest::undoRestoresStates()
     QCOMPARE(model->records.at(fourth)->state(QString("code")), 0);
     QCOMPARE(model->pendingRowCount(), 0);
     QCOMPARE(model->headerData(fourth, Qt::Vertical).toInt(), fourth);
+
+    // A step of the form's buttons too; the form shows the undone state.
+    ExtRecordModel *form = editor->recordEditor->recordModel;
+    form->setRecordFromIndex(model->index(fourth, 0));
+    auto *formView = editor->recordEditor->findChild<QTableView *>("tableView");
+    formView->selectRow(model->columnRecord.indexOf("birth"));
+    editor->recordEditor->findChild<QToolButton *>("errorButton")->click();
+    QCOMPARE(model->records.at(fourth)->state(QString("birth")), -1);
+    QTest::keyClick(grid(editor.get()), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(model->records.at(fourth)->state(QString("birth")), 0);
+    QCOMPARE(form->state(model->columnRecord.indexOf("birth")), 0);
 
     // After a save there is nothing to undo.
     selectCells(editor.get(), "4:weight");

@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QStyledItemDelegate>
 #include <QTimer>
+#include <QToolButton>
 #include <QUndoStack>
 #include <QUrl>
 #include <algorithm>
@@ -113,6 +114,13 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     connect(ui->actionValid, &QAction::triggered, this, [this] { setSelectedStates(1); });
     connect(ui->tableView, &QWidget::customContextMenuRequested, this,
             &ExtTableEditor::showGridMenu);
+    watchFormButtons();
+    // The form shows a copy of its row: after a step, or its undo, it is copied again.
+    connect(reviewSteps, &QUndoStack::indexChanged, this, [this] {
+        ExtRecordModel *form = recordEditor->recordModel;
+        if (form->row() >= 0 && form->row() < model->rowCount())
+            form->setRecordFromIndex(model->index(form->row(), 0));
+    });
 
     connect(ui->actionRefresh, &QAction::triggered, this, &ExtTableEditor::refresh);
     connect(ui->tableView, &QTableView::clicked, recordEditor->recordModel,
@@ -149,6 +157,8 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
 
 ExtTableEditor::~ExtTableEditor()
 {
+    // The stack goes with the children, after the model: its last signals find no form.
+    reviewSteps->disconnect(this);
     delete ui;
     delete model;
 }
@@ -303,6 +313,30 @@ void ExtTableEditor::setSelectedStates(int state)
         return;
     reviewSteps->push(new ExtStateCommand(model, fields, state));
     ui->tableView->viewport()->update();
+}
+
+void ExtTableEditor::watchFormButtons()
+{
+    const auto *formView = recordEditor->findChild<QTableView *>("tableView");
+    const QList<std::pair<const char *, int>> buttons = {
+        {"errorButton", -1}, {"todoButton", 0}, {"validButton", 1}};
+    for (const auto &[name, state] : buttons) {
+        auto *button = recordEditor->findChild<QToolButton *>(name);
+        connect(button, &QToolButton::pressed, this, [this, formView, state = state] {
+            const int row = recordEditor->recordModel->row();
+            QModelIndexList fields;
+            for (const QModelIndex &field : formView->selectionModel()->selectedRows(0))
+                fields << model->index(row, field.row() + 2);
+            formStep.reset(row >= 0 && row < model->rowCount() && !fields.isEmpty()
+                               ? new ExtStateCommand(model, fields, state)
+                               : nullptr);
+        });
+        // After the form's own handler, which set the states: pushing sets them once more.
+        connect(button, &QToolButton::clicked, this, [this] {
+            if (formStep)
+                reviewSteps->push(formStep.release());
+        });
+    }
 }
 
 void ExtTableEditor::showStates(bool shown)

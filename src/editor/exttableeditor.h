@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QSet>
+#include <memory>
 
 class ExtHistoryModel;
 class ExtRecord;
@@ -18,6 +19,7 @@ class QTableView;
 class QTimer;
 class QUndoStack;
 class ExtDelegate;
+class ExtStateCommand;
 
 namespace Ui {
 class ExtTableEditor;
@@ -90,6 +92,9 @@ private:
     enum ReviewFilter { AllRows, RowsWithError, RowsNotReviewed, RowsMarked, RowsChanged };
     bool passesFilter(int row) const;
     static bool hasError(const ExtRecord &record);
+    // The form's state buttons set their fields themselves; the step is taken down before
+    // (on press) so that it can be undone.
+    void watchFormButtons();
     // What the filter needs from the trail, once per load.
     void readTrail();
 
@@ -102,6 +107,7 @@ private:
     ExtDelegate *delegate;
     // The review steps of the grid since the last load or save.
     QUndoStack *reviewSteps;
+    std::unique_ptr<ExtStateCommand> formStep;
     QLabel *summaryLabel;
     // Many changes in a row make one summary.
     QTimer *summaryTimer;
