@@ -290,9 +290,10 @@ void ReviewTest::undoRestoresStates()
     form->setRecordFromIndex(model->index(fourth, 0));
     auto *formView = editor->recordEditor->findChild<QTableView *>("tableView");
     formView->selectRow(model->columnRecord.indexOf("birth"));
-    editor->recordEditor->findChild<QToolButton *>("errorButton")->click();
+    auto *errorButton = editor->recordEditor->findChild<QToolButton *>("errorButton");
+    errorButton->click();
     QCOMPARE(model->records.at(fourth)->state(QString("birth")), -1);
-    QTest::keyClick(grid(editor.get()), Qt::Key_Z, Qt::ControlModifier);
+    QTest::keyClick(errorButton, Qt::Key_Z, Qt::ControlModifier);
     QCOMPARE(model->records.at(fourth)->state(QString("birth")), 0);
     QCOMPARE(form->state(model->columnRecord.indexOf("birth")), 0);
 

@@ -99,9 +99,9 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     undo->setShortcut(QKeySequence::Undo);
     ui->menuView->insertAction(ui->actionReviewStates, undo);
     ui->menuView->insertSeparator(ui->actionReviewStates);
-    // Keys act on the grid's selection only while the grid has the focus: in the form or a
-    // cell editor they keep their own meaning.
-    for (QAction *action : {ui->actionError, ui->actionTodo, ui->actionValid, undo}) {
+    // The state keys act on the grid's selection only while the grid has the focus. Undo
+    // serves the form's steps too; a line edit with the focus keeps Ctrl+Z for itself.
+    for (QAction *action : {ui->actionError, ui->actionTodo, ui->actionValid}) {
         action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         ui->tableView->addAction(action);
     }
