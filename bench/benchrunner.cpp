@@ -14,6 +14,7 @@
 #include "benchdata.h"
 #include "core/stavimor.h"
 #include "core/usermanager.h"
+#include "editor/extdelegate.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
 #include "floor.h"
@@ -209,15 +210,18 @@ bool BenchRunner::referenceLoad(int rows, double *ms, QString *error)
         ms, error);
 }
 
-bool BenchRunner::editor(int rows, double *ms, QString *error)
+bool BenchRunner::editor(int rows, bool states, double *ms, QString *error)
 {
     return median(
         [&](double *time) {
             ExtTableEditor window(schemaFor(rows));
             window.resize(1024, 768);
+            auto *view = window.findChild<QTableView *>("tableView");
+            // Through the delegate, not the action, which would store the choice.
+            if (auto *delegate = qobject_cast<ExtDelegate *>(view->itemDelegate()))
+                delegate->setStatesShown(states);
             window.show();
             QApplication::processEvents();
-            auto *view = window.findChild<QTableView *>("tableView");
             QElapsedTimer timer;
             timer.start();
             window.refresh();
@@ -350,10 +354,11 @@ void BenchRunner::ratio(const QString &name, double value)
 
 bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
 {
-    double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0;
+    double load = 0, memory = 0, floor = 0, reference = 0, editorMs = 0, statesMs = 0;
     SaveFigures saved;
     if (!floorLoad(rows, &floor, error) || !loadFigures(rows, &load, &memory, error) ||
-        !referenceLoad(rows, &reference, error) || !editor(rows, &editorMs, error))
+        !referenceLoad(rows, &reference, error) || !editor(rows, false, &editorMs, error) ||
+        !editor(rows, true, &statesMs, error))
         return false;
     QList<double> perRow;
     for (int size : scaleSizes) {
@@ -375,6 +380,7 @@ bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
     figure("save_floor", saved.floor, "ms");
     figure("save_commits", saved.commits, "ms");
     figure("editor", editorMs, "ms");
+    figure("editor_states", statesMs, "ms");
     figure("memory", memory, "bytes/row");
     for (int i = 0; i < scaleSizes.size(); ++i)
         figure("scaling_" + QString::number(scaleSizes.at(i)), perRow.at(i), "us/row");
@@ -382,6 +388,7 @@ bool BenchRunner::run(int rows, const QList<int> &scaleSizes, QString *error)
     ratio("load_reference", reference / floor);
     ratio("save", saved.writes / saved.floor);
     ratio("editor", editorMs / load);
+    ratio("editor_states", statesMs / editorMs);
     ratio("scaling", perRow.last() / perRow.first());
     return true;
 }

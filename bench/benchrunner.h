@@ -26,13 +26,14 @@ private:
     bool loadFigures(int rows, double *loadMs, double *bytesPerRow, QString *error);
     bool floorLoad(int rows, double *ms, QString *error);
     bool referenceLoad(int rows, double *ms, QString *error);
-    bool editor(int rows, double *ms, QString *error);
+    // With states, each field's review state is drawn in the grid.
+    bool editor(int rows, bool states, double *ms, QString *error);
     struct SaveFigures
     {
         double writes = 0; // save() up to its reload
         double reload = 0;
         double clientCpu = 0; // this process's processor time during the writes
-        double commits = 0; // one bare transaction per changed row
+        double commits = 0;   // one bare transaction per changed row
         double floor = 0;
     };
     bool save(int rows, SaveFigures *figures, QString *error);

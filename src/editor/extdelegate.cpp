@@ -1,10 +1,18 @@
 #include "extdelegate.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QHelpEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QStyleOptionProgressBar>
+#include <QToolTip>
 
+#include "editor/exthistorymodel.h"
 #include "editor/extitemeditorfactory.h"
 #include "editor/extrecordmodel.h"
+#include "model/extaudittrail.h"
+#include "model/extmodel.h"
 #include "model/extrecord.h"
 
 ExtDelegate::ExtDelegate(QObject *parent)
@@ -24,6 +32,8 @@ void ExtDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const ExtRecord *record = ExtRecordModel::rowRecord(index);
     if (index.column() != 1 || !record) {
         QStyledItemDelegate::paint(painter, option, index);
+        if (states && record && index.column() > 1)
+            paintState(painter, option.rect, record->state(fieldIndex(index)));
         return;
     }
     QStyleOptionProgressBar bar;
@@ -64,4 +74,55 @@ void ExtDelegate::setModelData(QWidget *editor, QAbstractItemModel *model,
     QVariant value;
     if (ExtItemEditorFactory(record).take(editor, fieldIndex(index), &value))
         model->setData(index, value, Qt::EditRole);
+}
+
+// A triangle in the cell's top right corner: red for an error, green when valid, none to do.
+void ExtDelegate::paintState(QPainter *painter, const QRect &cell, int state)
+{
+    if (state != -1 && state != 1)
+        return;
+    const int side = qMin(8, qMin(cell.width(), cell.height()) / 2);
+    QPainterPath corner;
+    corner.moveTo(cell.right() + 1 - side, cell.top());
+    corner.lineTo(cell.right() + 1, cell.top());
+    corner.lineTo(cell.right() + 1, cell.top() + side);
+    corner.closeSubpath();
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->fillPath(corner, state < 0 ? QColor(220, 30, 30) : QColor(30, 160, 60));
+    painter->restore();
+}
+
+QString ExtDelegate::stateToolTip(const QModelIndex &index)
+{
+    const ExtRecord *record = ExtRecordModel::rowRecord(index);
+    if (!record || index.column() < 2)
+        return QString();
+    const int field = fieldIndex(index);
+    const int state = record->state(field);
+    const QString name = ExtHistoryModel::stateName(state);
+    if (record->loaded.known && record->loaded.states.value(field, 0) != state)
+        return tr("%1 (not saved yet)").arg(name);
+    const auto *model = qobject_cast<const ExtModel *>(index.model());
+    if (!model || !model->keepsAuditTrail() || !record->loaded.known)
+        return name;
+    const ExtAuditEntry set = ExtAuditTrail(model->tableName, QVariant())
+                                  .lastStateChange(record->value("id"), record->fieldName(field));
+    if (set.action.isEmpty())
+        return name;
+    return tr("%1, set by %2 on %3")
+        .arg(name, set.userName.isEmpty() ? set.userId.toString() : set.userName,
+             set.when.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+}
+
+bool ExtDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
+                            const QStyleOptionViewItem &option, const QModelIndex &index)
+{
+    if (!states || event->type() != QEvent::ToolTip || index.column() < 2)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString tip = stateToolTip(index);
+    if (tip.isEmpty())
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);
+    return true;
 }

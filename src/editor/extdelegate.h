@@ -2,7 +2,8 @@
 
 #include <QStyledItemDelegate>
 
-// The table view's delegate: each field's own editor, and the progress column as a bar.
+// The table view's delegate: each field's own editor, the progress column as a bar, and, while
+// states are shown, each field's review state as a coloured corner with a tool tip naming it.
 class ExtDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -16,7 +17,17 @@ public:
     void setEditorData(QWidget *editor, const QModelIndex &index) const override;
     void setModelData(QWidget *editor, QAbstractItemModel *model,
                       const QModelIndex &index) const override;
+    bool helpEvent(QHelpEvent *event, QAbstractItemView *view, const QStyleOptionViewItem &option,
+                   const QModelIndex &index) override;
+
+    void setStatesShown(bool shown) { states = shown; }
+    bool statesShown() const { return states; }
+    // The tool tip of a field's state: its name, and from the audit trail who set it and when.
+    static QString stateToolTip(const QModelIndex &index);
 
 private:
     static int fieldIndex(const QModelIndex &index);
+    static void paintState(QPainter *painter, const QRect &cell, int state);
+
+    bool states = true;
 };

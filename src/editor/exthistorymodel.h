@@ -23,13 +23,14 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+    // "error", "todo" or "valid"; empty for no state.
+    static QString stateName(const QVariant &state);
 
 public slots:
     void setRecordFromIndex(const QModelIndex &index);
     void clear();
 
 private:
-    static QString stateName(const QVariant &state);
     QString fieldText(const ExtAuditEntry &entry) const;
     QString valueText(const ExtAuditEntry &entry, const QVariant &value,
                       const QVariant &state) const;

@@ -24,6 +24,8 @@ public:
 
     // The row record a table model index carries, or none.
     static ExtRecord *rowRecord(const QModelIndex &index);
+    // The table model's row shown; negative before one is chosen.
+    int row() const { return currentRow; }
 
 public slots:
     void setRecord(const ExtRecord &record);

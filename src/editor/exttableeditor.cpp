@@ -2,6 +2,7 @@
 #include "ui_exttableeditor.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -10,21 +11,30 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStyledItemDelegate>
+#include <QTimer>
+#include <QToolButton>
+#include <QUndoStack>
 #include <QUrl>
 #include <algorithm>
+#include <numeric>
 
 #include "editor/extdelegate.h"
 #include "editor/exthistorymodel.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
+#include "editor/extstatecommand.h"
 #include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
 #include "editor/modelexporter.h"
+#include "model/extaudittrail.h"
+#include "model/extmetadata.h"
 
 ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     : QMainWindow(parent)
@@ -35,12 +45,20 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     searchEdit->setPlaceholderText(tr("search"));
     searchEdit->setClearButtonEnabled(true);
     ui->searchToolbar->addWidget(searchEdit);
+    reviewFilter = new QComboBox;
+    reviewFilter->setObjectName("reviewFilter");
+    reviewFilter->addItem(tr("all rows"), AllRows);
+    reviewFilter->addItem(tr("rows with an error"), RowsWithError);
+    reviewFilter->addItem(tr("rows not fully reviewed"), RowsNotReviewed);
+    reviewFilter->addItem(tr("rows I marked"), RowsMarked);
+    ui->searchToolbar->addWidget(reviewFilter);
 
     model = new ExtXmlModel(schemaFile);
     recordEditor = new ExtRecordEditor(model);
     fieldList = new QListWidget;
     ui->tableView->setModel(model);
-    ui->tableView->setItemDelegate(new ExtDelegate(this));
+    delegate = new ExtDelegate(this);
+    ui->tableView->setItemDelegate(delegate);
     // The editor opens without loading: the empty grid says how to fill it.
     ui->tableView->setEmptyText(tr("Press refresh (F5) to load the rows you may see"));
     ui->tabWidget->addTab(recordEditor, tr("form"));
@@ -63,6 +81,46 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     savedLabel = new QLabel;
     savedLabel->setObjectName("savedLabel");
     statusBar()->addPermanentWidget(savedLabel);
+    summaryLabel = new QLabel;
+    summaryLabel->setObjectName("summaryLabel");
+    statusBar()->addPermanentWidget(summaryLabel);
+    summaryTimer = new QTimer(this);
+    summaryTimer->setSingleShot(true);
+    summaryTimer->setInterval(0);
+    connect(summaryTimer, &QTimer::timeout, this, &ExtTableEditor::updateSummary);
+    const auto soon = [this] { summaryTimer->start(); };
+    connect(model, &ExtModel::dataChanged, summaryTimer, soon);
+    connect(model, &ExtModel::rowsInserted, summaryTimer, soon);
+    connect(model, &ExtModel::rowsRemoved, summaryTimer, soon);
+
+    reviewSteps = new QUndoStack(this);
+    QAction *undo = reviewSteps->createUndoAction(this, tr("undo"));
+    undo->setObjectName("actionUndoReview");
+    undo->setShortcut(QKeySequence::Undo);
+    ui->menuView->insertAction(ui->actionReviewStates, undo);
+    ui->menuView->insertSeparator(ui->actionReviewStates);
+    // The state keys act on the grid's selection only while the grid has the focus. Undo
+    // serves the form's steps too; a line edit with the focus keeps Ctrl+Z for itself.
+    for (QAction *action : {ui->actionError, ui->actionTodo, ui->actionValid}) {
+        action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        ui->tableView->addAction(action);
+    }
+    const bool statesShown = QSettings().value("editor/reviewStates", true).toBool();
+    ui->actionReviewStates->setChecked(statesShown);
+    delegate->setStatesShown(statesShown);
+    connect(ui->actionReviewStates, &QAction::toggled, this, &ExtTableEditor::showStates);
+    connect(ui->actionError, &QAction::triggered, this, [this] { setSelectedStates(-1); });
+    connect(ui->actionTodo, &QAction::triggered, this, [this] { setSelectedStates(0); });
+    connect(ui->actionValid, &QAction::triggered, this, [this] { setSelectedStates(1); });
+    connect(ui->tableView, &QWidget::customContextMenuRequested, this,
+            &ExtTableEditor::showGridMenu);
+    watchFormButtons();
+    // The form shows a copy of its row: after a step, or its undo, it is copied again.
+    connect(reviewSteps, &QUndoStack::indexChanged, this, [this] {
+        ExtRecordModel *form = recordEditor->recordModel;
+        if (form->row() >= 0 && form->row() < model->rowCount())
+            form->setRecordFromIndex(model->index(form->row(), 0));
+    });
 
     connect(ui->actionRefresh, &QAction::triggered, this, &ExtTableEditor::refresh);
     connect(ui->tableView, &QTableView::clicked, recordEditor->recordModel,
@@ -74,6 +132,7 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     connect(ui->actionAdd, &QAction::triggered, this, &ExtTableEditor::add);
     connect(ui->actionMark, &QAction::triggered, this, &ExtTableEditor::mark);
     connect(ui->actionCsv, &QAction::triggered, this, &ExtTableEditor::exportCsv);
+    connect(ui->actionCsvReview, &QAction::triggered, this, &ExtTableEditor::exportReviewCsv);
     connect(ui->actionPrint, &QAction::triggered, this, &ExtTableEditor::print);
     connect(ui->actionClose, &QAction::triggered, this, &QWidget::close);
     connect(ui->tableView, &QTableView::clicked, this, &ExtTableEditor::itemClicked);
@@ -83,6 +142,13 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     connect(model, &ExtModel::messageChanged, this, &ExtTableEditor::showModelMessage);
     connect(model, &ExtModel::progress, this, &ExtTableEditor::showProgress);
     connect(searchEdit, &QLineEdit::textChanged, this, &ExtTableEditor::search);
+    connect(reviewFilter, &QComboBox::currentIndexChanged, this,
+            [this] { search(searchEdit->text()); });
+    // The header sorts; the model itself keeps its order.
+    ui->tableView->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    ui->tableView->setSortingEnabled(true);
+    connect(ui->tableView->horizontalHeader(), &QHeaderView::sortIndicatorChanged, this,
+            &ExtTableEditor::sortRows);
 
     ui->tabWidget->hide();
     ui->tabWidget->setContentsMargins(0, 0, 0, 0);
@@ -91,6 +157,8 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
 
 ExtTableEditor::~ExtTableEditor()
 {
+    // The stack goes with the children, after the model: its last signals find no form.
+    reviewSteps->disconnect(this);
     delete ui;
     delete model;
 }
@@ -107,7 +175,26 @@ void ExtTableEditor::endWork()
 {
     progressBar->hide();
     setEnabled(true);
+    // The rows were read again: earlier steps point at rows that are gone.
+    reviewSteps->clear();
+    readTrail();
+    const QHeaderView *header = ui->tableView->horizontalHeader();
+    sortRows(header->sortIndicatorSection(), header->sortIndicatorOrder());
     search(searchEdit->text());
+}
+
+void ExtTableEditor::readTrail()
+{
+    changedRows.clear();
+    const int entry = reviewFilter->findData(RowsChanged);
+    if (!model->keepsAuditTrail()) {
+        if (entry >= 0)
+            reviewFilter->removeItem(entry);
+        return;
+    }
+    if (entry < 0)
+        reviewFilter->addItem(tr("rows changed since reviewed"), RowsChanged);
+    changedRows = ExtAuditTrail(model->tableName, QVariant()).changedSinceReviewed();
 }
 
 void ExtTableEditor::showProgress(int percent)
@@ -197,14 +284,114 @@ void ExtTableEditor::add()
     ui->tableView->selectRow(model->rowCount() - 1);
 }
 
-// Highest first, so that a row leaving the list does not shift the ones still to come.
+// The rows with a selected cell, highest first, so that a row leaving the list does not shift
+// the ones still to come.
 QList<int> ExtTableEditor::selectedRows() const
 {
     QList<int> rows;
-    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedRows(0))
+    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedIndexes())
         rows << index.row();
     std::sort(rows.begin(), rows.end(), std::greater<int>());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     return rows;
+}
+
+void ExtTableEditor::setSelectedStates(int state)
+{
+    QModelIndexList fields;
+    for (const QModelIndex &index : ui->tableView->selectionModel()->selectedIndexes()) {
+        if (index.column() < 2 || ui->tableView->isRowHidden(index.row()) ||
+            ui->tableView->isColumnHidden(index.column()))
+            continue;
+        // The key and the group are no data to review; the progress leaves them out too.
+        const QString name = model->columnRecord.fieldName(index.column() - 2);
+        if (name.compare("id", Qt::CaseInsensitive) != 0 &&
+            name.compare("group_id", Qt::CaseInsensitive) != 0)
+            fields << index;
+    }
+    if (fields.isEmpty())
+        return;
+    reviewSteps->push(new ExtStateCommand(model, fields, state));
+    ui->tableView->viewport()->update();
+}
+
+void ExtTableEditor::watchFormButtons()
+{
+    const auto *formView = recordEditor->findChild<QTableView *>("tableView");
+    const QList<std::pair<const char *, int>> buttons = {
+        {"errorButton", -1}, {"todoButton", 0}, {"validButton", 1}};
+    for (const auto &[name, state] : buttons) {
+        auto *button = recordEditor->findChild<QToolButton *>(name);
+        connect(button, &QToolButton::pressed, this, [this, formView, state = state] {
+            const int row = recordEditor->recordModel->row();
+            QModelIndexList fields;
+            for (const QModelIndex &field : formView->selectionModel()->selectedRows(0))
+                fields << model->index(row, field.row() + 2);
+            formStep.reset(row >= 0 && row < model->rowCount() && !fields.isEmpty()
+                               ? new ExtStateCommand(model, fields, state)
+                               : nullptr);
+        });
+        // After the form's own handler, which set the states: pushing sets them once more.
+        connect(button, &QToolButton::clicked, this, [this] {
+            if (formStep)
+                reviewSteps->push(formStep.release());
+        });
+    }
+}
+
+void ExtTableEditor::showStates(bool shown)
+{
+    QSettings().setValue("editor/reviewStates", shown);
+    delegate->setStatesShown(shown);
+    ui->tableView->viewport()->update();
+}
+
+void ExtTableEditor::showGridMenu(const QPoint &position)
+{
+    QMenu menu(this);
+    menu.addActions({ui->actionError, ui->actionTodo, ui->actionValid});
+    menu.addAction(findChild<QAction *>("actionUndoReview"));
+    menu.addSeparator();
+    menu.addActions({ui->actionMark, ui->actionRem});
+    menu.exec(ui->tableView->viewport()->mapToGlobal(position));
+}
+
+QString ExtTableEditor::reviewSummary() const
+{
+    const int fields = model->columnRecord.count();
+    // As the progress counts them: all fields but the key and the group are reviewed.
+    const int reviewed = qMax(1, fields - 2);
+    int rows = 0;
+    qint64 valid = 0;
+    int errors = 0;
+    int marked = 0;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (ui->tableView->isRowHidden(row))
+            continue;
+        const ExtRecord *record = model->records.at(row);
+        ++rows;
+        int rowValid = 0;
+        for (int field = 0; field < fields; ++field)
+            rowValid += record->state(field) == 1;
+        valid += qMin(rowValid, reviewed);
+        errors += hasError(*record);
+        marked += record->marked;
+    }
+    const int percent = rows == 0 ? 0 : int(valid * 100 / (qint64(rows) * reviewed));
+    return QStringList{rows == 1 ? tr("1 row") : tr("%1 rows").arg(rows),
+                       tr("%1 % valid").arg(percent), tr("%1 with errors").arg(errors),
+                       tr("%1 marked").arg(marked)}
+        .join(QStringLiteral(" \u00b7 "));
+}
+
+void ExtTableEditor::updateSummary()
+{
+    // A load or save under way ends with a summary of its own.
+    if (!isEnabled())
+        return;
+    summaryLabel->setText(reviewSummary());
+    // A state set in the form changes a corner of the grid too.
+    ui->tableView->viewport()->update();
 }
 
 void ExtTableEditor::rem()
@@ -292,6 +479,51 @@ void ExtTableEditor::exportCsv()
         QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
 }
 
+void ExtTableEditor::exportReviewCsv()
+{
+    const QString fileName = QFileDialog::getSaveFileName(this, tr("save csv with review"),
+                                                          QString(), tr("CSV Files (*.csv)"));
+    if (!fileName.isEmpty() && ModelExporter::writeCsv(fileName, reviewTable()))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
+}
+
+QList<QStringList> ExtTableEditor::reviewTable() const
+{
+    QStringList header;
+    for (int column = 2; column < model->columnCount(); ++column) {
+        const QString label = model->headerData(column, Qt::Horizontal).toString();
+        header << label << tr("%1 state").arg(label);
+    }
+    header << tr("progress") << tr("mark") << tr("created") << tr("created by") << tr("modified")
+           << tr("modified by");
+    QList<QStringList> lines{header};
+    const QHash<QString, QString> names = ExtMetadata::userNames();
+    const auto user = [&names](const QVariant &id) {
+        return id.isNull() ? QString() : names.value(id.toString(), id.toString());
+    };
+    const auto stamp = [](const QDateTime &when) {
+        return when.isNull() ? QString() : when.toString("yyyy-MM-dd HH:mm:ss");
+    };
+    const QHeaderView *rows = ui->tableView->verticalHeader();
+    for (int visual = 0; visual < model->rowCount(); ++visual) {
+        const int row = rows->logicalIndex(visual);
+        if (ui->tableView->isRowHidden(row))
+            continue;
+        const ExtRecord *record = model->records.at(row);
+        QStringList line;
+        for (int column = 2; column < model->columnCount(); ++column) {
+            const QVariant value = model->index(row, column).data();
+            line << (value.isNull() ? QString() : value.toString())
+                 << ExtHistoryModel::stateName(record->state(column - 2));
+        }
+        line << QString::number(record->progress()) << (record->marked ? "1" : "0")
+             << stamp(record->created) << user(record->createdUserId) << stamp(record->modified)
+             << user(record->modifiedUserId);
+        lines << line;
+    }
+    return lines;
+}
+
 void ExtTableEditor::showPanel(bool visible, int tab)
 {
     ui->tabWidget->setVisible(visible);
@@ -322,7 +554,80 @@ void ExtTableEditor::search(const QString &text)
         bool shown = text.isEmpty();
         for (int column = 2; !shown && column < model->columnCount(); ++column)
             shown = model->index(row, column).data().toString().contains(text, Qt::CaseInsensitive);
-        ui->tableView->setRowHidden(row, !shown);
+        ui->tableView->setRowHidden(row, !shown || !passesFilter(row));
+    }
+    updateSummary();
+}
+
+// A state that names no column counts in the progress, but is no field in error.
+bool ExtTableEditor::hasError(const ExtRecord &record)
+{
+    for (int field = 0; field < record.count(); ++field)
+        if (record.state(field) == -1)
+            return true;
+    return false;
+}
+
+bool ExtTableEditor::passesFilter(int row) const
+{
+    const ExtRecord *record = model->records.at(row);
+    switch (reviewFilter->currentData().toInt()) {
+    case RowsWithError:
+        return hasError(*record);
+    case RowsNotReviewed:
+        return record->progress() < 100;
+    case RowsMarked:
+        return record->marked;
+    case RowsChanged:
+        return changedRows.contains(record->value("id").toString());
+    default:
+        return true;
+    }
+}
+
+namespace {
+// Empty values first; numbers (also those the driver hands over as text) and dates by value,
+// other text as the locale orders it.
+bool lessThan(const QVariant &a, const QVariant &b)
+{
+    const bool aEmpty = a.isNull() || !a.isValid();
+    const bool bEmpty = b.isNull() || !b.isValid();
+    if (aEmpty || bEmpty)
+        return aEmpty && !bEmpty;
+    if (a.typeId() == QMetaType::QString || b.typeId() == QMetaType::QString) {
+        bool aNumber = false;
+        bool bNumber = false;
+        const double x = a.toString().toDouble(&aNumber);
+        const double y = b.toString().toDouble(&bNumber);
+        if (aNumber && bNumber)
+            return x < y;
+        return QString::localeAwareCompare(a.toString(), b.toString()) < 0;
+    }
+    return QVariant::compare(a, b) == QPartialOrdering::Less;
+}
+} // namespace
+
+void ExtTableEditor::sortRows(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= model->columnCount())
+        return;
+    const int rows = model->rowCount();
+    QList<QVariant> keys;
+    keys.reserve(rows);
+    for (int row = 0; row < rows; ++row)
+        keys << (column == 0 ? QVariant(int(model->isMarked(row)))
+                             : model->index(row, column).data());
+    QList<int> sorted(rows);
+    std::iota(sorted.begin(), sorted.end(), 0);
+    std::stable_sort(sorted.begin(), sorted.end(), [&](int x, int y) {
+        return order == Qt::AscendingOrder ? lessThan(keys.at(x), keys.at(y))
+                                           : lessThan(keys.at(y), keys.at(x));
+    });
+    QHeaderView *header = ui->tableView->verticalHeader();
+    for (int visual = 0; visual < rows; ++visual) {
+        const int from = header->visualIndex(sorted.at(visual));
+        if (from != visual)
+            header->moveSection(from, visual);
     }
 }
 

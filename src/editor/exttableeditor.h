@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QSet>
+#include <memory>
 
 class ExtHistoryModel;
+class ExtRecord;
 class ExtRecordEditor;
 class ExtXmlModel;
 class QLineEdit;
@@ -11,7 +14,12 @@ class QListWidgetItem;
 class ExtTableView;
 class QLabel;
 class QProgressBar;
+class QComboBox;
 class QTableView;
+class QTimer;
+class QUndoStack;
+class ExtDelegate;
+class ExtStateCommand;
 
 namespace Ui {
 class ExtTableEditor;
@@ -41,12 +49,25 @@ public slots:
     void rem();
     void print();
     void exportCsv();
+    void exportReviewCsv();
     void showFields(bool visible);
     void showForm(bool visible);
     bool save();
     void mark();
     void itemClicked(const QModelIndex &index);
+    // Shows the rows that hold text and pass the review filter.
     void search(const QString &text);
+    // Orders the grid's rows by a view column without moving the model's rows, so that every
+    // index still reaches its row's record.
+    void sortRows(int column, Qt::SortOrder order);
+    // The review state (-1 error, 0 todo, 1 valid) for every selected field of the grid.
+    void setSelectedStates(int state);
+    void showStates(bool shown);
+    // What the shown rows stand at: rows, valid fields, rows with an error, marked rows.
+    QString reviewSummary() const;
+    // The rows shown, in the grid's order, each field followed by its state, then the row's
+    // progress, mark and stamps; a header line first.
+    QList<QStringList> reviewTable() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -55,6 +76,8 @@ protected slots:
     void fieldChecked(QListWidgetItem *item);
     void showModelMessage(const QString &message);
     void showProgress(int percent);
+    void showGridMenu(const QPoint &position);
+    void updateSummary();
 
 private:
     QList<int> selectedRows() const;
@@ -66,6 +89,14 @@ private:
     void showSaveFailure();
     // The row's first values, as the grid shows them.
     QString rowSummary(int row) const;
+    enum ReviewFilter { AllRows, RowsWithError, RowsNotReviewed, RowsMarked, RowsChanged };
+    bool passesFilter(int row) const;
+    static bool hasError(const ExtRecord &record);
+    // The form's state buttons set their fields themselves; the step is taken down before
+    // (on press) so that it can be undone.
+    void watchFormButtons();
+    // What the filter needs from the trail, once per load.
+    void readTrail();
 
     Ui::ExtTableEditor *ui;
     QProgressBar *progressBar;
@@ -73,4 +104,14 @@ private:
     QLabel *savedLabel;
     ExtHistoryModel *historyModel;
     ExtTableView *historyView;
+    ExtDelegate *delegate;
+    // The review steps of the grid since the last load or save.
+    QUndoStack *reviewSteps;
+    std::unique_ptr<ExtStateCommand> formStep;
+    QLabel *summaryLabel;
+    // Many changes in a row make one summary.
+    QTimer *summaryTimer;
+    QComboBox *reviewFilter;
+    // The ids of the rows changed since they were reviewed, as the trail has it.
+    QSet<QString> changedRows;
 };

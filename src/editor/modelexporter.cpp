@@ -63,14 +63,22 @@ QStringList ModelExporter::headerTexts() const
 // leaves a truncated file under the chosen name.
 bool ModelExporter::writeCsv(const QString &fileName, Header header) const
 {
+    QList<QStringList> lines;
+    if (header == ColumnHeader)
+        lines << headerTexts();
+    for (int row = 0; row < model->rowCount(); ++row)
+        lines << rowTexts(row);
+    return writeCsv(fileName, lines);
+}
+
+bool ModelExporter::writeCsv(const QString &fileName, const QList<QStringList> &lines)
+{
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     QTextStream out(&file);
-    if (header == ColumnHeader)
-        out << csvLine(headerTexts());
-    for (int row = 0; row < model->rowCount(); ++row)
-        out << csvLine(rowTexts(row));
+    for (const QStringList &line : lines)
+        out << csvLine(line);
     out.flush();
     // QSaveFile::commit() does not see a failure of the last buffered write (a full disk):
     // it is checked here, and the temporary file is dropped.

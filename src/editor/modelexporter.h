@@ -18,6 +18,8 @@ public:
 
     // One line per row; with ColumnHeader a first line of the horizontal header texts.
     bool writeCsv(const QString &fileName, Header header = NoHeader) const;
+    // Any lines of fields, quoted as the plain export quotes them.
+    static bool writeCsv(const QString &fileName, const QList<QStringList> &lines);
     // A paged table with the header row repeated on every page.
     bool writePdf(const QString &fileName, const QString &title) const;
     // The same table, paged by the printer's own page size.

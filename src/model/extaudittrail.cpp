@@ -113,8 +113,7 @@ QList<ExtAuditEntry> ExtAuditTrail::removal(const ExtRecord *record)
     return entries;
 }
 
-QString ExtAuditTrail::statement(const QVariant &tableId,
-                                 const QList<ExtAuditEntry> &entries) const
+QString ExtAuditTrail::statement(const QVariant &tableId, const QList<ExtAuditEntry> &entries) const
 {
     QString id;
     if (entries.isEmpty() || !ExtMetadata::idText(tableId, &id))
@@ -144,27 +143,71 @@ QList<ExtAuditEntry> ExtAuditTrail::history(const QVariant &tableId) const
         return entries;
     QSqlQuery query;
     query.setForwardOnly(true);
-    if (!query.exec("SELECT a.changed_utc, a.user_id, u.username, a.field_name, a.action, "
-                    "a.old_value, a.new_value, a.old_state, a.new_state "
-                    "FROM ext_records_audit a LEFT JOIN users u ON u.id = a.user_id "
-                    "WHERE a.table_name = " +
-                    SqlHelper::literal(tableName) + " AND a.table_id = " + id +
-                    " ORDER BY a.changed_utc DESC, a.id DESC"))
+    if (!query.exec(entryColumns() + " WHERE a.table_name = " + SqlHelper::literal(tableName) +
+                    " AND a.table_id = " + id + " ORDER BY a.changed_utc DESC, a.id DESC"))
         return entries;
-    while (query.next()) {
-        ExtAuditEntry change;
-        const QDateTime stored = query.value(0).toDateTime();
-        // The driver hands the stored wall-clock time over as local; it is UTC.
-        change.when = QDateTime(stored.date(), stored.time(), Qt::UTC);
-        change.userId = query.value(1);
-        change.userName = query.value(2).toString();
-        change.fieldName = query.value(3).toString();
-        change.action = query.value(4).toString();
-        change.oldValue = query.value(5);
-        change.newValue = query.value(6);
-        change.oldState = query.value(7);
-        change.newState = query.value(8);
-        entries << change;
-    }
+    while (query.next())
+        entries << read(query);
     return entries;
+}
+
+ExtAuditEntry ExtAuditTrail::lastStateChange(const QVariant &tableId,
+                                             const QString &fieldName) const
+{
+    QString id;
+    if (!ExtMetadata::idText(tableId, &id))
+        return ExtAuditEntry();
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec(entryColumns() + " WHERE a.table_name = " + SqlHelper::literal(tableName) +
+                    " AND a.table_id = " + id +
+                    " AND a.action = 'state' AND a.field_name = " + SqlHelper::literal(fieldName) +
+                    " ORDER BY a.changed_utc DESC, a.id DESC LIMIT 1") ||
+        !query.next())
+        return ExtAuditEntry();
+    return read(query);
+}
+
+QSet<QString> ExtAuditTrail::changedSinceReviewed() const
+{
+    QSet<QString> ids;
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    // A value written in the same save as its state was reviewed with it.
+    if (!query.exec("SELECT DISTINCT v.table_id FROM ext_records_audit v JOIN (SELECT table_id, "
+                    "field_name, MAX(changed_utc) AS reviewed FROM ext_records_audit WHERE "
+                    "table_name = " +
+                    SqlHelper::literal(tableName) +
+                    " AND action = 'state' GROUP BY table_id, field_name) s ON s.table_id = "
+                    "v.table_id AND s.field_name = v.field_name WHERE v.table_name = " +
+                    SqlHelper::literal(tableName) +
+                    " AND v.action = 'update' AND v.changed_utc > s.reviewed"))
+        return ids;
+    while (query.next())
+        ids.insert(query.value(0).toString());
+    return ids;
+}
+
+QString ExtAuditTrail::entryColumns()
+{
+    return "SELECT a.changed_utc, a.user_id, u.username, a.field_name, a.action, "
+           "a.old_value, a.new_value, a.old_state, a.new_state "
+           "FROM ext_records_audit a LEFT JOIN users u ON u.id = a.user_id";
+}
+
+ExtAuditEntry ExtAuditTrail::read(const QSqlQuery &query)
+{
+    ExtAuditEntry change;
+    const QDateTime stored = query.value(0).toDateTime();
+    // The driver hands the stored wall-clock time over as local; it is UTC.
+    change.when = QDateTime(stored.date(), stored.time(), Qt::UTC);
+    change.userId = query.value(1);
+    change.userName = query.value(2).toString();
+    change.fieldName = query.value(3).toString();
+    change.action = query.value(4).toString();
+    change.oldValue = query.value(5);
+    change.newValue = query.value(6);
+    change.oldState = query.value(7);
+    change.newState = query.value(8);
+    return change;
 }

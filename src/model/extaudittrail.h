@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QVariant>
 
 class ExtRecord;
+class QSqlQuery;
 
 // One row of the audit trail. Values are kept as text; a null value stays null.
 struct ExtAuditEntry
@@ -40,7 +42,17 @@ public:
     QString statement(const QVariant &tableId, const QList<ExtAuditEntry> &entries) const;
     // The row's trail, newest first, with the user names.
     QList<ExtAuditEntry> history(const QVariant &tableId) const;
+    // The field's last state change, with the user's name; an empty action when there is none.
+    ExtAuditEntry lastStateChange(const QVariant &tableId, const QString &fieldName) const;
+    // The ids (as text) of the rows with a field whose value was changed after its state was
+    // last set: one statement for the whole table.
+    QSet<QString> changedSinceReviewed() const;
 
     QString tableName;
     QVariant userId;
+
+private:
+    // The select list of the trail's reads, and one entry read from it.
+    static QString entryColumns();
+    static ExtAuditEntry read(const QSqlQuery &query);
 };

@@ -141,3 +141,14 @@ bool ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     }
     return true;
 }
+
+QHash<QString, QString> ExtMetadata::userNames()
+{
+    QHash<QString, QString> names;
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (query.exec("SELECT id, username FROM users"))
+        while (query.next())
+            names.insert(query.value(0).toString(), query.value(1).toString());
+    return names;
+}

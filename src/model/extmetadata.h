@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QSqlRecord>
 #include <QString>
@@ -23,4 +24,6 @@ public:
 
     // An id as it may stand unquoted in a statement; false for anything but a whole number.
     static bool idText(const QVariant &id, QString *text);
+    // Every user's name by id (as text), in one statement.
+    static QHash<QString, QString> userNames();
 };

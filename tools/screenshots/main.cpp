@@ -3,12 +3,14 @@
 // application directory with the demo's settings (scripts/screenshots.sh sets that up).
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QSqlQuery>
+#include <QHeaderView>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTableView>
 #include <QTest>
 #include <QTextEdit>
@@ -132,6 +134,33 @@ void dialogs()
         shoot(&editor, "table-editor-form");
         editor.showFields(true);
         shoot(&editor, "table-editor-fields");
+    }
+    {
+        // Reviewed in the grid: a block of fields valid, two in error; the summary below.
+        ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
+        editor.resize(1200, 700);
+        editor.show();
+        editor.refresh();
+        auto *view = editor.findChild<QTableView *>("tableView");
+        const QAbstractItemModel *model = view->model();
+        view->selectionModel()->select(QItemSelection(model->index(0, 3), model->index(6, 6)),
+                                       QItemSelectionModel::ClearAndSelect);
+        editor.findChild<QAction *>("actionValid")->trigger();
+        view->selectionModel()->select(QItemSelection(model->index(2, 5), model->index(3, 5)),
+                                       QItemSelectionModel::ClearAndSelect);
+        editor.findChild<QAction *>("actionError")->trigger();
+        shoot(&editor, "table-editor-states");
+        QTimer::singleShot(0, [] {
+            QWidget *menu = QApplication::activePopupWidget();
+            shoot(menu, "table-editor-review-menu");
+            menu->close();
+        });
+        emit view->customContextMenuRequested(view->visualRect(model->index(2, 5)).center());
+        auto *filter = editor.findChild<QComboBox *>("reviewFilter");
+        // The rows with an error.
+        filter->setCurrentIndex(filter->findData(1));
+        view->horizontalHeader()->setSortIndicator(4, Qt::AscendingOrder);
+        shoot(&editor, "table-editor-filter");
     }
     {
         // Not loaded yet; then a save refused for a change elsewhere, and the question before a
