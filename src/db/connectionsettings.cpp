@@ -17,6 +17,18 @@ ConnectionSettings ConnectionSettings::read()
     return values;
 }
 
+ConnectionSettings ConnectionSettings::of(const QSqlDatabase &db)
+{
+    ConnectionSettings values;
+    values.driver = db.driverName();
+    values.host = db.hostName();
+    values.databaseName = db.databaseName();
+    values.login = db.userName();
+    values.password = db.password();
+    values.port = qMax(db.port(), 0);
+    return values;
+}
+
 void ConnectionSettings::write() const
 {
     QSettings settings;
@@ -31,7 +43,12 @@ void ConnectionSettings::write() const
 
 QSqlDatabase ConnectionSettings::addDefaultDatabase() const
 {
-    QSqlDatabase db = QSqlDatabase::addDatabase(driver);
+    return addDatabase(QSqlDatabase::defaultConnection);
+}
+
+QSqlDatabase ConnectionSettings::addDatabase(const QString &connectionName) const
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(driver, connectionName);
     db.setHostName(host);
     db.setDatabaseName(databaseName);
     db.setUserName(login);

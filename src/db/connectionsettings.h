@@ -8,9 +8,13 @@ class ConnectionSettings
 {
 public:
     static ConnectionSettings read();
+    // The values a registered connection was given.
+    static ConnectionSettings of(const QSqlDatabase &db);
     void write() const;
     // Registers the default connection with these values, replacing any earlier one.
     QSqlDatabase addDefaultDatabase() const;
+    // Registers a connection of that name with these values, replacing any earlier one.
+    QSqlDatabase addDatabase(const QString &connectionName) const;
 
     QString driver;
     QString host;
@@ -18,6 +22,7 @@ public:
     QString login;
     QString password;
     int port = 0; // 0: the driver's default
-    // Seconds a statement may wait for the server to read or answer ("database/timeout").
+    // Seconds a statement may wait for the server to read or answer ("database/timeout");
+    // 0: as long as it takes.
     int timeout = 30;
 };
