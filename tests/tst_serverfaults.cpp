@@ -127,6 +127,7 @@ private slots:
     void save();
     void load();
     void queryRun();
+    void longQueryOutlivesTimeout();
     void adminApply();
     void frozenServerIsAnError_data();
     void frozenServerIsAnError();
@@ -354,6 +355,7 @@ void ServerFaultsTest::queryRun()
         QElapsedTimer clock;
         clock.start();
         run->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 30000);
         QVERIFY(clock.elapsed() < 30000);
         QVERIFY(killer.killed());
     }
@@ -365,8 +367,29 @@ void ServerFaultsTest::queryRun()
     QVERIFY(restart());
     editor.edit("SELECT COUNT(*) FROM items");
     run->trigger();
+    QTRY_VERIFY(run->isEnabled());
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 10);
+}
+
+// The time-out that ends a statement on the default connection does not end a long statement
+// of the query editor, which has Cancel instead.
+void ServerFaultsTest::longQueryOutlivesTimeout()
+{
+    QSettings().setValue("database/timeout", 1);
+    const bool loggedIn = logIn();
+    QSettings().remove("database/timeout");
+    QVERIFY(loggedIn);
+    QueryEditor editor{QString()};
+    editor.edit("SELECT SLEEP(5)");
+    auto *run = editor.findChild<QAction *>("actionRun");
+    run->trigger();
+    QSqlQuery timedOut;
+    QVERIFY(!timedOut.exec("SELECT SLEEP(5)"));
+    QVERIFY(!run->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 10000);
+    QCOMPARE(editor.findChild<QTextEdit *>("messageTextEdit")->toPlainText(), QString());
+    QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 0);
 }
 
 void ServerFaultsTest::adminApply()
