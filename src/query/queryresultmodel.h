@@ -15,8 +15,7 @@ public:
 
     void setResult(const QSqlRecord &columns, const QList<QVariantList> &rows);
     void clear();
-    // The columns, with no values.
-    QSqlRecord record() const { return columns; }
+    // The row's values under the column names.
     QSqlRecord record(int row) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
