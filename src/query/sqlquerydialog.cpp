@@ -56,6 +56,9 @@ void SqlQueryDialog::showResult(const QueryRunner::Result &result)
     model->setResult(result.columns, result.rows);
     for (int i = 0; i < result.columns.count(); ++i)
         ui->comboBox->addItem(result.columns.fieldName(i));
+    // A pattern typed while the statement ran applies to the column now chosen.
+    if (!ui->lineEdit->text().isEmpty())
+        setFilter(ui->lineEdit->text());
 }
 
 void SqlQueryDialog::setFilter(const QString &filter)
