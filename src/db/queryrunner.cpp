@@ -1,8 +1,8 @@
 #include "queryrunner.h"
 
 #include <QSqlQuery>
+#include <QThread>
 
-#include "db/readonlyrunner.h"
 #include "db/sqlhelper.h"
 
 namespace {
@@ -15,25 +15,26 @@ QString uniqueConnectionName()
 
 QueryRunner::QueryRunner(QObject *parent)
     : QObject(parent)
-    , connectionName(uniqueConnectionName())
+    , thread(new QThread)
+    , worker(new QueryWorker(uniqueConnectionName()))
 {
-    worker.moveToThread(&thread);
-    thread.start();
+    worker->moveToThread(thread);
+    // The worker goes in its own thread, which removes the connection there.
+    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    connect(worker, &QueryWorker::finished, this, [this](const Result &result) {
+        running = false;
+        emit finished(result);
+    });
+    thread->start();
 }
 
 QueryRunner::~QueryRunner()
 {
     cancel();
-    // Queued behind a statement still running: the connection goes with the thread that
-    // opened it.
-    QMetaObject::invokeMethod(&worker, [name = connectionName] {
-        if (!QSqlDatabase::contains(name))
-            return;
-        QSqlDatabase::database(name, false).close();
-        QSqlDatabase::removeDatabase(name);
-    });
-    thread.quit();
-    thread.wait();
+    thread->quit();
+    if (thread->wait(QDeadlineTimer(5000)))
+        delete thread;
 }
 
 bool QueryRunner::start(const QString &text, bool readOnly)
@@ -41,18 +42,14 @@ bool QueryRunner::start(const QString &text, bool readOnly)
     if (running)
         return false;
     running = true;
-    stopRequested = false;
+    worker->stopRequested = false;
     clock.start();
     ConnectionSettings settings =
         ConnectionSettings::of(QSqlDatabase::database(QSqlDatabase::defaultConnection, false));
     // A long statement is legitimate here; Cancel ends it, not a time-out.
     settings.timeout = 0;
-    QMetaObject::invokeMethod(&worker, [this, text, readOnly, settings] {
-        const Result result = execute(text, readOnly, settings);
-        QMetaObject::invokeMethod(this, [this, result] {
-            running = false;
-            emit finished(result);
-        });
+    QMetaObject::invokeMethod(worker, [worker = worker, text, readOnly, settings] {
+        worker->run(text, readOnly, settings);
     });
     return true;
 }
@@ -61,9 +58,9 @@ bool QueryRunner::cancel(QString *error)
 {
     if (!running)
         return false;
-    stopRequested = true;
+    worker->stopRequested = true;
     // Not open yet: the run sees the request before its statement starts.
-    const qulonglong id = serverId;
+    const qulonglong id = worker->serverId;
     if (id == 0)
         return true;
     SqlHelper::reopenIfLost();
@@ -74,62 +71,4 @@ bool QueryRunner::cancel(QString *error)
     if (error)
         *error = kill.lastError().text();
     return false;
-}
-
-bool QueryRunner::openConnection(const ConnectionSettings &settings, QSqlError *error)
-{
-    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-    if (db.isOpen())
-        return true;
-    if (!db.isValid())
-        db = settings.addDatabase(connectionName);
-    if (!db.open()) {
-        *error = db.lastError();
-        return false;
-    }
-    QSqlQuery query(db);
-    if (query.exec("SELECT CONNECTION_ID()") && query.next())
-        serverId = query.value(0).toULongLong();
-    return true;
-}
-
-void QueryRunner::fetch(const QSqlDatabase &db, const QString &text, bool readOnly, Result *result)
-{
-    QSqlQuery query(db);
-    query.setForwardOnly(true);
-    const bool ok =
-        readOnly ? ReadOnlyRunner::run(db, query, text, &result->refusal) : query.exec(text);
-    if (ok && query.isSelect()) {
-        result->columns = query.record();
-        while (!stopRequested && query.next()) {
-            QVariantList row;
-            row.reserve(result->columns.count());
-            for (int column = 0; column < result->columns.count(); ++column)
-                row << query.value(column);
-            result->rows << row;
-        }
-    } else if (ok) {
-        result->rowsAffected = query.numRowsAffected();
-    }
-    result->error = query.lastError();
-}
-
-QueryRunner::Result QueryRunner::execute(const QString &text, bool readOnly,
-                                         const ConnectionSettings &settings)
-{
-    QElapsedTimer runClock;
-    runClock.start();
-    Result result;
-    if (openConnection(settings, &result.error) && !stopRequested) {
-        QSqlDatabase db = QSqlDatabase::database(connectionName, false);
-        fetch(db, text, readOnly, &result);
-        if (SqlHelper::meansLostConnection(result.error)) {
-            // Opened again by the next run.
-            serverId = 0;
-            db.close();
-        }
-    }
-    result.cancelled = stopRequested;
-    result.elapsed = runClock.elapsed();
-    return result;
 }

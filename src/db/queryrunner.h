@@ -1,16 +1,11 @@
 #pragma once
 
 #include <QElapsedTimer>
-#include <QList>
 #include <QObject>
-#include <QSqlError>
-#include <QSqlRecord>
-#include <QThread>
-#include <QVariantList>
 
-#include <atomic>
+#include "db/queryworker.h"
 
-#include "db/connectionsettings.h"
+class QThread;
 
 // Runs a user's statements away from the window, on a connection of its own that a thread of
 // its own opens and keeps: the window stays responsive, a running statement can be stopped on
@@ -19,25 +14,11 @@ class QueryRunner : public QObject
 {
     Q_OBJECT
 public:
-    // What one run gave.
-    struct Result
-    {
-        QSqlRecord columns; // of a statement that returns rows
-        QList<QVariantList> rows;
-        int rowsAffected = -1; // of a statement that returns none
-        QSqlError error;
-        QString refusal; // why the read-only rule kept a statement back
-        bool cancelled = false;
-        qint64 elapsed = 0; // milliseconds
-
-        bool ok() const
-        {
-            return error.type() == QSqlError::NoError && refusal.isEmpty() && !cancelled;
-        }
-    };
+    using Result = QueryWorker::Result;
 
     explicit QueryRunner(QObject *parent = nullptr);
-    // Stops a running statement and waits for the thread to end.
+    // Stops a running statement and waits a little for the thread to end; a thread held by a
+    // server that does not answer is left to end by itself.
     ~QueryRunner() override;
 
     // Starts text on the runner's connection, opened with the default connection's settings
@@ -55,17 +36,8 @@ signals:
     void finished(const QueryRunner::Result &result);
 
 private:
-    // In the runner's thread.
-    Result execute(const QString &text, bool readOnly, const ConnectionSettings &settings);
-    bool openConnection(const ConnectionSettings &settings, QSqlError *error);
-    void fetch(const QSqlDatabase &db, const QString &text, bool readOnly, Result *result);
-
-    const QString connectionName;
-    QThread thread;
-    QObject worker; // lives in the thread: runs what is handed to it there
+    QThread *thread;
+    QueryWorker *worker; // lives in the thread, and ends with it
     QElapsedTimer clock;
     bool running = false;
-    std::atomic_bool stopRequested{false};
-    // The server's id of the runner's connection, 0 while it is not open.
-    std::atomic<qulonglong> serverId{0};
 };
