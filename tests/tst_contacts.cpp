@@ -86,7 +86,10 @@ ModalAnswer::Answer ContactsTest::pick(const QString &username)
 {
     return [username](QWidget *modal) {
         auto *view = modal->findChild<QTableView *>("tableView");
-        for (int row = 0; view && row < view->model()->rowCount(); ++row)
+        // The rows come once the statement has run.
+        const bool loaded =
+            QTest::qWaitFor([view] { return view && view->model()->rowCount() > 0; }, 10000);
+        for (int row = 0; loaded && row < view->model()->rowCount(); ++row)
             if (view->model()->index(row, 1).data().toString() == username)
                 view->selectRow(row);
         QTest::mouseClick(

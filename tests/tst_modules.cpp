@@ -64,7 +64,9 @@ private:
     LoopbackHttpServer server;
     QTemporaryDir workDir;
     QString savedCurrent;
-    QDir modulesDir;
+    // Set before anything can fail: a default QDir is the working folder, which the clean-up
+    // would remove.
+    QDir modulesDir{ModuleLoader::directory()};
 };
 
 static const QStringList builtInToolBar{"login",        "-",          "tableEditor", "queryEditor",

@@ -5,10 +5,12 @@
 #include <QListWidget>
 #include <QProcess>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QTimer>
 #include <QToolBar>
 #include <QtTest>
 
@@ -43,12 +45,32 @@ private slots:
     void runWithTheKeyboard();
     void writesForAdministrators_data();
     void writesForAdministrators();
+    void cancel();
+    void sessionLasts_data();
+    void sessionLasts();
+    void closeWhileRunning_data();
+    void closeWhileRunning();
+    void pickerStopsWithTheDialog();
 
 private:
     QueryEditor *openEditor(const QString &query);
     static void trigger(QWidget *window, const char *name)
     {
         window->findChild<QAction *>(name)->trigger();
+    }
+    // Waits for the end of the editor's statement.
+    static bool ended(QueryEditor *editor);
+    static bool runToEnd(QueryEditor *editor)
+    {
+        trigger(editor, "actionRun");
+        return ended(editor);
+    }
+    // An editor whose long statement has been seen running on the server.
+    QueryEditor *startSleep();
+    int sleeping() const
+    {
+        return db.count("information_schema.PROCESSLIST",
+                        "INFO LIKE 'SELECT SLEEP%' AND DB = DATABASE()");
     }
     // Save, PDF and CSV always move together.
     static bool resultActionsEnabled(QueryEditor *editor);
@@ -88,6 +110,10 @@ void QueryTest::init()
     qDeleteAll(windows);
     windows.clear();
     QVERIFY(db.exec("DELETE FROM querys"));
+    // Without the group "administrators", everybody may write.
+    QVERIFY(db.exec("DELETE gu FROM groups_users gu JOIN groups g ON g.id = gu.group_id "
+                    "WHERE g.name = 'administrators'"));
+    QVERIFY(db.exec("DELETE FROM groups WHERE name = 'administrators'"));
     TestHelpers::logIn(alice);
 }
 
@@ -103,6 +129,20 @@ QueryEditor *QueryTest::openEditor(const QString &query)
     windows << editor;
     editor->show();
     return editor;
+}
+
+bool QueryTest::ended(QueryEditor *editor)
+{
+    auto *run = editor->findChild<QAction *>("actionRun");
+    return QTest::qWaitFor([run] { return run->isEnabled(); }, 20000);
+}
+
+QueryEditor *QueryTest::startSleep()
+{
+    QueryEditor *editor = openEditor(QString());
+    editor->edit("SELECT SLEEP(30)");
+    trigger(editor, "actionRun");
+    return QTest::qWaitFor([this] { return sleeping() > 0; }, 10000) ? editor : nullptr;
 }
 
 bool QueryTest::resultActionsEnabled(QueryEditor *editor)
@@ -127,10 +167,13 @@ void QueryTest::openAndRun_data()
 {
     QTest::addColumn<QString>("query");
     QTest::addColumn<int>("rows");
-    QTest::addColumn<int>("tab"); // after "run": 0 result, 1 message
-    QTest::newRow("rows") << "SELECT id, label FROM samples ORDER BY id" << 3 << 0;
-    QTest::newRow("no rows") << "UPDATE samples SET label = label WHERE id = 0" << 0 << 0;
-    QTest::newRow("error") << "SELECT * FROM missing_table" << 0 << 1;
+    QTest::addColumn<int>("tab");        // after "run": 0 result, 1 message
+    QTest::addColumn<QString>("status"); // begins the status line after a run
+    QTest::newRow("rows") << "SELECT id, label FROM samples ORDER BY id" << 3 << 0
+                          << "3 row(s) returned in ";
+    QTest::newRow("no rows") << "UPDATE samples SET label = label WHERE id < 3" << 0 << 0
+                             << "0 row(s) affected in ";
+    QTest::newRow("error") << "SELECT * FROM missing_table" << 0 << 1 << "failed after ";
 }
 
 // Opened with a statement, the editor runs it once but offers no result to save until "run";
@@ -140,20 +183,24 @@ void QueryTest::openAndRun()
     QFETCH(QString, query);
     QFETCH(int, rows);
     QFETCH(int, tab);
+    QFETCH(QString, status);
     db.markStatements();
     QueryEditor *editor = openEditor(query);
+    QVERIFY(ended(editor));
     QCOMPARE(db.statements().count(query), 1);
     auto *result = editor->findChild<QTableView *>("tableView");
     auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
     QCOMPARE(result->model()->rowCount(), rows);
     QCOMPARE(tabs->currentIndex(), 0);
     QVERIFY(!resultActionsEnabled(editor));
-    trigger(editor, "actionRun");
+    QVERIFY(runToEnd(editor));
     QCOMPARE(tabs->currentIndex(), tab);
     QCOMPARE(resultActionsEnabled(editor), tab == 0);
     QCOMPARE(result->model()->rowCount(), rows);
     const QString message = editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText();
     QVERIFY2(tab == 0 ? message.isEmpty() : message.contains("missing_table"), qPrintable(message));
+    const QString shown = editor->statusBar()->currentMessage();
+    QVERIFY2(shown.startsWith(status) && shown.endsWith(" s"), qPrintable(shown));
     QTest::keyClick(editor->findChild<QTextEdit *>("textEdit"), Qt::Key_Space);
     QVERIFY(!resultActionsEnabled(editor));
 }
@@ -197,7 +244,8 @@ void QueryTest::save()
                             "(50, 'weekly', 'SELECT 0', %1)")
                         .arg(other)));
     QueryEditor *editor = openEditor(query);
-    trigger(editor, "actionRun");
+    QVERIFY(ended(editor));
+    QVERIFY(runToEnd(editor));
 
     int offered = -1;
     ModalAnswer answer([&](QWidget *modal) {
@@ -294,6 +342,7 @@ void QueryTest::listToolActions()
         QCOMPARE(editors.first()->findChild<QTextEdit *>("textEdit")->toPlainText(),
                  QString("SELECT 'target'"));
         // Opened for editing, nothing ran; an entry runs at once.
+        QVERIFY(ended(editors.first()));
         QCOMPARE(editors.first()->findChild<QTableView *>("tableView")->model()->rowCount(),
                  tool.isEmpty() ? 1 : 0);
     }
@@ -307,7 +356,8 @@ void QueryTest::exports()
     QVERIFY2(!pdftotext.isEmpty(), "pdftotext (poppler-utils) is needed");
     QTemporaryDir dir;
     QueryEditor *editor = openEditor("SELECT id, label FROM samples ORDER BY id");
-    trigger(editor, "actionRun");
+    QVERIFY(ended(editor));
+    QVERIFY(runToEnd(editor));
     {
         ModalAnswer answer(ModalAnswer::chooseFile(dir.filePath("result.csv")));
         trigger(editor, "actionCsv");
@@ -346,6 +396,7 @@ void QueryTest::picker()
     SqlQueryDialog dialog;
     dialog.setQuery("select id,username,first_name,second_name from users order by id");
     dialog.show();
+    QTRY_COMPARE(dialog.findChild<QComboBox *>("comboBox")->count(), 4);
     dialog.findChild<QComboBox *>("comboBox")->setCurrentIndex(1);
     auto *view = dialog.findChild<QTableView *>("tableView");
     QTest::keyClicks(dialog.findChild<QLineEdit *>("lineEdit"), pattern);
@@ -370,6 +421,7 @@ void QueryTest::runWithTheKeyboard()
     text->setFocus();
     QTest::keyClicks(text, "SELECT id FROM samples");
     QTest::keySequence(text, QKeySequence("Ctrl+Return"));
+    QVERIFY(ended(editor));
     QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->rowCount(), 3);
     QCOMPARE(text->toPlainText(), QString("SELECT id FROM samples"));
 }
@@ -410,9 +462,6 @@ void QueryTest::writesForAdministrators()
     QFETCH(bool, written);
     QFETCH(QString, message);
     QVERIFY(db.exec("DELETE FROM samples WHERE id = 10"));
-    QVERIFY(db.exec("DELETE gu FROM groups_users gu JOIN groups g ON g.id = gu.group_id "
-                    "WHERE g.name = 'administrators'"));
-    QVERIFY(db.exec("DELETE FROM groups WHERE name = 'administrators'"));
     if (group) {
         const int administrators = db.addGroup("administrators");
         if (member)
@@ -421,7 +470,7 @@ void QueryTest::writesForAdministrators()
     TestHelpers::logIn(alice);
     QueryEditor *editor = openEditor(QString());
     editor->edit(query);
-    trigger(editor, "actionRun");
+    QVERIFY(runToEnd(editor));
     const QString shown = editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText();
     QVERIFY2(message.isEmpty() ? shown.isEmpty() : shown.startsWith(message), qPrintable(shown));
     QCOMPARE(db.count("samples", "id = 10"), written ? 1 : 0);
@@ -433,6 +482,110 @@ void QueryTest::writesForAdministrators()
         return;
     QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->index(0, 0).data(),
              QVariant("plain"));
+}
+
+// A long statement leaves the window responsive, shows how long it has run, and Cancel stops it
+// on the server; the connection serves the next run.
+void QueryTest::cancel()
+{
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(20);
+    QElapsedTimer clock;
+    clock.start();
+    QueryEditor *editor = startSleep();
+    QVERIFY(editor);
+    QTRY_COMPARE(editor->statusBar()->currentMessage(), QString("running... 1 s"));
+    auto *cancel = editor->findChild<QAction *>("actionCancel");
+    QVERIFY(cancel->isEnabled());
+    QTest::mouseClick(editor->findChild<QToolBar *>("toolBar")->widgetForAction(cancel),
+                      Qt::LeftButton);
+    QVERIFY(ended(editor));
+    QVERIFY(clock.elapsed() < 15000);
+    QVERIFY2(ticks > 30, qPrintable(QString::number(ticks)));
+    QTRY_COMPARE(sleeping(), 0);
+    QVERIFY(!cancel->isEnabled());
+    const QString message = editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText();
+    QVERIFY2(message.startsWith("The statement was cancelled.\n") &&
+                 message.contains("interrupted"),
+             qPrintable(message));
+    QCOMPARE(editor->findChild<QTabWidget *>("tabWidget")->currentIndex(), 1);
+    QVERIFY(!resultActionsEnabled(editor));
+    QVERIFY(editor->statusBar()->currentMessage().startsWith("cancelled after "));
+
+    editor->edit("SELECT COUNT(*) FROM samples");
+    QVERIFY(runToEnd(editor));
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 3);
+}
+
+void QueryTest::sessionLasts_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::newRow("variable") << "SET @probe = 41"
+                              << "SELECT @probe + 1";
+    QTest::newRow("temporary table") << "CREATE TEMPORARY TABLE probe AS SELECT 42 AS x"
+                                     << "SELECT x FROM probe";
+}
+
+// The editor keeps its connection from one run to the next.
+void QueryTest::sessionLasts()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QueryEditor *editor = openEditor(QString());
+    editor->edit(first);
+    QVERIFY(runToEnd(editor));
+    editor->edit(second);
+    QVERIFY(runToEnd(editor));
+    QCOMPARE(editor->findChild<QTextEdit *>("messageTextEdit")->toPlainText(), QString());
+    QCOMPARE(editor->findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 42);
+}
+
+void QueryTest::closeWhileRunning_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::newRow("stop") << "Yes";
+    QTest::newRow("keep running") << "No";
+}
+
+// Closing asks first; the statement stops with the window, or at the latest with the editor.
+void QueryTest::closeWhileRunning()
+{
+    QFETCH(QString, answer);
+    QueryEditor *editor = startSleep();
+    QVERIFY(editor);
+    ModalAnswer question(ModalAnswer::clickButton(answer));
+    editor->close();
+    QVERIFY(question.answered());
+    QCOMPARE(question.text(),
+             QString("A statement is still running. Stop it and close the window?"));
+    QCOMPARE(editor->isVisible(), answer == "No");
+    if (answer == "Yes") {
+        QVERIFY(ended(editor));
+    } else {
+        QTest::qWait(200);
+        QCOMPARE(sleeping(), 1);
+        windows.removeOne(editor);
+        delete editor;
+    }
+    QTRY_COMPARE(sleeping(), 0);
+}
+
+// The picker's statement runs while the dialog stays usable, and ends with it.
+void QueryTest::pickerStopsWithTheDialog()
+{
+    auto dialog = std::make_unique<SqlQueryDialog>();
+    dialog->setQuery("SELECT SLEEP(30) AS pause");
+    dialog->show();
+    QTRY_COMPARE(sleeping(), 1);
+    QTRY_COMPARE(dialog->findChild<QLabel *>("statusLabel")->text(), QString("running... 1 s"));
+    QElapsedTimer clock;
+    clock.start();
+    dialog.reset();
+    QVERIFY(clock.elapsed() < 10000);
+    QTRY_COMPARE(sleeping(), 0);
 }
 
 QTEST_MAIN(QueryTest)

@@ -127,6 +127,8 @@ private slots:
     void save();
     void load();
     void queryRun();
+    void longQueryOutlivesTimeout();
+    void frozenServerHoldsNoEditor();
     void adminApply();
     void frozenServerIsAnError_data();
     void frozenServerIsAnError();
@@ -359,6 +361,7 @@ void ServerFaultsTest::queryRun()
         QElapsedTimer clock;
         clock.start();
         run->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 30000);
         QVERIFY(clock.elapsed() < 30000);
         QVERIFY(killer.killed());
     }
@@ -370,8 +373,58 @@ void ServerFaultsTest::queryRun()
     QVERIFY(restart());
     editor.edit("SELECT COUNT(*) FROM items");
     run->trigger();
+    QTRY_VERIFY(run->isEnabled());
     QCOMPARE(tabs->currentIndex(), 0);
     QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 10);
+}
+
+// The time-out that ends a statement on the default connection does not end a long statement
+// of the query editor, which has Cancel instead.
+void ServerFaultsTest::longQueryOutlivesTimeout()
+{
+    QSettings().setValue("database/timeout", 1);
+    const bool loggedIn = logIn();
+    QSettings().remove("database/timeout");
+    QVERIFY(loggedIn);
+    QueryEditor editor{QString()};
+    editor.edit("SELECT SLEEP(5)");
+    auto *run = editor.findChild<QAction *>("actionRun");
+    run->trigger();
+    QSqlQuery timedOut;
+    QVERIFY(!timedOut.exec("SELECT SLEEP(5)"));
+    QVERIFY(!run->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 10000);
+    QCOMPARE(editor.findChild<QTextEdit *>("messageTextEdit")->toPlainText(), QString());
+    QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 0);
+}
+
+// A statement that a server which stopped answering holds neither freezes the window nor keeps
+// the editor from going; once the server answers again, it ends by itself with its connection.
+void ServerFaultsTest::frozenServerHoldsNoEditor()
+{
+    QSettings().setValue("database/timeout", 1);
+    const bool loggedIn = logIn();
+    QSettings().remove("database/timeout");
+    QVERIFY(loggedIn);
+    auto editor = std::make_unique<QueryEditor>(QString());
+    editor->edit("SELECT 1");
+    auto *run = editor->findChild<QAction *>("actionRun");
+    run->trigger();
+    QTRY_VERIFY(run->isEnabled());
+    server.freeze();
+    run->trigger();
+    QTest::qWait(200);
+    QVERIFY(!run->isEnabled());
+    QElapsedTimer clock;
+    clock.start();
+    editor.reset();
+    const qint64 waited = clock.elapsed();
+    server.thaw();
+    QVERIFY2(waited < 20000, qPrintable(QString::number(waited)));
+    const auto runnerConnections = [] {
+        return QSqlDatabase::connectionNames().filter("queryrunner").size();
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(runnerConnections(), 0, 20000);
 }
 
 void ServerFaultsTest::adminApply()

@@ -98,6 +98,8 @@ MainWindow::~MainWindow()
     delete ui;
     delete userDock;
     deleteModules();
+    // A statement still running is stopped through the connection, while it is open.
+    qDeleteAll(findChildren<QueryEditor *>());
     delete Stavimor::instance();
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     qDebug().noquote() << "delete all : mainwindow";

@@ -17,6 +17,18 @@ ConnectionSettings ConnectionSettings::read()
     return values;
 }
 
+ConnectionSettings ConnectionSettings::of(const QSqlDatabase &db)
+{
+    ConnectionSettings values;
+    values.driver = db.driverName();
+    values.host = db.hostName();
+    values.databaseName = db.databaseName();
+    values.login = db.userName();
+    values.password = db.password();
+    values.port = qMax(db.port(), 0);
+    return values;
+}
+
 void ConnectionSettings::write() const
 {
     QSettings settings;
@@ -31,13 +43,19 @@ void ConnectionSettings::write() const
 
 QSqlDatabase ConnectionSettings::addDefaultDatabase() const
 {
-    // Copies taken of the default connection (the modules' above all) keep working only while
-    // it stays the same connection: one added under its name would leave them on a dead driver.
-    QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
+    return addDatabase(QSqlDatabase::defaultConnection);
+}
+
+QSqlDatabase ConnectionSettings::addDatabase(const QString &connectionName) const
+{
+    // Copies taken of a connection (the modules' of the default one above all) keep working
+    // only while it stays the same connection: one added under its name would leave them on a
+    // dead driver.
+    QSqlDatabase db = QSqlDatabase::database(connectionName, false);
     if (db.isValid() && db.driverName() == driver)
         db.close();
     else
-        db = QSqlDatabase::addDatabase(driver);
+        db = QSqlDatabase::addDatabase(driver, connectionName);
     db.setHostName(host);
     db.setDatabaseName(databaseName);
     db.setUserName(login);

@@ -59,7 +59,8 @@ bool ReadOnlyRunner::isReading(const QString &statement)
     return reading.match(statement).hasMatch() && !writing.match(statement).hasMatch();
 }
 
-bool ReadOnlyRunner::run(QSqlQuery &query, const QString &text, QString *refusal)
+bool ReadOnlyRunner::run(const QSqlDatabase &db, QSqlQuery &query, const QString &text,
+                         QString *refusal)
 {
     refusal->clear();
     for (const QString &statement : split(text)) {
@@ -69,7 +70,7 @@ bool ReadOnlyRunner::run(QSqlQuery &query, const QString &text, QString *refusal
                            .arg(statement);
             return false;
         }
-        QSqlQuery transaction;
+        QSqlQuery transaction(db);
         if (!transaction.exec("START TRANSACTION READ ONLY")) {
             query = std::move(transaction);
             return false;

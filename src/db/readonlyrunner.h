@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
@@ -18,8 +19,9 @@ public:
     // A statement that only reads: SELECT, SHOW, DESCRIBE, EXPLAIN, WITH or VALUES, writing no
     // file and hiding nothing in the comments that the server runs.
     static bool isReading(const QString &statement);
-    // Runs each statement of text that reads, stopping at the first that fails or that does
-    // not read (it is not sent). The query is left on the result of the last one run; refusal
-    // receives, for the user, why a statement was not run or was refused.
-    static bool run(QSqlQuery &query, const QString &text, QString *refusal);
+    // Runs each statement of text that reads on db, stopping at the first that fails or that
+    // does not read (it is not sent). The query, made for db, is left on the result of the last
+    // one run; refusal receives, for the user, why a statement was not run or was refused.
+    static bool run(const QSqlDatabase &db, QSqlQuery &query, const QString &text,
+                    QString *refusal);
 };

@@ -85,11 +85,16 @@ SqlHelper::SqlHelper(const QString &table, QObject *parent)
 
 bool SqlHelper::isConnectionLost(const QSqlError &error)
 {
-    const QString code = error.nativeErrorCode();
-    const bool lost = code == "2006" || code == "2013";
+    const bool lost = meansLostConnection(error);
     if (lost)
         connectionLost() = true;
     return lost;
+}
+
+bool SqlHelper::meansLostConnection(const QSqlError &error)
+{
+    const QString code = error.nativeErrorCode();
+    return code == "2006" || code == "2013";
 }
 
 bool SqlHelper::reopenIfLost()

@@ -73,6 +73,8 @@ public:
     // The server is gone or the connection was lost. The driver does not reconnect by itself:
     // a lost connection seen here is opened again by the next reopenIfLost().
     static bool isConnectionLost(const QSqlError &error);
+    // The same test, for any connection, remembering nothing.
+    static bool meansLostConnection(const QSqlError &error);
     // Called where a unit of work begins (a load, a save, a query run, an administration
     // Apply), never inside one: after a lost connection, opens the default connection again
     // with its settings. False when the connection was lost and could not be opened.

@@ -2,7 +2,10 @@
 
 #include <QMainWindow>
 
-class QSqlQueryModel;
+#include "db/queryrunner.h"
+
+class QTimer;
+class QueryResultModel;
 
 namespace Ui {
 class QueryEditor;
@@ -21,6 +24,8 @@ public:
 
 public slots:
     void run();
+    // Stops the running statement on the server.
+    void cancel();
     void clear();
     void save();
     void setAction(bool enable);
@@ -31,10 +36,22 @@ signals:
     // A statement was stored under a name: the lists of saved queries are out of date.
     void saved();
 
+protected:
+    // A running statement is stopped, once the user agrees.
+    void closeEvent(QCloseEvent *event) override;
+
 protected slots:
     void queryChanged();
 
 private:
+    void showResult(const QueryRunner::Result &result);
+    void showRunning();
+
     Ui::QueryEditor *ui;
-    QSqlQueryModel *model;
+    QueryResultModel *model;
+    QueryRunner *runner;
+    QTimer *ticker; // the running time, while a statement runs
+    QString ranText;
+    // The run that opening the editor starts leaves the editor as it opened.
+    bool initialRun = false;
 };

@@ -4,8 +4,11 @@
 #include <QList>
 #include <QSqlRecord>
 
+#include "db/queryrunner.h"
+
 class QSortFilterProxyModel;
-class QSqlQueryModel;
+class QTimer;
+class QueryResultModel;
 
 namespace Ui {
 class SqlQueryDialog;
@@ -19,6 +22,7 @@ public:
     explicit SqlQueryDialog(QWidget *parent = nullptr);
     ~SqlQueryDialog() override;
 
+    // Starts the statement; its rows and columns come when it ends.
     void setQuery(const QString &query);
     QList<QSqlRecord> selectedRecords() const;
 
@@ -26,7 +30,12 @@ public slots:
     void setFilter(const QString &filter);
 
 private:
+    void showResult(const QueryRunner::Result &result);
+    void showRunning();
+
     Ui::SqlQueryDialog *ui;
-    QSqlQueryModel *model;
+    QueryResultModel *model;
     QSortFilterProxyModel *proxy;
+    QueryRunner *runner;
+    QTimer *ticker; // the running time, while the statement runs
 };

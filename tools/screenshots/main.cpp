@@ -63,6 +63,13 @@ void shoot(QWidget *widget, const QString &name, int wait = 300)
         qWarning("cannot write %s", qPrintable(path));
 }
 
+// Waits for the end of the editor's statement, which runs beside the window.
+void ended(QueryEditor *editor)
+{
+    auto *run = editor->findChild<QAction *>("actionRun");
+    QTest::qWaitFor([run] { return run->isEnabled(); }, 30000);
+}
+
 void shootPages(QDialog *dialog, const QString &name, const QStringList &pages)
 {
     auto *list = dialog->findChild<QListWidget *>("listWidget");
@@ -192,18 +199,29 @@ void dialogs()
                            "FROM centres c LEFT JOIN patients p ON p.centre_id = c.id\n"
                            "GROUP BY c.id, c.name, c.city ORDER BY patients DESC");
         result.resize(700, 500);
+        ended(&result);
         shoot(&result, "query-editor-result");
         QueryEditor failure("SELECT * FROM nowhere");
         failure.resize(700, 500);
+        ended(&failure);
         failure.findChild<QAction *>("actionRun")->trigger();
+        ended(&failure);
         shoot(&failure, "query-editor-error");
+        QueryEditor running{QString()};
+        running.resize(700, 500);
+        running.edit("SELECT SLEEP(10)");
+        running.findChild<QAction *>("actionRun")->trigger();
+        shoot(&running, "query-editor-running", 1200);
+        running.findChild<QAction *>("actionCancel")->trigger();
+        ended(&running);
+        shoot(&running, "query-editor-cancelled");
     }
     {
         QuerySaveDialog save(nullptr);
         shoot(&save, "query-save");
         SqlQueryDialog picker(nullptr);
         picker.setQuery("select id,username,first_name,second_name from users");
-        shoot(&picker, "row-picker");
+        shoot(&picker, "row-picker", 1000);
     }
     {
         MAJDialog update(nullptr);
