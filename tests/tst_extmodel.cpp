@@ -31,8 +31,6 @@ private slots:
     void saveWritesAndReloads();
     void saveRecordAndDeleteRecordWorkOnACopy();
     void failedSaveKeepsWrittenRowsWritten();
-    void failedDeleteIsReported();
-    void loadingStatementsPerTable();
     void batchedLoadingEqualsPerRowReading();
 
 private:
@@ -422,51 +420,6 @@ void ExtModelTest::failedSaveKeepsWrittenRowsWritten()
     QCOMPARE(db.count("items"), 5); // 1, 3 and 4 of old, the two new rows
     QCOMPARE(db.count("ext_records", "table_id = " + QString::number(newId)), 1);
     QCOMPARE(db.count("ext_records_fields", "state = 1"), 1);
-}
-
-void ExtModelTest::failedDeleteIsReported()
-{
-    exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (1, 'items', 2)");
-    exec("INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (1, 'name', 1)");
-    exec("CREATE TRIGGER refuse BEFORE DELETE ON ext_records FOR EACH ROW SIGNAL SQLSTATE "
-         "'45000' SET MESSAGE_TEXT = 'refused'");
-    ExtModel model("items");
-    model.select();
-    QVERIFY(model.removeRecord(rowOf(model, 2)));
-    QVERIFY(!model.save());
-    QCOMPARE(model.message, QString("error, cannot delete item 2"));
-    QCOMPARE(db.count("items", "id = 2"), 1);
-    QCOMPARE(db.count("ext_records_fields", "ext_record_id = 1"), 1);
-}
-
-// Loading sends the same few statements whatever the number of rows and related keys.
-void ExtModelTest::loadingStatementsPerTable()
-{
-    exec("DELETE FROM items");
-    exec("INSERT INTO items (id, name, group_id) SELECT seq, CONCAT('row ', seq), 7 + seq % 3 "
-         "FROM seq_1_to_600");
-    exec("INSERT INTO ext_records (id, table_name, table_id) SELECT seq, 'items', seq FROM "
-         "seq_1_to_600");
-    exec("INSERT INTO ext_records_fields (ext_record_id, field_name, state) SELECT seq, 'name', 1 "
-         "FROM seq_1_to_600");
-    exec(QString("INSERT INTO ext_records_monitorings (ext_record_id, user_id) SELECT seq, %1 "
-                 "FROM seq_1_to_600")
-             .arg(alice));
-    ExtModel model("items");
-    model.setRelation(2, QSqlRelation("groups", "id", "name"));
-    db.markStatements();
-    model.select();
-    QCOMPARE(model.rowCount(), 400);
-    for (const ExtRecord *record : model.records) {
-        QVERIFY(record->marked);
-        QCOMPARE(record->state("name"), 1);
-        QCOMPARE(record->displayValue(2).toString(),
-                 QString(record->value("group_id").toInt() == 7 ? "seven" : "nine"));
-    }
-    // The visible rows, three metadata reads for the table, and one lookup for all keys of the
-    // relation.
-    const QStringList received = db.statements();
-    QVERIFY2(received.size() == 5, qPrintable(received.join("\n")));
 }
 
 // The irregularities the batched reading must treat as the per-row reading does: two metadata
