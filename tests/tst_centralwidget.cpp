@@ -190,6 +190,8 @@ void CentralWidgetTest::savedQueryShowsAtOnce()
     QVERIFY(editor);
     QTest::keyClicks(editor->findChild<QTextEdit *>("textEdit"), "SELECT 3 AS three");
     editor->findChild<QAction *>("actionRun")->trigger();
+    // Saving is offered once the statement has run.
+    QTRY_VERIFY(editor->findChild<QAction *>("actionSave")->isEnabled());
     ModalAnswer save([](QWidget *dialog) {
         QTest::keyClicks(dialog->findChild<QLineEdit *>("lineEdit"), "third");
         QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
