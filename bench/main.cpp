@@ -6,21 +6,11 @@
 #include "benchdata.h"
 #include "benchrunner.h"
 
-namespace {
-// The program writes a debug line per statement; the figures measure the work, not a terminal.
-void quietHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type != QtDebugMsg && type != QtInfoMsg)
-        QTextStream(stderr) << message << "\n";
-}
-} // namespace
-
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    qInstallMessageHandler(quietHandler);
 
     QCommandLineParser parser;
     parser.setApplicationDescription("Times loading, saving and the table editor against the "

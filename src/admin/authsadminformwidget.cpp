@@ -7,6 +7,7 @@
 #include <QSqlRelationalDelegate>
 
 #include "admin/admintablemodel.h"
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 
 namespace {
@@ -75,7 +76,7 @@ void AuthsAdminFormWidget::setGroupFilter()
 {
     const QString id = ui->comboBox->currentData().toString();
     model->setFilter("groups_users.group_id = '" + SqlHelper::escape(id) + "'");
-    qDebug().noquote() << model->query().lastQuery();
+    qCDebug(lcApp).noquote() << model->query().lastQuery();
 }
 
 void AuthsAdminFormWidget::addAuth()

@@ -18,6 +18,7 @@
 #include "admin/admindialog.h"
 #include "app/clipboardactions.h"
 #include "app/logindialog.h"
+#include "core/logcategories.h"
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/connectionsettings.h"
@@ -102,7 +103,7 @@ MainWindow::~MainWindow()
     qDeleteAll(findChildren<QueryEditor *>());
     delete Stavimor::instance();
     QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
-    qDebug().noquote() << "delete all : mainwindow";
+    qCDebug(lcApp).noquote() << "delete all : mainwindow";
 }
 
 void MainWindow::showPreference()
@@ -145,18 +146,18 @@ void MainWindow::loadModules()
     settings.beginGroup("module_disable");
     const QStringList files = ModuleLoader::files();
     for (const QString &file : files) {
-        qDebug() << "module " << QFileInfo(file).fileName() << " loading";
+        qCDebug(lcApp) << "module " << QFileInfo(file).fileName() << " loading";
         QString error;
         QObject *root = ModuleLoader::root(file, &error);
         if (root) {
             auto *module = qobject_cast<ModuleInterface *>(root);
-            qDebug().noquote() << "MainWindow :"
-                               << " create Module object";
+            qCDebug(lcApp).noquote() << "MainWindow :"
+                                     << " create Module object";
             // A module without an action has no name to be known by.
             if (module && module->action())
                 addModule(module, settings.value(module->action()->text(), false).toBool());
         }
-        qDebug() << "module loader" << error;
+        qCDebug(lcApp) << "module loader" << error;
     }
 }
 
@@ -239,8 +240,8 @@ void MainWindow::openConnection()
     } else {
         statusBar()->showMessage(tr("connection success to database ") + db.hostName());
     }
-    qDebug().noquote() << "MainWindow"
-                       << ": openConnection";
+    qCDebug(lcApp).noquote() << "MainWindow"
+                             << ": openConnection";
 }
 
 void MainWindow::toggleLogin(bool accept)
@@ -343,5 +344,5 @@ void MainWindow::showAboutStavimor()
 
 void MainWindow::test(QAction *action)
 {
-    qDebug().noquote() << action->text();
+    qCDebug(lcApp).noquote() << action->text();
 }

@@ -6,6 +6,8 @@
 #include <QSettings>
 #include <QTimerEvent>
 
+#include "core/logcategories.h"
+
 ReplyLimit::ReplyLimit(QNetworkReply *reply, qint64 maxBytes, Deadline deadline)
     : QObject(reply)
     , reply(reply)
@@ -75,7 +77,7 @@ void ReplyLimit::stop(const QString &why)
     if (!stopped.isEmpty())
         return;
     stopped = why;
-    qDebug().noquote() << reply->url().toString() + ": " + why;
+    qCDebug(lcApp).noquote() << reply->url().toString() + ": " + why;
     if (!reply->isFinished())
         reply->abort();
 }

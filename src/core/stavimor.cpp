@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include "core/logcategories.h"
 #include "core/usermanager.h"
 
 Stavimor *Stavimor::core = nullptr;
@@ -34,7 +35,7 @@ Stavimor *Stavimor::instance()
 {
     if (!core) {
         core = new Stavimor;
-        qDebug().noquote() << "core instance created...";
+        qCDebug(lcApp).noquote() << "core instance created...";
     }
     return core;
 }

@@ -14,6 +14,8 @@
 #include <QSqlQueryModel>
 #include <QTime>
 
+#include "core/logcategories.h"
+
 namespace {
 QString plainText(const QVariant &value)
 {
@@ -106,10 +108,10 @@ bool SqlHelper::reopenIfLost()
         return false;
     db.close();
     if (!db.open()) {
-        qDebug().noquote() << "cannot open the connection again: " + db.lastError().text();
+        qCDebug(lcSql).noquote() << "cannot open the connection again: " + db.lastError().text();
         return false;
     }
-    qDebug().noquote() << "connection opened again";
+    qCDebug(lcSql).noquote() << "connection opened again";
     connectionLost() = false;
     return true;
 }
@@ -286,11 +288,11 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
                 records[row].setValue("id", attempted + row);
         }
         const QString statement = insertStatement(table, records);
-        qDebug().noquote() << statement;
+        qCDebug(lcSql).noquote() << statement;
         QSqlQuery query;
         const bool ok = remember(query, query.exec(statement));
         const QSqlError error = query.lastError();
-        qDebug().noquote() << error.text();
+        qCDebug(lcSql).noquote() << error.text();
         if (ok && serverId && records.size() == 1)
             records.first().setValue("id", query.lastInsertId());
         // Two workstations can compute the same next id; the later one takes a fresh id.
@@ -331,7 +333,7 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
 {
     QSqlQuery query;
     if (!remember(query, query.exec(updateStatement(table, record)))) {
-        qDebug().noquote() << query.lastError().text();
+        qCDebug(lcSql).noquote() << query.lastError().text();
         return false;
     }
     return true;
@@ -340,7 +342,7 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record)
 bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, bool oneRoundTrip)
 {
     const QString text = statements.join(";\n");
-    qDebug().noquote() << text;
+    qCDebug(lcSql).noquote() << text;
     int succeeded = 0;
     bool ok = true;
     if (oneRoundTrip) {
@@ -359,7 +361,7 @@ bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, 
     if (done)
         *done = succeeded;
     if (!remember(query, ok))
-        qDebug().noquote() << query.lastError().text();
+        qCDebug(lcSql).noquote() << query.lastError().text();
     return ok;
 }
 
@@ -368,7 +370,7 @@ bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *w
     // A table without ids has no row to update: every save is a new row.
     if (!record.contains("id")) {
         QSqlRecord copy = record;
-        qDebug().noquote() << "insert " + table;
+        qCDebug(lcSql).noquote() << "insert " + table;
         const bool ok = insert(table, copy);
         if (writtenId)
             *writtenId = QVariant();
@@ -383,10 +385,10 @@ bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *w
     if (lastFailure().isValid()) {
         // Without knowing whether the row exists, neither statement is safe.
     } else if (model.rowCount() == 0) {
-        qDebug().noquote() << "insert " + table;
+        qCDebug(lcSql).noquote() << "insert " + table;
         ok = insert(table, copy);
     } else {
-        qDebug().noquote() << "update " + table;
+        qCDebug(lcSql).noquote() << "update " + table;
         ok = update(table, copy);
     }
     if (writtenId)
@@ -397,10 +399,10 @@ bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *w
 bool SqlHelper::remove(const QString &table, const QString &where)
 {
     const QString statement = "delete from " + identifier(table) + " WHERE " + where;
-    qDebug().noquote() << statement;
+    qCDebug(lcSql).noquote() << statement;
     QSqlQuery query;
     if (!remember(query, query.exec(statement))) {
-        qDebug().noquote() << query.lastError().text();
+        qCDebug(lcSql).noquote() << query.lastError().text();
         return false;
     }
     return true;
@@ -410,12 +412,12 @@ bool SqlHelper::remove(const QString &table, const QVariant &id)
 {
     QString idText;
     if (!bareId(id, &idText)) {
-        qDebug().noquote() << "not an id: " + plainText(id);
+        qCDebug(lcSql).noquote() << "not an id: " + plainText(id);
         return false;
     }
     QSqlQuery query;
     if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + idText))) {
-        qDebug().noquote() << query.lastError().text();
+        qCDebug(lcSql).noquote() << query.lastError().text();
         return false;
     }
     return true;

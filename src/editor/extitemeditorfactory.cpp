@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "core/logcategories.h"
 #include "editor/nullabledateedit.h"
 #include "editor/relationcombobox.h"
 #include "model/extrecord.h"
@@ -62,7 +63,7 @@ QWidget *ExtItemEditorFactory::createEditor(int fieldIndex, QWidget *parent) con
         editor = QItemEditorFactory::defaultFactory()->createEditor(valueType(fieldIndex), parent);
     }
     if (editor)
-        qDebug() << editor->metaObject()->className();
+        qCDebug(lcApp) << editor->metaObject()->className();
     return editor;
 }
 

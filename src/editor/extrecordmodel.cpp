@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QDebug>
 
+#include "core/logcategories.h"
 #include "model/extmodel.h"
 
 ExtRecordModel::ExtRecordModel(ExtModel *tableModel, QObject *parent)
@@ -76,7 +77,7 @@ Qt::ItemFlags ExtRecordModel::flags(const QModelIndex &index) const
 
 bool ExtRecordModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    qDebug() << "SET DATA";
+    qCDebug(lcApp) << "SET DATA";
     if (role != Qt::DisplayRole && role != Qt::EditRole)
         return false;
     if (index.column() != 1 || index.row() < 0 || index.row() >= current.count())
@@ -90,8 +91,8 @@ bool ExtRecordModel::setData(const QModelIndex &index, const QVariant &value, in
     const QModelIndex target = tableModel->index(currentRow, field + 2);
     if (!target.isValid())
         return false;
-    qDebug() << "row" << currentRow << "column" << field + 2 << tableModel->tableName
-             << tableModel->metaObject()->className();
+    qCDebug(lcApp) << "row" << currentRow << "column" << field + 2 << tableModel->tableName
+                   << tableModel->metaObject()->className();
     tableModel->setData(target, current.value(field), Qt::EditRole);
     return true;
 }

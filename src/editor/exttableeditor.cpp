@@ -25,6 +25,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "core/logcategories.h"
 #include "editor/extdelegate.h"
 #include "editor/exthistorymodel.h"
 #include "editor/extrecordeditor.h"
@@ -472,7 +473,7 @@ void ExtTableEditor::print()
 
 void ExtTableEditor::exportCsv()
 {
-    qDebug() << "export csv";
+    qCDebug(lcApp) << "export csv";
     const QString fileName =
         QFileDialog::getSaveFileName(this, tr("save csv"), QString(), tr("CSV Files (*.csv)"));
     if (ModelExporter(model).writeCsv(fileName))

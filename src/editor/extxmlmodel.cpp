@@ -1,5 +1,6 @@
 #include "extxmlmodel.h"
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 
 #include <QDebug>
@@ -56,7 +57,7 @@ bool ExtXmlModel::parseXml()
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        qDebug() << "cannot open file";
+        qCDebug(lcApp) << "cannot open file";
         setMessage(tr("cannot open the table schema %1").arg(fileName));
         return false;
     }
@@ -72,7 +73,7 @@ bool ExtXmlModel::parseXml()
     if (error.isEmpty())
         document.setContent(content, &error);
     if (!error.isEmpty()) {
-        qDebug() << "cannot parse xml" << error;
+        qCDebug(lcApp) << "cannot parse xml" << error;
         setMessage(tr("cannot read the table schema %1: %2").arg(fileName, error));
         return false;
     }

@@ -8,6 +8,7 @@
 #include <QUrl>
 #include <QUrlQuery>
 
+#include "core/logcategories.h"
 #include "core/replylimit.h"
 
 GoogleMapModel::GoogleMapModel(QObject *parent)
@@ -50,7 +51,7 @@ void GoogleMapModel::parse()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
     reply->deleteLater();
-    qDebug().noquote() << "parse";
+    qCDebug(lcApp).noquote() << "parse";
     errorString = ReplyLimit::reason(reply);
     if (!errorString.isEmpty())
         emit failed(errorString);
@@ -66,7 +67,7 @@ void GoogleMapModel::parse()
         result.latitude = location.firstChildElement("lat").text().toDouble();
         result.longitude = location.firstChildElement("lng").text().toDouble();
         answer << result;
-        qDebug().noquote() << result.address;
+        qCDebug(lcApp).noquote() << result.address;
     }
 
     if (!answer.isEmpty()) {

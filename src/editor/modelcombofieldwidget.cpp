@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 
 ModelComboFieldWidget::ModelComboFieldWidget(const QString &table, const QString &displayColumn,
@@ -16,7 +17,7 @@ ModelComboFieldWidget::ModelComboFieldWidget(const QString &table, const QString
     QSqlQuery query;
     if (!query.exec("SELECT id," + SqlHelper::identifier(displayColumn) + " FROM " +
                     SqlHelper::identifier(table)))
-        qDebug().noquote() << query.lastError().text();
+        qCDebug(lcApp).noquote() << query.lastError().text();
     while (query.next())
         control->addItem(query.value(1).toString(), query.value(0));
 }

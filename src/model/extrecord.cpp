@@ -6,6 +6,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 
 #include <algorithm>
@@ -186,7 +187,7 @@ void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
         // A failed lookup gives an invalid value; no row gives a null of the column's type.
         if (query.exec(statement))
             display = query.first() ? query.value(0) : QVariant(query.record().field(0).metaType());
-        qDebug() << statement;
+        qCDebug(lcSql) << statement;
         displayValues.insert(it.key(), display);
         if (cache)
             cache->insert(statement, display);

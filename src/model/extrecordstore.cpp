@@ -7,6 +7,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
 #include "model/extmetadata.h"
@@ -73,7 +74,7 @@ bool ExtRecordStore::attempt(const QString &what, Work work)
         rollback.exec("ROLLBACK");
         if (failure == Failure::Conflict || !isTransient(error) || n >= maxAttempts)
             return false;
-        qDebug().noquote() << "retrying " + what + " after: " + error.text();
+        qCDebug(lcSql).noquote() << "retrying " + what + " after: " + error.text();
     }
 }
 
@@ -81,7 +82,7 @@ bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
 {
     failure = Failure::Error;
     error = cause;
-    qDebug().noquote() << message + cause.text();
+    qCDebug(lcSql).noquote() << message + cause.text();
     return false;
 }
 
@@ -144,7 +145,7 @@ bool ExtRecordStore::insertRows(const QString &table, QList<QSqlRecord> &rows,
     if (!SqlHelper::insert(table, rows))
         return fail(failure, SqlHelper::lastError());
     for (const QString &success : successes)
-        qDebug().noquote() << success;
+        qCDebug(lcSql).noquote() << success;
     return true;
 }
 
@@ -188,8 +189,8 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
     }
     if (!same) {
         failure = Failure::Conflict;
-        qDebug().noquote() << tableName + " " + id +
-                                  " was changed or deleted elsewhere since it was read";
+        qCDebug(lcSql).noquote() << tableName + " " + id +
+                                        " was changed or deleted elsewhere since it was read";
     }
     return same;
 }
@@ -199,7 +200,7 @@ bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVaria
 {
     if (!SqlHelper::save(table, row, id))
         return fail(failure, SqlHelper::lastError());
-    qDebug().noquote() << success;
+    qCDebug(lcSql).noquote() << success;
     return true;
 }
 
@@ -229,7 +230,7 @@ bool ExtRecordStore::flush(const QString &failure, QSqlQuery *query, const QStri
     }
     for (const Pending &each : std::as_const(batch)) {
         for (const QString &success : each.successes)
-            qDebug().noquote() << success;
+            qCDebug(lcSql).noquote() << success;
     }
     return true;
 }
@@ -245,7 +246,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         if (!unchangedSinceLoaded(record))
             return false;
         // Locked and unchanged: the row is there.
-        qDebug().noquote() << "update " + tableName;
+        qCDebug(lcSql).noquote() << "update " + tableName;
         queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."}, failed);
         rowId = record.value("id");
     } else if (!flush(failed) ||
@@ -253,7 +254,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
         return false;
     }
     if (record.isNull("id"))
-        qDebug().noquote() << "is New";
+        qCDebug(lcSql).noquote() << "is New";
     // The id the data row really got, also when a row thought existing had been deleted meanwhile.
     record.setValue("id", rowId);
     const QString id = QString::number(rowId.toLongLong());

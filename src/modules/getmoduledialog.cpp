@@ -10,6 +10,7 @@
 #include <QNetworkReply>
 #include <QTemporaryDir>
 
+#include "core/logcategories.h"
 #include "core/replylimit.h"
 #include "core/savedfile.h"
 #include "core/stavimor.h"
@@ -81,7 +82,7 @@ void GetModuleDialog::downloadPlugin()
         reject();
         return;
     }
-    qDebug().noquote() << "YES!!";
+    qCDebug(lcApp).noquote() << "YES!!";
     const QDir modules = ModuleLoader::directory();
     modules.mkpath(".");
     // A module of that name already installed is kept, as before; any other failure leaves no

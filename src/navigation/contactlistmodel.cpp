@@ -5,13 +5,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 #include "query/sqlquerydialog.h"
 
 ContactListModel::ContactListModel(QObject *parent)
     : QAbstractListModel(parent)
-{
-}
+{}
 
 int ContactListModel::rowCount(const QModelIndex &parent) const
 {
@@ -41,9 +41,9 @@ void ContactListModel::load(int userId)
     this->userId = userId;
     QSqlQuery query;
     query.exec("SELECT u.id,u.username, u.first_name, u.second_name,u.email FROM users u, "
-               "contacts c  WHERE c.user_id='"
-               + QString::number(userId) + "' AND c.contact_user_id=u.id");
-    qDebug() << query.lastQuery() << query.lastError();
+               "contacts c  WHERE c.user_id='" +
+               QString::number(userId) + "' AND c.contact_user_id=u.id");
+    qCDebug(lcApp) << query.lastQuery() << query.lastError();
     QList<QSqlRecord> rows;
     while (query.next())
         rows << query.record();
@@ -79,7 +79,8 @@ void ContactListModel::remContact(const QModelIndex &index)
     if (index.row() < 0 || index.row() >= records.size())
         return;
     const QString contactId = records.at(index.row()).value("id").toString();
-    SqlHelper::remove("contacts", "contact_user_id=" + SqlHelper::literal(contactId)
-                                      + " AND user_id=" + SqlHelper::literal(QString::number(userId)));
+    SqlHelper::remove("contacts",
+                      "contact_user_id=" + SqlHelper::literal(contactId) +
+                          " AND user_id=" + SqlHelper::literal(QString::number(userId)));
     load(userId);
 }

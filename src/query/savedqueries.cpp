@@ -4,6 +4,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 
 QList<QSqlRecord> SavedQueries::visibleTo(const QVariant &userId)
@@ -12,10 +13,10 @@ QList<QSqlRecord> SavedQueries::visibleTo(const QVariant &userId)
     QSqlQuery query("Select q.* from querys q,groups_users gu WHERE q.group_id = gu.group_id "
                     "AND gu.user_id=" +
                     QString::number(userId.toLongLong()));
-    qDebug() << query.record();
+    qCDebug(lcApp) << query.record();
     QList<QSqlRecord> rows;
     while (query.next()) {
-        qDebug() << query.record();
+        qCDebug(lcApp) << query.record();
         rows << query.record();
     }
     return rows;

@@ -9,6 +9,7 @@
 #include <QNetworkReply>
 #include <QSaveFile>
 
+#include "core/logcategories.h"
 #include "core/replylimit.h"
 
 DownloaderDialog::DownloaderDialog(QWidget *parent)
@@ -67,7 +68,7 @@ void DownloaderDialog::saveFile()
     // A failed request must not replace a file with its (empty or error) body, nor pass for
     // a download.
     if (finished->error() != QNetworkReply::NoError) {
-        qDebug().noquote() << "download failed:" << finished->errorString();
+        qCDebug(lcApp).noquote() << "download failed:" << finished->errorString();
         const QString stopped = ReplyLimit::reason(finished);
         if (!stopped.isEmpty())
             QMessageBox::warning(this, tr("download failed"), stopped);
@@ -81,13 +82,14 @@ void DownloaderDialog::saveFile()
     // see a failed last flush: both are checked before the file takes its name.
     if (name.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(body) != body.size() ||
         !file.flush() || !file.commit()) {
-        qDebug().noquote() << "download not saved:"
-                           << (name.isEmpty() ? finished->url().toString() : file.errorString());
+        qCDebug(lcApp).noquote() << "download not saved:"
+                                 << (name.isEmpty() ? finished->url().toString()
+                                                    : file.errorString());
         reject();
         return;
     }
     savedFilePath = QFileInfo(file.fileName()).absoluteFilePath();
-    qDebug().noquote() << "save";
+    qCDebug(lcApp).noquote() << "save";
     accept();
 }
 

@@ -8,6 +8,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 
+#include "core/logcategories.h"
 #include "core/replylimit.h"
 #include "core/stavimor.h"
 
@@ -40,7 +41,7 @@ void MAJDialog::load()
 void MAJDialog::parse()
 {
     auto *reply = qobject_cast<QNetworkReply *>(sender());
-    qDebug().noquote() << "finish";
+    qCDebug(lcApp).noquote() << "finish";
     const QString stopped = ReplyLimit::reason(reply);
     if (!stopped.isEmpty()) {
         reply->deleteLater();
@@ -61,14 +62,14 @@ void MAJDialog::parse()
 
     const double running = QCoreApplication::applicationVersion().toDouble();
     if (!(published > running)) {
-        qDebug().noquote() << "No update avaible";
+        qCDebug(lcApp).noquote() << "No update avaible";
         ui->downloadButton->setEnabled(false);
         ui->titleLabel->setText(tr("No Update"));
         ui->versionLabel->setText(tr("you have already the latest version "));
         close();
         return;
     }
-    qDebug().noquote() << "Update avaible";
+    qCDebug(lcApp).noquote() << "Update avaible";
     ui->downloadButton->setEnabled(true);
     ui->titleLabel->setText(tr("Update Avaible"));
     ui->versionLabel->setText(tr("version ") + title + " " + QString::number(published, 'g', 6));
