@@ -56,16 +56,26 @@ bool remember(const QSqlQuery &query, bool ok)
     return ok;
 }
 
+// Every row of a read; false, with the server's error when asked for, when it failed.
+bool readRows(const QString &statement, QList<QSqlRecord> *records, QSqlError *error = nullptr)
+{
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec(statement)) {
+        if (error)
+            *error = query.lastError();
+        return false;
+    }
+    while (query.next())
+        *records << query.record();
+    return true;
+}
+
 // Every row of a read, empty when it failed.
 QList<QSqlRecord> rows(const QString &statement)
 {
     QList<QSqlRecord> records;
-    QSqlQuery query;
-    query.setForwardOnly(true);
-    if (!query.exec(statement))
-        return records;
-    while (query.next())
-        records << query.record();
+    readRows(statement, &records);
     return records;
 }
 
@@ -218,6 +228,16 @@ QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
 QList<QSqlRecord> SqlHelper::groups()
 {
     return rows("select id, name from groups");
+}
+
+bool SqlHelper::relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
+                                QSqlError *error)
+{
+    // The names come from a schema file: quoted unless they are plain identifiers.
+    return readRows("Select " + identifier(relation.indexColumn()) + "," +
+                        identifier(relation.displayColumn()) + " FROM " +
+                        identifier(relation.tableName()),
+                    choices, error);
 }
 
 bool SqlHelper::insert(const QString &table, QSqlRecord &record)

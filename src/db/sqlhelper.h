@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlRelation>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -29,6 +30,10 @@ public:
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     // Every group's id and name, in the server's order: the choices of a group.
     static QList<QSqlRecord> groups();
+    // Every row's key and display value, in the server's order: the choices of a relation
+    // column. False when the statement failed; error, when given, receives the server's error.
+    static bool relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
+                                QSqlError *error = nullptr);
     static bool insert(const QString &table, QSqlRecord &record);
     // One statement for all records, which have the same fields. A null id of an
     // auto-increment column is left to the server (a single record then gets the id it was
