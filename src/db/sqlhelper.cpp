@@ -240,6 +240,13 @@ bool SqlHelper::relationChoices(const QSqlRelation &relation, QList<QSqlRecord> 
                     choices, error);
 }
 
+bool SqlHelper::idChoices(const QString &table, const QString &displayColumn,
+                          QList<QSqlRecord> *choices, QSqlError *error)
+{
+    return readRows("SELECT id," + identifier(displayColumn) + " FROM " + identifier(table),
+                    choices, error);
+}
+
 bool SqlHelper::insert(const QString &table, QSqlRecord &record)
 {
     QList<QSqlRecord> records = {record};

@@ -34,6 +34,9 @@ public:
     // column. False when the statement failed; error, when given, receives the server's error.
     static bool relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
                                 QSqlError *error = nullptr);
+    // The same for a table with an id column: every row's id and display value.
+    static bool idChoices(const QString &table, const QString &displayColumn,
+                          QList<QSqlRecord> *choices, QSqlError *error = nullptr);
     static bool insert(const QString &table, QSqlRecord &record);
     // One statement for all records, which have the same fields. A null id of an
     // auto-increment column is left to the server (a single record then gets the id it was
