@@ -240,6 +240,29 @@ bool SqlHelper::relationChoices(const QSqlRelation &relation, QList<QSqlRecord> 
                     choices, error);
 }
 
+QString SqlHelper::relationStatement(const QSqlRelation &relation, const QVariant &key)
+{
+    // The key is escaped but still compared as quoted text, as the server compares it.
+    return "select " + identifier(relation.displayColumn()) + " FROM " +
+           identifier(relation.tableName()) + " WHERE " + identifier(relation.indexColumn()) +
+           "='" + escape(key) + "'";
+}
+
+bool SqlHelper::relationDisplay(const QSqlRelation &relation, const QVariant &key,
+                                QVariant *display, bool *found)
+{
+    const QString statement = relationStatement(relation, key);
+    QSqlQuery query;
+    const bool ok = query.exec(statement);
+    const bool hasRow = ok && query.first();
+    if (found)
+        *found = hasRow;
+    *display =
+        !ok ? QVariant() : (hasRow ? query.value(0) : QVariant(query.record().field(0).metaType()));
+    qCDebug(lcSql) << statement;
+    return ok;
+}
+
 bool SqlHelper::idChoices(const QString &table, const QString &displayColumn,
                           QList<QSqlRecord> *choices, QSqlError *error)
 {

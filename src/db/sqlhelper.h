@@ -34,6 +34,12 @@ public:
     // column. False when the statement failed; error, when given, receives the server's error.
     static bool relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
                                 QSqlError *error = nullptr);
+    // The lookup of the display value of the related row whose index column holds key.
+    static QString relationStatement(const QSqlRelation &relation, const QVariant &key);
+    // That display value. False when the statement failed (display is then invalid); with no
+    // such row, found is false and display a null of the display column's type.
+    static bool relationDisplay(const QSqlRelation &relation, const QVariant &key,
+                                QVariant *display, bool *found = nullptr);
     // The same for a table with an id column: every row's id and display value.
     static bool idChoices(const QString &table, const QString &displayColumn,
                           QList<QSqlRecord> *choices, QSqlError *error = nullptr);
