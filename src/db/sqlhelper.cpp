@@ -230,6 +230,11 @@ QList<QSqlRecord> SqlHelper::groups()
     return rows("select id, name from groups");
 }
 
+QString SqlHelper::membershipFilter(const QVariant &groupId)
+{
+    return "groups_users.group_id = '" + escape(groupId.toString()) + "'";
+}
+
 bool SqlHelper::relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
                                 QSqlError *error)
 {

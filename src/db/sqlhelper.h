@@ -30,6 +30,8 @@ public:
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     // Every group's id and name, in the server's order: the choices of a group.
     static QList<QSqlRecord> groups();
+    // The condition that keeps the memberships of one group, for a table model's filter.
+    static QString membershipFilter(const QVariant &groupId);
     // Every row's key and display value, in the server's order: the choices of a relation
     // column. False when the statement failed; error, when given, receives the server's error.
     static bool relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
