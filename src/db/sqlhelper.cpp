@@ -230,6 +230,34 @@ QList<QSqlRecord> SqlHelper::groups()
     return rows("select id, name from groups");
 }
 
+bool SqlHelper::contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error)
+{
+    const QString statement =
+        "SELECT u.id,u.username, u.first_name, u.second_name,u.email FROM users u, "
+        "contacts c  WHERE c.user_id='" +
+        QString::number(ownerId) + "' AND c.contact_user_id=u.id";
+    QSqlError failure;
+    const bool ok = readRows(statement, users, &failure);
+    qCDebug(lcApp) << statement << failure;
+    if (error)
+        *error = failure;
+    return ok;
+}
+
+bool SqlHelper::addContact(int ownerId, const QVariant &contactId)
+{
+    QSqlRecord record = emptyRecord("contacts");
+    record.setValue("user_id", ownerId);
+    record.setValue("contact_user_id", contactId);
+    return save("contacts", record);
+}
+
+bool SqlHelper::removeContact(int ownerId, const QVariant &contactId)
+{
+    return remove("contacts", "contact_user_id=" + literal(contactId.toString()) +
+                                  " AND user_id=" + literal(QString::number(ownerId)));
+}
+
 QString SqlHelper::membershipFilter(const QVariant &groupId)
 {
     return "groups_users.group_id = '" + escape(groupId.toString()) + "'";

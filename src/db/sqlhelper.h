@@ -30,6 +30,10 @@ public:
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     // Every group's id and name, in the server's order: the choices of a group.
     static QList<QSqlRecord> groups();
+    // The users the owner lists as contacts; false, with the server's error, when the read failed.
+    static bool contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error = nullptr);
+    static bool addContact(int ownerId, const QVariant &contactId);
+    static bool removeContact(int ownerId, const QVariant &contactId);
     // The condition that keeps the memberships of one group, for a table model's filter.
     static QString membershipFilter(const QVariant &groupId);
     // Every row's key and display value, in the server's order: the choices of a relation
