@@ -1,9 +1,16 @@
 #include "usermanager.h"
 
+#include <QCryptographicHash>
 #include <QSqlQuery>
 #include <algorithm>
 
 #include "db/sqlhelper.h"
+
+QString UserManager::passwordHash(const QString &password)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
+}
 
 QSqlRecord UserManager::login(const QString &username, const QString &passwordHash)
 {
