@@ -78,16 +78,6 @@ QList<QSqlRecord> rows(const QString &statement)
     readRows(statement, &records);
     return records;
 }
-
-// The id condition of a delete is written without quotes, so only a whole number may stand
-// there; anything else names no row.
-bool bareId(const QVariant &id, QString *text)
-{
-    bool ok = false;
-    const qlonglong number = plainText(id).trimmed().toLongLong(&ok);
-    *text = QString::number(number);
-    return ok;
-}
 } // namespace
 
 SqlHelper::SqlHelper(const QString &table, QObject *parent)
@@ -124,6 +114,14 @@ bool SqlHelper::reopenIfLost()
     qCDebug(lcSql).noquote() << "connection opened again";
     connectionLost() = false;
     return true;
+}
+
+bool SqlHelper::idText(const QVariant &id, QString *text)
+{
+    bool ok = false;
+    const qlonglong number = plainText(id).trimmed().toLongLong(&ok);
+    *text = ok ? QString::number(number) : QString();
+    return ok;
 }
 
 QSqlError SqlHelper::lastError()
@@ -493,13 +491,14 @@ bool SqlHelper::remove(const QString &table, const QString &where)
 
 bool SqlHelper::remove(const QString &table, const QVariant &id)
 {
-    QString idText;
-    if (!bareId(id, &idText)) {
+    QString bare;
+    // The id condition of a delete is written without quotes; anything else names no row.
+    if (!idText(id, &bare)) {
         qCDebug(lcSql).noquote() << "not an id: " + plainText(id);
         return false;
     }
     QSqlQuery query;
-    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + idText))) {
+    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + bare))) {
         qCDebug(lcSql).noquote() << query.lastError().text();
         return false;
     }

@@ -81,6 +81,10 @@ public:
     bool remove(const QString &where) const { return remove(table, where); }
     bool remove(const QVariant &id) const { return remove(table, id); }
 
+    // An id as it may stand unquoted in a statement; false (and an empty text) for anything
+    // but a whole number.
+    static bool idText(const QVariant &id, QString *text);
+
     // The value as text, escaped for use between single quotes (the quotes are not added).
     static QString escape(const QVariant &value);
     // A table or column name as it may stand in a statement: plain names unchanged,
