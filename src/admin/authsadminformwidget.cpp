@@ -74,8 +74,7 @@ bool AuthsAdminFormWidget::load()
 
 void AuthsAdminFormWidget::setGroupFilter()
 {
-    const QString id = ui->comboBox->currentData().toString();
-    model->setFilter("groups_users.group_id = '" + SqlHelper::escape(id) + "'");
+    model->setFilter(SqlHelper::membershipFilter(ui->comboBox->currentData()));
     qCDebug(lcApp).noquote() << model->query().lastQuery();
 }
 

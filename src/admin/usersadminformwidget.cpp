@@ -1,11 +1,11 @@
 #include "usersadminformwidget.h"
 #include "ui_usersadminformwidget.h"
 
-#include <QCryptographicHash>
 #include <QInputDialog>
 #include <QSqlRecord>
 
 #include "admin/admintablemodel.h"
+#include "core/usermanager.h"
 
 UsersAdminFormWidget::UsersAdminFormWidget(QWidget *parent)
     : TableAdminFormWidget(parent)
@@ -59,7 +59,6 @@ void UsersAdminFormWidget::setPass()
     // A cancelled prompt, or one left empty, keeps the password the user has.
     if (!ok || password.isEmpty())
         return;
-    const QString digest =
-        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex();
-    model->setData(model->index(row, model->fieldIndex("password")), digest);
+    model->setData(model->index(row, model->fieldIndex("password")),
+                   UserManager::passwordHash(password));
 }

@@ -1,7 +1,6 @@
 #include "logindialog.h"
 #include "ui_logindialog.h"
 
-#include <QCryptographicHash>
 #include <QMessageBox>
 #include <QSettings>
 
@@ -24,10 +23,8 @@ LoginDialog::~LoginDialog()
 void LoginDialog::login()
 {
     const QString username = ui->usernameLineEdit->text();
-    const QString passwordHash =
-        QCryptographicHash::hash(ui->passwordLineEdit->text().toUtf8(), QCryptographicHash::Md5)
-            .toHex();
-    const QSqlRecord found = UserManager::login(username, passwordHash);
+    const QSqlRecord found =
+        UserManager::login(username, UserManager::passwordHash(ui->passwordLineEdit->text()));
     if (found.isEmpty()) {
         QMessageBox::warning(this, tr("error"), tr("this user doesn't exist"), QMessageBox::Ok);
         return;

@@ -1,9 +1,16 @@
 #include "usermanager.h"
 
+#include <QCryptographicHash>
 #include <QSqlQuery>
 #include <algorithm>
 
 #include "db/sqlhelper.h"
+
+QString UserManager::passwordHash(const QString &password)
+{
+    return QString::fromLatin1(
+        QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
+}
 
 QSqlRecord UserManager::login(const QString &username, const QString &passwordHash)
 {
@@ -19,13 +26,12 @@ QSqlRecord UserManager::login(const QString &username, const QString &passwordHa
 QList<QSqlRecord> UserManager::groups(const QVariant &userId)
 {
     QList<QSqlRecord> result;
-    bool isNumber = false;
-    const qlonglong id = userId.toString().toLongLong(&isNumber);
-    if (!isNumber)
+    QString id;
+    if (!SqlHelper::idText(userId, &id))
         return result;
     QSqlQuery query;
     query.exec("select g.* from groups g, groups_users gu WHERE gu.group_id=g.id AND gu.user_id=" +
-               QString::number(id));
+               id);
     while (query.next())
         result << query.record();
     return result;

@@ -12,6 +12,8 @@ class UserManager : public QObject
 public:
     UserManager() = default;
 
+    // How a password is stored: the lower-case hexadecimal MD5 of its UTF-8 bytes.
+    static QString passwordHash(const QString &password);
     static QSqlRecord login(const QString &username, const QString &passwordHash);
     static QList<QSqlRecord> groups(const QVariant &userId);
     static QSqlRecord user(const QVariant &id);

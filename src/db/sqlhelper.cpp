@@ -56,27 +56,27 @@ bool remember(const QSqlQuery &query, bool ok)
     return ok;
 }
 
+// Every row of a read; false, with the server's error when asked for, when it failed.
+bool readRows(const QString &statement, QList<QSqlRecord> *records, QSqlError *error = nullptr)
+{
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!query.exec(statement)) {
+        if (error)
+            *error = query.lastError();
+        return false;
+    }
+    while (query.next())
+        *records << query.record();
+    return true;
+}
+
 // Every row of a read, empty when it failed.
 QList<QSqlRecord> rows(const QString &statement)
 {
     QList<QSqlRecord> records;
-    QSqlQuery query;
-    query.setForwardOnly(true);
-    if (!query.exec(statement))
-        return records;
-    while (query.next())
-        records << query.record();
+    readRows(statement, &records);
     return records;
-}
-
-// The id condition of a delete is written without quotes, so only a whole number may stand
-// there; anything else names no row.
-bool bareId(const QVariant &id, QString *text)
-{
-    bool ok = false;
-    const qlonglong number = plainText(id).trimmed().toLongLong(&ok);
-    *text = QString::number(number);
-    return ok;
 }
 } // namespace
 
@@ -114,6 +114,14 @@ bool SqlHelper::reopenIfLost()
     qCDebug(lcSql).noquote() << "connection opened again";
     connectionLost() = false;
     return true;
+}
+
+bool SqlHelper::idText(const QVariant &id, QString *text)
+{
+    bool ok = false;
+    const qlonglong number = plainText(id).trimmed().toLongLong(&ok);
+    *text = ok ? QString::number(number) : QString();
+    return ok;
 }
 
 QSqlError SqlHelper::lastError()
@@ -218,6 +226,79 @@ QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
 QList<QSqlRecord> SqlHelper::groups()
 {
     return rows("select id, name from groups");
+}
+
+bool SqlHelper::contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error)
+{
+    const QString statement =
+        "SELECT u.id,u.username, u.first_name, u.second_name,u.email FROM users u, "
+        "contacts c  WHERE c.user_id='" +
+        QString::number(ownerId) + "' AND c.contact_user_id=u.id";
+    QSqlError failure;
+    const bool ok = readRows(statement, users, &failure);
+    qCDebug(lcApp) << statement << failure;
+    if (error)
+        *error = failure;
+    return ok;
+}
+
+bool SqlHelper::addContact(int ownerId, const QVariant &contactId)
+{
+    QSqlRecord record = emptyRecord("contacts");
+    record.setValue("user_id", ownerId);
+    record.setValue("contact_user_id", contactId);
+    return save("contacts", record);
+}
+
+bool SqlHelper::removeContact(int ownerId, const QVariant &contactId)
+{
+    return remove("contacts", "contact_user_id=" + literal(contactId.toString()) +
+                                  " AND user_id=" + literal(QString::number(ownerId)));
+}
+
+QString SqlHelper::membershipFilter(const QVariant &groupId)
+{
+    return "groups_users.group_id = '" + escape(groupId.toString()) + "'";
+}
+
+bool SqlHelper::relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
+                                QSqlError *error)
+{
+    // The names come from a schema file: quoted unless they are plain identifiers.
+    return readRows("Select " + identifier(relation.indexColumn()) + "," +
+                        identifier(relation.displayColumn()) + " FROM " +
+                        identifier(relation.tableName()),
+                    choices, error);
+}
+
+QString SqlHelper::relationStatement(const QSqlRelation &relation, const QVariant &key)
+{
+    // The key is escaped but still compared as quoted text, as the server compares it.
+    return "select " + identifier(relation.displayColumn()) + " FROM " +
+           identifier(relation.tableName()) + " WHERE " + identifier(relation.indexColumn()) +
+           "='" + escape(key) + "'";
+}
+
+bool SqlHelper::relationDisplay(const QSqlRelation &relation, const QVariant &key,
+                                QVariant *display, bool *found)
+{
+    const QString statement = relationStatement(relation, key);
+    QSqlQuery query;
+    const bool ok = query.exec(statement);
+    const bool hasRow = ok && query.first();
+    if (found)
+        *found = hasRow;
+    *display =
+        !ok ? QVariant() : (hasRow ? query.value(0) : QVariant(query.record().field(0).metaType()));
+    qCDebug(lcSql) << statement;
+    return ok;
+}
+
+bool SqlHelper::idChoices(const QString &table, const QString &displayColumn,
+                          QList<QSqlRecord> *choices, QSqlError *error)
+{
+    return readRows("SELECT id," + identifier(displayColumn) + " FROM " + identifier(table),
+                    choices, error);
 }
 
 bool SqlHelper::insert(const QString &table, QSqlRecord &record)
@@ -410,13 +491,14 @@ bool SqlHelper::remove(const QString &table, const QString &where)
 
 bool SqlHelper::remove(const QString &table, const QVariant &id)
 {
-    QString idText;
-    if (!bareId(id, &idText)) {
+    QString bare;
+    // The id condition of a delete is written without quotes; anything else names no row.
+    if (!idText(id, &bare)) {
         qCDebug(lcSql).noquote() << "not an id: " + plainText(id);
         return false;
     }
     QSqlQuery query;
-    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + idText))) {
+    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + bare))) {
         qCDebug(lcSql).noquote() << query.lastError().text();
         return false;
     }

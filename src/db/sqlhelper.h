@@ -5,6 +5,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QSqlRelation>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -29,6 +30,25 @@ public:
     static QList<QSqlRecord> select(const QString &table, const QString &where);
     // Every group's id and name, in the server's order: the choices of a group.
     static QList<QSqlRecord> groups();
+    // The users the owner lists as contacts; false, with the server's error, when the read failed.
+    static bool contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error = nullptr);
+    static bool addContact(int ownerId, const QVariant &contactId);
+    static bool removeContact(int ownerId, const QVariant &contactId);
+    // The condition that keeps the memberships of one group, for a table model's filter.
+    static QString membershipFilter(const QVariant &groupId);
+    // Every row's key and display value, in the server's order: the choices of a relation
+    // column. False when the statement failed; error, when given, receives the server's error.
+    static bool relationChoices(const QSqlRelation &relation, QList<QSqlRecord> *choices,
+                                QSqlError *error = nullptr);
+    // The lookup of the display value of the related row whose index column holds key.
+    static QString relationStatement(const QSqlRelation &relation, const QVariant &key);
+    // That display value. False when the statement failed (display is then invalid); with no
+    // such row, found is false and display a null of the display column's type.
+    static bool relationDisplay(const QSqlRelation &relation, const QVariant &key,
+                                QVariant *display, bool *found = nullptr);
+    // The same for a table with an id column: every row's id and display value.
+    static bool idChoices(const QString &table, const QString &displayColumn,
+                          QList<QSqlRecord> *choices, QSqlError *error = nullptr);
     static bool insert(const QString &table, QSqlRecord &record);
     // One statement for all records, which have the same fields. A null id of an
     // auto-increment column is left to the server (a single record then gets the id it was
@@ -60,6 +80,10 @@ public:
     bool save(const QSqlRecord &record) const { return save(table, record); }
     bool remove(const QString &where) const { return remove(table, where); }
     bool remove(const QVariant &id) const { return remove(table, id); }
+
+    // An id as it may stand unquoted in a statement; false (and an empty text) for anything
+    // but a whole number.
+    static bool idText(const QVariant &id, QString *text);
 
     // The value as text, escaped for use between single quotes (the quotes are not added).
     static QString escape(const QVariant &value);

@@ -1,7 +1,6 @@
 #include "exthistorymodel.h"
 
-#include <QSqlQuery>
-
+#include "db/sqlhelper.h"
 #include "model/extmodel.h"
 
 ExtHistoryModel::ExtHistoryModel(ExtModel *tableModel, QObject *parent)
@@ -130,14 +129,16 @@ QString ExtHistoryModel::displayValue(int field, const QVariant &key) const
     const QSqlRelation relation = tableModel->columnRecord.relation(field);
     if (field < 0 || !ExtRecord::isComplete(relation))
         return key.toString();
-    const QString statement = ExtRecord::relationStatement(relation, key);
+    const QString statement = SqlHelper::relationStatement(relation, key);
     auto cached = displayCache.constFind(statement);
     if (cached != displayCache.cend())
         return *cached;
-    QSqlQuery query;
-    // A key the related table no longer holds is shown as it was stored.
-    const QString text =
-        query.exec(statement) && query.next() ? query.value(0).toString() : key.toString();
+    QVariant display;
+    bool found = false;
+    // A key the related table no longer holds, or a failed lookup, shows the key as stored.
+    const QString text = SqlHelper::relationDisplay(relation, key, &display, &found) && found
+                             ? display.toString()
+                             : key.toString();
     displayCache.insert(statement, text);
     return text;
 }

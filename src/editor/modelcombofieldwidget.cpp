@@ -2,8 +2,6 @@
 
 #include <QComboBox>
 #include <QDebug>
-#include <QSqlError>
-#include <QSqlQuery>
 
 #include "core/logcategories.h"
 #include "db/sqlhelper.h"
@@ -13,13 +11,12 @@ ModelComboFieldWidget::ModelComboFieldWidget(const QString &table, const QString
     : AbstractFieldWidget(new QComboBox, parent)
     , control(static_cast<QComboBox *>(editor))
 {
-    // Names that are not plain identifiers are quoted, so they cannot widen the statement.
-    QSqlQuery query;
-    if (!query.exec("SELECT id," + SqlHelper::identifier(displayColumn) + " FROM " +
-                    SqlHelper::identifier(table)))
-        qCDebug(lcApp).noquote() << query.lastError().text();
-    while (query.next())
-        control->addItem(query.value(1).toString(), query.value(0));
+    QList<QSqlRecord> choices;
+    QSqlError error;
+    if (!SqlHelper::idChoices(table, displayColumn, &choices, &error))
+        qCDebug(lcApp).noquote() << error.text();
+    for (const QSqlRecord &choice : std::as_const(choices))
+        control->addItem(choice.value(1).toString(), choice.value(0));
 }
 
 QVariant ModelComboFieldWidget::value() const

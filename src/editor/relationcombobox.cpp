@@ -1,7 +1,8 @@
 #include "relationcombobox.h"
 
-#include <QSqlQuery>
+#include <QDebug>
 
+#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 #include "model/extrecord.h"
 
@@ -11,12 +12,13 @@ RelationComboBox::RelationComboBox(const QSqlRelation &relation, QWidget *parent
 {
     if (!ExtRecord::isComplete(relation))
         return;
-    // The names come from a schema file: quoted unless they are plain identifiers.
-    QSqlQuery query("Select " + SqlHelper::identifier(relation.indexColumn()) + ","
-                    + SqlHelper::identifier(relation.displayColumn()) + " FROM "
-                    + SqlHelper::identifier(relation.tableName()));
-    while (query.next())
-        addItem(query.value(1).toString(), query.value(0));
+    // A failed read leaves the box empty, as a table without rows would.
+    QList<QSqlRecord> choices;
+    QSqlError error;
+    if (!SqlHelper::relationChoices(relation, &choices, &error))
+        qCDebug(lcApp).noquote() << error.text();
+    for (const QSqlRecord &choice : std::as_const(choices))
+        addItem(choice.value(1).toString(), choice.value(0));
 }
 
 int RelationComboBox::currentKey() const

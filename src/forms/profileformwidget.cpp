@@ -1,8 +1,6 @@
 #include "profileformwidget.h"
 #include "ui_profileformwidget.h"
 
-#include <QCryptographicHash>
-
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "db/sqlhelper.h"
@@ -52,9 +50,7 @@ bool ProfileFormWidget::save()
     row.setValue("second_name", ui->secondNameLineEdit->text());
     row.setValue("email", ui->emailLineEdit->text());
     if (!password.isEmpty())
-        row.setValue("password", QString::fromLatin1(QCryptographicHash::hash(
-                                     password.toUtf8(), QCryptographicHash::Md5)
-                                     .toHex()));
+        row.setValue("password", UserManager::passwordHash(password));
     if (!SqlHelper::update("users", row)) {
         error = tr("the server refused the change");
         return false;

@@ -7,7 +7,6 @@
 #include <QStringList>
 
 #include "db/sqlhelper.h"
-#include "model/extmetadata.h"
 #include "model/extrecord.h"
 
 namespace {
@@ -55,9 +54,8 @@ QList<ExtAuditEntry> ExtAuditTrail::changes(const ExtRecord &record)
     QString loadedId;
     QString writtenId;
     // A row that got another id than it was read with (it had vanished meanwhile) is new.
-    const bool isNew =
-        !loaded.known || !ExtMetadata::idText(loaded.values.value("id"), &loadedId) ||
-        !ExtMetadata::idText(record.value("id"), &writtenId) || loadedId != writtenId;
+    const bool isNew = !loaded.known || !SqlHelper::idText(loaded.values.value("id"), &loadedId) ||
+                       !SqlHelper::idText(record.value("id"), &writtenId) || loadedId != writtenId;
     QList<ExtAuditEntry> entries;
     if (isNew)
         entries << entry("insert");
@@ -116,7 +114,7 @@ QList<ExtAuditEntry> ExtAuditTrail::removal(const ExtRecord *record)
 QString ExtAuditTrail::statement(const QVariant &tableId, const QList<ExtAuditEntry> &entries) const
 {
     QString id;
-    if (entries.isEmpty() || !ExtMetadata::idText(tableId, &id))
+    if (entries.isEmpty() || !SqlHelper::idText(tableId, &id))
         return QString();
     QStringList rows;
     for (const ExtAuditEntry &change : entries) {
@@ -139,7 +137,7 @@ QList<ExtAuditEntry> ExtAuditTrail::history(const QVariant &tableId) const
 {
     QList<ExtAuditEntry> entries;
     QString id;
-    if (!ExtMetadata::idText(tableId, &id))
+    if (!SqlHelper::idText(tableId, &id))
         return entries;
     QSqlQuery query;
     query.setForwardOnly(true);
@@ -155,7 +153,7 @@ ExtAuditEntry ExtAuditTrail::lastStateChange(const QVariant &tableId,
                                              const QString &fieldName) const
 {
     QString id;
-    if (!ExtMetadata::idText(tableId, &id))
+    if (!SqlHelper::idText(tableId, &id))
         return ExtAuditEntry();
     QSqlQuery query;
     query.setForwardOnly(true);

@@ -29,14 +29,6 @@ QString tableCondition(const QString &alias, const QString &table)
 }
 } // namespace
 
-bool ExtMetadata::idText(const QVariant &id, QString *text)
-{
-    bool ok = false;
-    const qlonglong number = id.toString().trimmed().toLongLong(&ok);
-    *text = ok ? QString::number(number) : QString();
-    return ok;
-}
-
 // The first metadata row of a data row is the one with the smallest id. Of two state rows
 // for one field the later one wins: the later in the server's order, as the state tables need
 // no id of their own; both readings take one record's states in the same order, the order of
@@ -45,7 +37,7 @@ void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QStr
                              const QSqlRecord &columns)
 {
     QString rowId;
-    if (!idText(record.value("id"), &rowId))
+    if (!SqlHelper::idText(record.value("id"), &rowId))
         return;
     QSqlQuery query;
     if (!query.exec("SELECT * from ext_records WHERE " + tableCondition(QString(), table) +
@@ -58,7 +50,7 @@ void ExtMetadata::readRecord(ExtRecord &record, const QString &table, const QStr
 
     QString user;
     record.marked =
-        idText(userId, &user) &&
+        SqlHelper::idText(userId, &user) &&
         query.exec("select * FROM ext_records_monitorings WHERE ext_record_id=" + extId +
                    " AND user_id=" + user) &&
         query.next();
@@ -76,7 +68,7 @@ bool ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     QHash<qlonglong, ExtRecord *> byRowId;
     for (ExtRecord *record : records) {
         QString rowId;
-        if (idText(record->value("id"), &rowId))
+        if (SqlHelper::idText(record->value("id"), &rowId))
             byRowId.insert(rowId.toLongLong(), record);
     }
     if (byRowId.isEmpty())
@@ -112,7 +104,7 @@ bool ExtMetadata::readRecords(const QList<ExtRecord *> &records, const QString &
     }
 
     QString user;
-    if (idText(userId, &user)) {
+    if (SqlHelper::idText(userId, &user)) {
         if (!query.exec("SELECT em.ext_record_id FROM ext_records e, ext_records_monitorings em "
                         "WHERE e.id = em.ext_record_id AND " +
                         tableCondition("e.", table) + " AND em.user_id=" + user))

@@ -22,8 +22,6 @@ public:
                             const QString &userId, const QSqlRecord &columns,
                             QString *error = nullptr);
 
-    // An id as it may stand unquoted in a statement; false for anything but a whole number.
-    static bool idText(const QVariant &id, QString *text);
     // Every user's name by id (as text), in one statement.
     static QHash<QString, QString> userNames();
 };

@@ -49,7 +49,7 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
     // Only a whole number stands unquoted in the statement; without one it is malformed and
     // yields no columns.
     QString userId;
-    ExtMetadata::idText(currentUserId(), &userId);
+    SqlHelper::idText(currentUserId(), &userId);
     const QString name = SqlHelper::identifier(table);
     QSqlQuery result;
     // Prepared, because a direct exec() trims the final blank off the text.

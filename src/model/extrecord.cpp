@@ -150,15 +150,7 @@ void ExtRecord::setValues(const QSqlRecord &row)
 
 QString ExtRecord::relationStatement(int field) const
 {
-    return relationStatement(relation(field), value(field));
-}
-
-QString ExtRecord::relationStatement(const QSqlRelation &relation, const QVariant &key)
-{
-    // The key is escaped but still compared as quoted text, as the server compares it.
-    return "select " + SqlHelper::identifier(relation.displayColumn()) + " FROM " +
-           SqlHelper::identifier(relation.tableName()) + " WHERE " +
-           SqlHelper::identifier(relation.indexColumn()) + "='" + SqlHelper::escape(key) + "'";
+    return SqlHelper::relationStatement(relation(field), value(field));
 }
 
 void ExtRecord::rememberLoaded()
@@ -182,12 +174,9 @@ void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
             displayValues.insert(it.key(), cache->value(statement));
             continue;
         }
-        QSqlQuery query;
         QVariant display;
         // A failed lookup gives an invalid value; no row gives a null of the column's type.
-        if (query.exec(statement))
-            display = query.first() ? query.value(0) : QVariant(query.record().field(0).metaType());
-        qCDebug(lcSql) << statement;
+        SqlHelper::relationDisplay(it.value(), value(it.key()), &display);
         displayValues.insert(it.key(), display);
         if (cache)
             cache->insert(statement, display);

@@ -31,7 +31,6 @@ public:
     static bool isComplete(const QSqlRelation &relation);
     // The lookup of a field's display value.
     QString relationStatement(int field) const;
-    static QString relationStatement(const QSqlRelation &relation, const QVariant &key);
 
     void setState(int field, int state);
     void setRelation(int field, const QSqlRelation &relation);

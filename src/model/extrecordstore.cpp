@@ -10,7 +10,6 @@
 #include "core/logcategories.h"
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
-#include "model/extmetadata.h"
 #include "model/extrecord.h"
 
 namespace {
@@ -165,7 +164,7 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
 {
     const ExtRecord::Loaded &loaded = record.loaded;
     QString id;
-    ExtMetadata::idText(loaded.values.value("id"), &id);
+    SqlHelper::idText(loaded.values.value("id"), &id);
     QSqlQuery query;
     query.setForwardOnly(true);
     // The lock holds until the transaction ends: no other save comes between the comparison
@@ -352,7 +351,7 @@ bool ExtRecordStore::readOthersMarks(const QString &rowId, QList<QSqlRecord> *ma
     QSqlQuery query;
     query.setForwardOnly(true);
     QString user;
-    const QString self = ExtMetadata::idText(userId, &user) ? user : QString("NULL");
+    const QString self = SqlHelper::idText(userId, &user) ? user : QString("NULL");
     if (!flush("cannot read the marks of " + tableName + "--", &query,
                "SELECT em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = "
                "em.ext_record_id AND e.table_name='" +

@@ -2,12 +2,8 @@
 
 #include <QDebug>
 #include <QIcon>
-#include <QSqlError>
-#include <QSqlQuery>
 
-#include "core/logcategories.h"
 #include "db/sqlhelper.h"
-#include "query/sqlquerydialog.h"
 
 ContactListModel::ContactListModel(QObject *parent)
     : QAbstractListModel(parent)
@@ -39,37 +35,25 @@ QVariant ContactListModel::data(const QModelIndex &index, int role) const
 void ContactListModel::load(int userId)
 {
     this->userId = userId;
-    QSqlQuery query;
-    query.exec("SELECT u.id,u.username, u.first_name, u.second_name,u.email FROM users u, "
-               "contacts c  WHERE c.user_id='" +
-               QString::number(userId) + "' AND c.contact_user_id=u.id");
-    qCDebug(lcApp) << query.lastQuery() << query.lastError();
+    // A failed read, which the helper logs, leaves the list empty.
     QList<QSqlRecord> rows;
-    while (query.next())
-        rows << query.record();
+    if (!SqlHelper::contacts(userId, &rows))
+        rows.clear();
     emit layoutAboutToBeChanged();
     records = rows;
     emit layoutChanged();
 }
 
-void ContactListModel::addContact()
+void ContactListModel::addContact(const QVariant &contactId)
 {
-    SqlQueryDialog dialog(nullptr);
-    dialog.setQuery("select id,username,first_name,second_name from users");
-    const QList<QSqlRecord> chosen =
-        dialog.exec() == QDialog::Accepted ? dialog.selectedRecords() : QList<QSqlRecord>();
-    if (!chosen.isEmpty()) {
-        const QVariant contactId = chosen.first().value("id");
+    if (!contactId.isNull()) {
         // Nobody is their own contact, and nobody is listed twice.
         bool known = contactId.toInt() == userId;
         for (const QSqlRecord &record : records)
             known = known || record.value("id").toInt() == contactId.toInt();
-        if (!known) {
-            QSqlRecord record = SqlHelper::emptyRecord("contacts");
-            record.setValue("user_id", userId);
-            record.setValue("contact_user_id", contactId);
-            SqlHelper::save("contacts", record);
-        }
+        // A failed save shows as the contact missing from the reloaded list.
+        if (!known)
+            SqlHelper::addContact(userId, contactId);
     }
     load(userId);
 }
@@ -78,9 +62,7 @@ void ContactListModel::remContact(const QModelIndex &index)
 {
     if (index.row() < 0 || index.row() >= records.size())
         return;
-    const QString contactId = records.at(index.row()).value("id").toString();
-    SqlHelper::remove("contacts",
-                      "contact_user_id=" + SqlHelper::literal(contactId) +
-                          " AND user_id=" + SqlHelper::literal(QString::number(userId)));
+    // A failed removal shows as the contact still listed after the reload.
+    SqlHelper::removeContact(userId, records.at(index.row()).value("id"));
     load(userId);
 }

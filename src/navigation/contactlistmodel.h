@@ -20,7 +20,8 @@ public:
     void load(int userId);
 
 public slots:
-    void addContact();
+    // Adds the user, unless already listed or the owner; a null id adds nobody. Reloads.
+    void addContact(const QVariant &contactId);
     void remContact(const QModelIndex &index);
 
 private:

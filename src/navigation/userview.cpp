@@ -10,6 +10,7 @@
 #include "core/usermanager.h"
 #include "navigation/contactlistdelegate.h"
 #include "navigation/contactlistmodel.h"
+#include "query/sqlquerydialog.h"
 
 UserView::UserView(QWidget *parent)
     : QWidget(parent)
@@ -44,7 +45,11 @@ UserView::~UserView()
 
 void UserView::addContact()
 {
-    model->addContact();
+    SqlQueryDialog dialog(nullptr);
+    dialog.setQuery("select id,username,first_name,second_name from users");
+    const QList<QSqlRecord> chosen =
+        dialog.exec() == QDialog::Accepted ? dialog.selectedRecords() : QList<QSqlRecord>();
+    model->addContact(chosen.isEmpty() ? QVariant() : chosen.first().value("id"));
 }
 
 void UserView::remContact()
