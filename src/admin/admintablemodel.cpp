@@ -20,7 +20,7 @@ QString AdminTableModel::errorText() const
 {
     const QSqlError error = lastError();
     QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    if (SqlHelper::isConnectionLost(error))
+    if (SqlHelper::noteLostConnection(error))
         text += tr("; the connection to the server was lost, and is opened again at the next "
                    "Apply.");
     return text;

@@ -67,7 +67,7 @@ bool QueryRunner::cancel(QString *error)
     QSqlQuery kill;
     if (kill.exec("KILL QUERY " + QString::number(id)))
         return true;
-    SqlHelper::isConnectionLost(kill.lastError());
+    SqlHelper::noteLostConnection(kill.lastError());
     if (error)
         *error = kill.lastError().text();
     return false;

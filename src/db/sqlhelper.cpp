@@ -52,7 +52,7 @@ bool &connectionLost()
 bool remember(const QSqlQuery &query, bool ok)
 {
     lastFailure() = ok ? QSqlError() : query.lastError();
-    SqlHelper::isConnectionLost(lastFailure());
+    SqlHelper::noteLostConnection(lastFailure());
     return ok;
 }
 
@@ -85,7 +85,7 @@ SqlHelper::SqlHelper(const QString &table, QObject *parent)
     , table(table)
 {}
 
-bool SqlHelper::isConnectionLost(const QSqlError &error)
+bool SqlHelper::noteLostConnection(const QSqlError &error)
 {
     const bool lost = meansLostConnection(error);
     if (lost)

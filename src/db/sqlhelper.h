@@ -94,10 +94,11 @@ public:
     // single quotes.
     static QString literal(const QVariant &value);
 
-    // The server is gone or the connection was lost. The driver does not reconnect by itself:
-    // a lost connection seen here is opened again by the next reopenIfLost().
-    static bool isConnectionLost(const QSqlError &error);
-    // The same test, for any connection, remembering nothing.
+    // True when the error says the default connection was lost (server gone, connection cut).
+    // The driver does not reconnect by itself: a loss noted here is mended by the next
+    // reopenIfLost().
+    static bool noteLostConnection(const QSqlError &error);
+    // The same test, for any connection, noting nothing.
     static bool meansLostConnection(const QSqlError &error);
     // Called where a unit of work begins (a load, a save, a query run, an administration
     // Apply), never inside one: after a lost connection, opens the default connection again

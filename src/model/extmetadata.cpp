@@ -17,7 +17,7 @@ void setStamps(ExtRecord &record, const QSqlQuery &query)
 
 bool failed(const QSqlQuery &query, QString *error)
 {
-    SqlHelper::isConnectionLost(query.lastError());
+    SqlHelper::noteLostConnection(query.lastError());
     if (error)
         *error = query.lastError().text();
     return false;

@@ -141,7 +141,7 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     // A lost connection, or metadata that could not be read, loads nothing: the rows on screen
     // stay with their pending changes, and a later save cannot wipe states it never read. A
     // statement the server refused (a table that does not exist) loads an empty table.
-    if (SqlHelper::isConnectionLost(result.lastError()))
+    if (SqlHelper::noteLostConnection(result.lastError()))
         return loadFailed(result.lastError().text());
     QList<ExtRecord *> loaded;
     if (result.isActive() && result.isSelect()) {
@@ -289,7 +289,7 @@ void ExtModel::noteFailure(const ExtRecordStore &store, const ExtRecord &row)
                         ? tr("the row was changed or deleted on another workstation since it "
                              "was loaded; refresh to see that change")
                         : ExtFailureReason::describe(store.error, tableName, row);
-    if (SqlHelper::isConnectionLost(store.error))
+    if (SqlHelper::noteLostConnection(store.error))
         failureReason += tr("; the connection to the server was lost, and is opened again at "
                             "the next load or save");
 }

@@ -52,8 +52,6 @@ ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId)
 {}
 
 // Runs one row's statements as a unit: committed when all succeed, otherwise rolled back and,
-// when the server gave it up for a concurrent transaction, run again a few times.
-// Runs one row's statements as a unit: committed when all succeed, otherwise rolled back and,
 // when the server gave it up for a concurrent transaction, run again a few times. Its start
 // and its commit travel with the row's first and last statements.
 template<typename Work>

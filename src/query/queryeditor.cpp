@@ -94,7 +94,7 @@ void QueryEditor::showResult(const QueryRunner::Result &result)
         result.refusal.isEmpty() ? error.text() : result.refusal + "\n" + error.text();
     if (result.cancelled)
         message = tr("The statement was cancelled.") + (message.isEmpty() ? "" : "\n" + message);
-    if (SqlHelper::isConnectionLost(error))
+    if (SqlHelper::noteLostConnection(error))
         message +=
             tr("\nThe connection to the server was lost; it is opened again at the next run.");
     ui->messageTextEdit->setPlainText(message);
