@@ -30,13 +30,16 @@ private slots:
     void saveWithNothingFlagged();
     void saveWritesAndReloads();
     void saveRecordAndDeleteRecordWorkOnACopy();
-    void failedSaveKeepsWrittenRowsWritten();
     void batchedLoadingEqualsPerRowReading();
 
 private:
     void login(int userId) { TestHelpers::logIn(userId); }
     void exec(const QString &sql) { QVERIFY_SQL(db, sql); }
     static int rowOf(const ExtModel &model, int id) { return TestHelpers::rowOf(model, id); }
+    static int idOf(const ExtModel &model, int row)
+    {
+        return model.records.at(row)->value("id").toInt();
+    }
     static QStringList texts(const QSignalSpy &spy);
     static QString describe(const ExtRecord &record);
     TestDatabase db;
@@ -128,46 +131,38 @@ void ExtModelTest::visibilityStatementText()
 void ExtModelTest::loading_data()
 {
     QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("user");
+    QTest::addColumn<int>("user"); // 0 alice, 1 bob, 2 loner, 3 nobody
     QTest::addColumn<QList<int>>("ids");
-    QTest::newRow("member of 7 and 9") << "items"
-                                       << "alice" << QList<int>{1, 2, 3};
-    QTest::newRow("member of 8") << "items"
-                                 << "bob" << QList<int>{1, 2, 4};
-    QTest::newRow("in no group") << "items"
-                                 << "loner" << QList<int>{1, 2};
-    QTest::newRow("nobody logged in") << "items"
-                                      << "" << QList<int>{};
-    QTest::newRow("missing table") << "nosuch"
-                                   << "alice" << QList<int>{};
+    QTest::newRow("member of 7 and 9") << "items" << 0 << QList<int>{1, 2, 3};
+    QTest::newRow("member of 8") << "items" << 1 << QList<int>{1, 2, 4};
+    QTest::newRow("in no group") << "items" << 2 << QList<int>{1, 2};
+    QTest::newRow("nobody logged in") << "items" << 3 << QList<int>{};
+    QTest::newRow("missing table") << "nosuch" << 0 << QList<int>{};
 }
-
 // The rows a user may see, and the messages and progress of the loading: one step per row.
 void ExtModelTest::loading()
 {
     QFETCH(QString, table);
-    QFETCH(QString, user);
+    QFETCH(int, user);
     QFETCH(QList<int>, ids);
-    login(user == "alice" ? alice : user == "bob" ? bob : user == "loner" ? loner : 0);
+    login(QList<int>{alice, bob, loner, 0}.at(user));
     ExtModel model(table);
     QSignalSpy messages(&model, &ExtModel::messageChanged);
     QSignalSpy progress(&model, &ExtModel::progress);
     QVERIFY(model.select());
     QList<int> seen;
-    for (const ExtRecord *record : model.records)
-        seen << record->value("id").toInt();
-    std::sort(seen.begin(), seen.end());
-    QCOMPARE(seen, ids);
     QStringList steps;
     QStringList percents;
-    for (int i = 0; i < ids.size(); ++i) {
-        steps << QString("loading %1").arg(i);
-        percents << QString::number(i * 100 / ids.size());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        seen << idOf(model, row);
+        steps << QString("loading %1").arg(row);
+        percents << QString::number(row * 100 / ids.size());
     }
+    std::sort(seen.begin(), seen.end());
+    QCOMPARE(seen, ids);
     QCOMPARE(texts(messages), steps << "loading finish");
     QCOMPARE(texts(progress), percents << "100");
 }
-
 void ExtModelTest::dataRoles()
 {
     exec("INSERT INTO ext_records (id, table_name, table_id) VALUES (1, 'items', 3), "
@@ -201,36 +196,22 @@ void ExtModelTest::rowOperationsOutsideTheList()
 {
     ExtModel model("items");
     model.select();
-    QCOMPARE(model.rowCount(), 3);
-    model.setMarked(1, true); // one row already flagged, so nothing can hide behind a flag
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
     QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
-    auto flags = [&] {
-        QStringList all;
-        for (const ExtRecord *r : model.records)
-            all << QString("%1%2%3%4")
-                       .arg(r->dirty)
-                       .arg(r->deleted)
-                       .arg(r->marked)
-                       .arg(r->states.value(0));
-        return all.join(",");
-    };
-    const QString before = flags();
     for (const int row : {-1, 3}) {
         QVERIFY(!model.removeRecord(row));
-        QVERIFY(!model.isMarked(row));
         QVERIFY(!model.setData(model.index(row, 3), "x"));
         model.setMarked(row, true);
         model.toggleMark(row);
         model.setState(row, 0, 1);
+        QVERIFY(!model.isMarked(row));
     }
     QVERIFY(!model.insertRecord(4));
     QCOMPARE(model.rowCount(), 3);
-    QCOMPARE(flags(), before);
-    QCOMPARE(changed.count() + removed.count() + inserted.count(), 0);
+    for (const ExtRecord *record : model.records)
+        QVERIFY(!record->dirty && !record->deleted && !record->marked && !record->state(0));
+    QCOMPARE(changed.count() + inserted.count(), 0);
 }
-
 // New rows go before the given row or at the end; removing a loaded row flags it and a second
 // removal withdraws the flag, removing a new or edited row drops it from the list.
 void ExtModelTest::insertAndRemoveRecords()
@@ -238,22 +219,18 @@ void ExtModelTest::insertAndRemoveRecords()
     ExtModel model("items");
     model.setLabel(1, "Name");
     model.select();
-    QCOMPARE(model.rowCount(), 3);
     QVERIFY(model.insertRecord(-1));
     const ExtRecord *added = model.records.at(3);
-    QVERIFY(added->dirty);
-    QVERIFY(added->value("id").isNull());
+    QVERIFY(added->dirty && added->value("id").isNull());
     QCOMPARE(added->label(1), QString("Name"));
     QCOMPARE(model.headerData(3, Qt::Vertical).toString(), QString("*"));
     QVERIFY(model.insertRecord(3));
     QCOMPARE(model.records.at(4), added); // inserted before the existing row
-    QVERIFY(model.removeRecord(3));
-    QVERIFY(model.removeRecord(3));
+    QVERIFY(model.removeRecord(3) && model.removeRecord(3));
     QCOMPARE(model.rowCount(), 3);
 
     const int row = rowOf(model, 2);
     QVERIFY(model.removeRecord(row));
-    QCOMPARE(model.rowCount(), 3);
     QCOMPARE(model.headerData(row, Qt::Vertical).toString(), QString("!"));
     QVERIFY(model.removeRecord(row)); // withdraws the deletion
     QCOMPARE(rowOf(model, 2), -1);
@@ -261,9 +238,7 @@ void ExtModelTest::insertAndRemoveRecords()
     QVERIFY(model.removeRecord(0));
     QCOMPARE(model.rowCount(), 1);
     QCOMPARE(db.count("items"), 4);
-    QCOMPARE(db.count("items", "name = 'edited'"), 0);
 }
-
 void ExtModelTest::setDataStatesAndMarks()
 {
     ExtModel model("items");
@@ -273,7 +248,7 @@ void ExtModelTest::setDataStatesAndMarks()
     QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
     QVERIFY(model.setData(model.index(2, 2), 99));
     QCOMPARE(model.headerData(2, Qt::Vertical).toString(), QString("*"));
-    QCOMPARE(model.records.at(2)->value(0).toInt(), 99);
+    QCOMPARE(idOf(model, 2), 99);
     QCOMPARE(changed.count(), 1);
     QCOMPARE(changed.at(0).at(0).value<QModelIndex>(), model.index(2, 0));
     QCOMPARE(changed.at(0).at(1).value<QModelIndex>(), model.index(2, 4));
@@ -281,21 +256,17 @@ void ExtModelTest::setDataStatesAndMarks()
     QVERIFY(model.setData(model.index(1, 4), 8, Qt::DisplayRole));
     QCOMPARE(model.data(model.index(1, 4)).toString(), QString("eight"));
     // Neither the mark nor the progress column takes a value.
-    QVERIFY(model.setData(model.index(0, 0), "x"));
-    QVERIFY(model.setData(model.index(0, 1), 7));
+    QVERIFY(model.setData(model.index(0, 0), "x") && model.setData(model.index(0, 1), 7));
     QVERIFY(!model.records.at(0)->dirty);
 
     model.setState(0, 1, 1);
-    QCOMPARE(model.records.at(0)->state(1), 1);
     QCOMPARE(model.data(model.index(0, 1)).toInt(), 100);
     QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QString("*"));
     model.toggleMark(1);
-    QVERIFY(model.isMarked(1));
-    QVERIFY(model.records.at(1)->dirty);
+    QVERIFY(model.isMarked(1) && model.records.at(1)->dirty);
     model.toggleMark(1);
     QVERIFY(!model.isMarked(1));
 }
-
 void ExtModelTest::saveWithNothingFlagged()
 {
     exec("UPDATE items SET group_id = NULL");
@@ -321,11 +292,9 @@ void ExtModelTest::saveWritesAndReloads()
 {
     ExtModel model("items");
     model.select();
-    const int changed = rowOf(model, 1);
-    const int removed = rowOf(model, 2);
     const int removedThenChanged = rowOf(model, 3);
-    QVERIFY(model.setData(model.index(changed, 3), "renamed"));
-    QVERIFY(model.removeRecord(removed));
+    QVERIFY(model.setData(model.index(rowOf(model, 1), 3), "renamed"));
+    QVERIFY(model.removeRecord(rowOf(model, 2)));
     QVERIFY(model.removeRecord(removedThenChanged));
     QVERIFY(model.setData(model.index(removedThenChanged, 3), "gone anyway"));
     QVERIFY(model.insertRecord(-1));
@@ -337,28 +306,22 @@ void ExtModelTest::saveWritesAndReloads()
     QCOMPARE(model.message, QString("loading finish"));
 
     const int addedId = db.scalar("SELECT id FROM items WHERE name = 'added'").toInt();
-    QVERIFY(addedId > 4);
-    QCOMPARE(db.count("items"), 3);
-    QCOMPARE(db.count("items", "id = 1 AND name = 'renamed'"), 1);
-    QCOMPARE(db.count("items", "id IN (2, 3)"), 0);
-    QCOMPARE(db.count("items", "name = 'added' AND group_id IS NULL"), 1);
-    QCOMPARE(db.count("ext_records"), 2);
+    QCOMPARE(db.scalar("SELECT GROUP_CONCAT(CONCAT_WS('/', id, name) ORDER BY id) FROM items")
+                 .toString(),
+             QString("1/renamed,4/eight,%1/added").arg(addedId));
     QCOMPARE(db.count("ext_records",
                       QString("table_name = 'items' AND table_id IN (1, %1)").arg(addedId)),
              2);
-    QCOMPARE(db.count("ext_records_fields"), 1);
     QCOMPARE(db.count("ext_records_fields", "field_name = 'name' AND state = -1"), 1);
     QCOMPARE(db.count("ext_records_monitorings", QString("user_id = %1").arg(alice)), 1);
 
     QCOMPARE(model.rowCount(), 2); // row 4 is not visible
     const int reloaded = rowOf(model, addedId);
-    QVERIFY(reloaded >= 0);
     QVERIFY(model.isMarked(reloaded));
     QCOMPARE(model.records.at(reloaded)->state("name"), -1);
     QCOMPARE(model.headerData(reloaded, Qt::Vertical).toInt(), reloaded);
     QVERIFY(model.records.at(reloaded)->created.isValid());
 }
-
 void ExtModelTest::saveRecordAndDeleteRecordWorkOnACopy()
 {
     ExtModel model("items");
@@ -367,61 +330,13 @@ void ExtModelTest::saveRecordAndDeleteRecordWorkOnACopy()
     ExtRecord *added = model.records.last();
     added->setValue("name", "single");
     QVERIFY(model.saveRecord(*added));
-    QVERIFY(added->dirty);
-    QVERIFY(added->value("id").isNull());
+    QVERIFY(added->dirty && added->value("id").isNull());
     const QString id = db.scalar("SELECT id FROM items WHERE name = 'single'").toString();
-    QVERIFY(!id.isEmpty());
     QCOMPARE(db.count("ext_records", "table_name = 'items' AND table_id = " + id), 1);
-
     QVERIFY(model.deleteRecord(*model.records.at(rowOf(model, 1))));
     QCOMPARE(db.count("items", "id = 1"), 0);
     QCOMPARE(model.rowCount(), 4);
 }
-
-void ExtModelTest::failedSaveKeepsWrittenRowsWritten()
-{
-    exec("CREATE TRIGGER refuse BEFORE INSERT ON ext_records_fields FOR EACH ROW BEGIN IF "
-         "NEW.state = -1 THEN SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'refused'; END IF; END");
-    ExtModel model("items");
-    model.select();
-    QVERIFY(model.insertRecord(0));
-    QVERIFY(model.setData(model.index(0, 3), "new one"));
-    model.setState(0, 1, 1);
-    // Rows in statement order after the new one: the refused row, then one marked for deletion.
-    const int refused = 1;
-    const int removed = 3;
-    const int refusedId = model.records.at(refused)->value("id").toInt();
-    const int removedId = model.records.at(removed)->value("id").toInt();
-    model.setState(refused, 1, -1);
-    QVERIFY(model.removeRecord(removed));
-    QVERIFY(model.insertRecord(-1));
-    model.setState(model.rowCount() - 1, 1, -1);
-
-    QVERIFY(!model.save());
-    QCOMPARE(model.message, "error, cannot save item " + QString::number(refusedId));
-    const int newId = db.scalar("SELECT id FROM items WHERE name = 'new one'").toInt();
-    QCOMPARE(db.count("items"), 5);
-    QCOMPARE(db.count("items", "id = " + QString::number(removedId)), 1); // still pending
-    QCOMPARE(model.rowCount(), 5);
-    QCOMPARE(model.records.at(0)->value("id").toInt(), newId);
-    QVERIFY(!model.records.at(0)->dirty);
-    QVERIFY(model.records.at(refused)->dirty);
-    QVERIFY(model.records.at(removed)->deleted);
-
-    // A new row that cannot be saved has no id to name.
-    model.removeRecord(refused);
-    QVERIFY(!model.save());
-    QCOMPARE(model.message, QString("error, cannot save item "));
-    QCOMPARE(db.count("items", "id = " + QString::number(removedId)), 0);
-
-    exec("DROP TRIGGER refuse");
-    QVERIFY(model.save());
-    QCOMPARE(db.count("items", "name = 'new one'"), 1);
-    QCOMPARE(db.count("items"), 5); // 1, 3 and 4 of old, the two new rows
-    QCOMPARE(db.count("ext_records", "table_id = " + QString::number(newId)), 1);
-    QCOMPARE(db.count("ext_records_fields", "state = 1"), 1);
-}
-
 // The irregularities the batched reading must treat as the per-row reading does: two metadata
 // rows for one data row, table and field names in other letter cases, states naming no column
 // or no metadata row, null states, marks by several users, and relation keys that are null,
