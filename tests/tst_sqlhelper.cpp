@@ -18,7 +18,6 @@ private slots:
     void statementTexts_data();
     void statementTexts();
     void insertWritesIdsBack();
-    void tableWithoutIds();
     void save_data();
     void save();
     void recordsOfNoRow();
@@ -130,26 +129,6 @@ void SqlHelperTest::insertWritesIdsBack()
     QVERIFY(SqlHelper::insert("t", none));
     QCOMPARE(db.count("t"), 4);
 }
-// A table with no id of its own: the record is inserted as it is, by insert() and save()
-// alike, and a column it does not generate takes the server's default.
-void SqlHelperTest::tableWithoutIds()
-{
-    QVERIFY_SQL(db, "DROP TABLE IF EXISTS noid");
-    QVERIFY_SQL(db, "CREATE TABLE noid (ref INT NULL, note VARCHAR(9) NOT NULL DEFAULT 'kept')");
-    QSqlRecord record = SqlHelper::emptyRecord("noid");
-    record.setValue("ref", 3);
-    record.setGenerated("note", false);
-    const QSqlRecord before = record;
-    QVERIFY(SqlHelper::insert("noid", record));
-    QCOMPARE(record, before);
-    MessageCapture capture;
-    QVariant writtenId = "stale";
-    QVERIFY(SqlHelper::save("noid", record, &writtenId));
-    QVERIFY(capture.contains("insert noid"));
-    QVERIFY(writtenId.isNull());
-    QCOMPARE(db.count("noid", "ref = 3 AND note = 'kept'"), 2);
-}
-
 void SqlHelperTest::save_data()
 {
     QTest::addColumn<QString>("table");

@@ -34,13 +34,7 @@ QStringList SqlScript::split(const QString &script)
             i = end < 0 ? n : end + 1;
             continue;
         }
-        if (c == '-' && script.mid(i, 3) == "-- ") {
-            const int end = script.indexOf('\n', i);
-            i = end < 0 ? n : end + 1;
-            current += '\n';
-            continue;
-        }
-        if (c == '#') {
+        if (c == '#' || (c == '-' && script.mid(i, 3) == "-- ")) {
             const int end = script.indexOf('\n', i);
             i = end < 0 ? n : end + 1;
             current += '\n';
