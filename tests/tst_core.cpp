@@ -1,4 +1,3 @@
-#include <QCryptographicHash>
 #include <QtTest>
 
 #include "core/stavimor.h"
@@ -22,10 +21,7 @@ private slots:
     void infosLookups();
 
 private:
-    static QString md5(const QString &text)
-    {
-        return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
-    }
+    static QString md5(const QString &text) { return UserManager::passwordHash(text); }
     TestDatabase db;
     int alice = 0;
     int obrien = 0;
