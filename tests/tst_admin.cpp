@@ -269,14 +269,15 @@ void AdminTest::requiredColumn_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("message");
     const QString name = "User: Every user needs a user name.";
-    QTest::newRow("new user with blanks as name") << int(Users) << true << "username"
-                                                  << "   " << name;
-    QTest::newRow("existing name cleared") << int(Users) << false << "username"
-                                           << "" << name;
-    QTest::newRow("new group left empty")
-        << int(Groups) << true << QString() << QString() << "Groups: Every group needs a name.";
+    // clang-format off
+    QTest::newRow("new user with blanks as name") << int(Users) << true << "username" << "   "
+            << name;
+    QTest::newRow("existing name cleared") << int(Users) << false << "username" << "" << name;
+    QTest::newRow("new group left empty") << int(Groups) << true << QString() << QString()
+            << "Groups: Every group needs a name.";
     QTest::newRow("membership without member") << int(Auths) << true << QString() << QString()
-                                               << "Auths: Every membership needs a member.";
+            << "Auths: Every membership needs a member.";
+    // clang-format on
 }
 
 void AdminTest::requiredColumn()
@@ -370,14 +371,12 @@ void AdminTest::setPassword_data()
     QTest::addColumn<QString>("answer");
     QTest::addColumn<QString>("digest"); // empty: no password changes
     // Worked out independently: md5 of the UTF-8 bytes.
+    // clang-format off
     QTest::newRow("non-ascii") << QString::fromUtf8("Žluťoučký kůň") << "OK"
-                               << "7dae2863a1675599914e7e3b1b9ac4fc";
-    QTest::newRow("typed, then cancelled") << "typed"
-                                           << "Cancel"
-                                           << "";
-    QTest::newRow("empty password confirmed") << ""
-                                              << "OK"
-                                              << "";
+            << "7dae2863a1675599914e7e3b1b9ac4fc";
+    QTest::newRow("typed, then cancelled") << "typed" << "Cancel" << "";
+    QTest::newRow("empty password confirmed") << "" << "OK" << "";
+    // clang-format on
 }
 
 void AdminTest::setPassword()
