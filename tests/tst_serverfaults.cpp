@@ -23,6 +23,7 @@
 #include "privatemariadb.h"
 #include "query/queryeditor.h"
 #include "testdatabase.h"
+#include "testhelpers.h"
 #include "testsettings.h"
 
 namespace {
@@ -146,23 +147,19 @@ void ServerFaultsTest::initTestCase()
     QVERIFY2(db.create(&error), qPrintable(error));
     db.writeConnectionSettings();
     alice = db.addUser("alice", "secret");
-    QVERIFY2(
-        db.exec("CREATE TABLE items (id INT PRIMARY KEY, label VARCHAR(64), group_id INT)", &error),
-        qPrintable(error));
+    QVERIFY_SQL(db, "CREATE TABLE items (id INT PRIMARY KEY, label VARCHAR(64), group_id INT)");
     schema = schemaDir.filePath("items.xml");
-    QFile file(schema);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("<s><fields><f name=\"label\"><label>Label</label></f></fields></s>");
+    QVERIFY(TestHelpers::writeFile(
+        schema, "<s><fields><f name=\"label\"><label>Label</label></f></fields></s>"));
     passOn = qInstallMessageHandler(watchDebugLines);
 }
 
 // Ten rows, each reviewed once (state 1 on its label) by an earlier save.
 void ServerFaultsTest::init()
 {
-    QString error;
     for (const char *table :
          {"items", "ext_records", "ext_records_fields", "ext_records_monitorings"})
-        QVERIFY2(db.exec(QString("DELETE FROM ") + table, &error), qPrintable(error));
+        QVERIFY_SQL(db, QString("DELETE FROM ") + table);
     for (int id = 1; id <= 10; ++id)
         QVERIFY(db.exec(QString("INSERT INTO items VALUES (%1, 'old %1', 0)").arg(id)));
     QVERIFY(logIn());
