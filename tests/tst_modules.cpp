@@ -40,12 +40,11 @@ private slots:
     void loading();
     void moduleWindow();
     void loginLoadsModules();
-    void pageDisablesModules();
     void catalogue_data();
     void catalogue();
     void download_data();
     void download();
-    void newModulesAreLoaded();
+    void modulePage();
 
 private:
     void installSample(const QString &name = "libstavimor_samplemodule.so");
@@ -151,23 +150,17 @@ void ModulesTest::loading_data()
 {
     QTest::addColumn<QStringList>("plugins"); // "-": the folder is missing
     QTest::addColumn<QStringList>("junk");
-    QTest::addColumn<bool>("disabled");
-    QTest::addColumn<bool>("loaded");
-    QTest::newRow("no folder") << QStringList{"-"} << QStringList() << false << false;
-    QTest::newRow("module and other files") << QStringList{"libstavimor_samplemodule.so"}
-                                            << QStringList{"notamodule.so"} << false << true;
+    QTest::newRow("no folder") << QStringList{"-"} << QStringList();
+    QTest::newRow("module and other files")
+        << QStringList{"libstavimor_samplemodule.so"} << QStringList{"notamodule.so"};
     QTest::newRow("same name twice: one entry")
-        << QStringList{"liba.so", "libb.so"} << QStringList() << false << true;
-    QTest::newRow("disabled, then enabled")
-        << QStringList{"liba.so"} << QStringList() << true << false;
+        << QStringList{"liba.so", "libb.so"} << QStringList();
 }
 
 void ModulesTest::loading()
 {
     QFETCH(QStringList, plugins);
     QFETCH(QStringList, junk);
-    QFETCH(bool, disabled);
-    QFETCH(bool, loaded);
     if (plugins == QStringList{"-"})
         QVERIFY(modulesDir.removeRecursively());
     else
@@ -175,22 +168,14 @@ void ModulesTest::loading()
             installSample(name);
     for (const QString &name : junk)
         writeJunk(name);
-    if (disabled)
-        QSettings().setValue("module_disable/" + sample, true);
     MessageCapture capture;
     MainWindow window;
     window.loadModules();
     auto *bar = window.findChild<QToolBar *>("mainToolBar");
     auto *menu = window.findChild<QMenu *>("menuModules");
-    const QStringList entry = loaded ? QStringList{sample} : QStringList();
+    const QStringList entry = plugins.first() == "-" ? QStringList() : QStringList{sample};
     QCOMPARE(texts(bar), builtInToolBar + entry);
     QCOMPARE(texts(menu), entry);
-    if (disabled) {
-        // Each loading reads the setting again.
-        QSettings().setValue("module_disable/" + sample, false);
-        window.loadModules();
-        QCOMPARE(texts(bar), builtInToolBar + QStringList{sample});
-    }
     if (junk.isEmpty())
         return;
     for (const QString &name : plugins + junk)
@@ -290,49 +275,6 @@ QStringList ModulesTest::listedTables(QWidget *page)
     return names;
 }
 
-// The module page: a module switched off and saved leaves the tool bar at once;
-// switched on again, the setting is gone.
-void ModulesTest::pageDisablesModules()
-{
-    installSample();
-    writeJunk("readme.txt");
-    MainWindow window;
-    window.loadModules();
-    QStringList rows;
-    ModalAnswer answer([&](QWidget *modal) {
-        if (auto *page = modal->findChild<ModuleSettingsWidget *>()) {
-            auto *tree = page->findChild<QTreeWidget *>();
-            QTreeWidgetItem *header = tree->headerItem();
-            rows << QStringList{header->text(0), header->text(1), header->text(2)}.join('|');
-            for (int row = 0; row < tree->topLevelItemCount(); ++row) {
-                QTreeWidgetItem *item = tree->topLevelItem(row);
-                rows << QStringList{item->text(0), item->text(1), item->text(2)}.join('|');
-            }
-            tree->topLevelItem(0)->setCheckState(0, Qt::Unchecked);
-        }
-        QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
-    });
-    // No menu lists the page: its shortcut opens it once logged in.
-    window.setEnabled(true);
-    window.show();
-    QApplication::setActiveWindow(&window);
-    QVERIFY(QTest::qWaitForWindowActive(&window));
-    QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
-    QVERIFY(answer.answered());
-    QCOMPARE(rows, QStringList({"name|version|author", sample + "|1.25|Stavimor examples"}));
-    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")), builtInToolBar);
-    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")), QStringList());
-    QCOMPARE(QSettings().value("module_disable/" + sample), QVariant(true));
-
-    ModuleSettingsWidget page;
-    QVERIFY(page.load());
-    QTreeWidgetItem *item = page.findChild<QTreeWidget *>()->topLevelItem(0);
-    QCOMPARE(item->checkState(0), Qt::Unchecked);
-    item->setCheckState(0, Qt::Checked);
-    QVERIFY(page.save());
-    QVERIFY(!QSettings().contains("module_disable/" + sample));
-}
-
 void ModulesTest::catalogue_data()
 {
     QTest::addColumn<QByteArray>("body");
@@ -393,7 +335,6 @@ void ModulesTest::download_data()
     QTest::addColumn<bool>("alreadyThere");
     QTest::addColumn<bool>("selected");
     QTest::addColumn<int>("result"); // -1: the dialog stays open
-    QTest::newRow("new module") << 200 << false << true << int(QDialog::Accepted);
     QTest::newRow("existing file is kept") << 200 << true << true << int(QDialog::Accepted);
     QTest::newRow("not found") << 404 << false << true << int(QDialog::Rejected);
     QTest::newRow("nothing selected") << 200 << false << false << -1;
@@ -444,11 +385,14 @@ void ModulesTest::download()
     QCOMPARE(QDir(workDir.path()).entryList(QDir::Files), QStringList());
 }
 
-// Through the window: "New modules..." on the module page fetches the catalogue's module into
-// the modules folder, the page lists it, and once the page is closed it is in the Modules menu
-// and works on the connection. Nothing is left in the working directory or beside the program.
-void ModulesTest::newModulesAreLoaded()
+// Through the window, whose shortcut opens the module page once logged in (no menu lists it):
+// "New modules..." fetches the catalogue's module into the modules folder, the page lists it,
+// and once the page is saved it is in the Modules menu and works on the connection; nothing is
+// left in the working directory or beside the program. Switched off and saved, a module leaves
+// the tool bar at once; switched on again, its setting is gone.
+void ModulesTest::modulePage()
 {
+    writeJunk("readme.txt");
     QFile plugin(STAVIMOR_SAMPLE_MODULE);
     QVERIFY(plugin.open(QIODevice::ReadOnly));
     server.setResponse("/files/libfetched.so", plugin.readAll());
@@ -473,14 +417,17 @@ void ModulesTest::newModulesAreLoaded()
         });
         QTest::mouseClick(modal->findChild<QPushButton *>("newModulesButton"), Qt::LeftButton);
         QVERIFY(fetch.answered());
+        listed << tree->headerItem()->text(0) + "|" + tree->headerItem()->text(1) + "|" +
+                      tree->headerItem()->text(2);
         for (int row = 0; row < tree->topLevelItemCount(); ++row)
-            listed << tree->topLevelItem(row)->text(0);
+            listed << tree->topLevelItem(row)->text(0) + "|" + tree->topLevelItem(row)->text(1) +
+                          "|" + tree->topLevelItem(row)->text(2);
         QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
     });
     QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
     QVERIFY(answer.answered());
-    QCOMPARE(listed, QStringList{sample});
-    QCOMPARE(modulesDir.entryList(QDir::Files), QStringList{"libfetched.so"});
+    QCOMPARE(listed, QStringList({"name|version|author", sample + "|1.25|Stavimor examples"}));
+    QCOMPARE(modulesDir.entryList(QDir::Files), QStringList({"libfetched.so", "readme.txt"}));
     QCOMPARE(QDir(workDir.path()).entryList(QDir::Files), QStringList());
     QVERIFY(!QFile::exists(QCoreApplication::applicationDirPath() + "/libfetched.so"));
     QCOMPARE(texts(window.findChild<QMenu *>("menuModules")), QStringList{sample});
@@ -488,6 +435,27 @@ void ModulesTest::newModulesAreLoaded()
     QStringList tables = QSqlDatabase::database().tables();
     tables.sort();
     QCOMPARE(listedTables(subWindows().first()->widget()), tables);
+
+    ModalAnswer off([&](QWidget *modal) {
+        modal->findChild<ModuleSettingsWidget *>()
+            ->findChild<QTreeWidget *>()
+            ->topLevelItem(0)
+            ->setCheckState(0, Qt::Unchecked);
+        QTest::mouseClick(modal->findChild<QPushButton *>("saveButton"), Qt::LeftButton);
+    });
+    QApplication::setActiveWindow(&window);
+    QTest::keyClick(&window, Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(off.answered());
+    QCOMPARE(texts(window.findChild<QToolBar *>("mainToolBar")), builtInToolBar);
+    QCOMPARE(texts(window.findChild<QMenu *>("menuModules")), QStringList());
+    QCOMPARE(QSettings().value("module_disable/" + sample), QVariant(true));
+    ModuleSettingsWidget page;
+    QVERIFY(page.load());
+    QTreeWidgetItem *item = page.findChild<QTreeWidget *>()->topLevelItem(0);
+    QCOMPARE(item->checkState(0), Qt::Unchecked);
+    item->setCheckState(0, Qt::Checked);
+    QVERIFY(page.save());
+    QVERIFY(!QSettings().contains("module_disable/" + sample));
 }
 
 QTEST_MAIN(ModulesTest)
