@@ -25,6 +25,9 @@ QString TableAdminFormWidget::errorString() const
 
 bool TableAdminFormWidget::save()
 {
+    // A page left alone has nothing to write, and must not report a failure of its reload.
+    if (!model->isDirty())
+        return true;
     // A failed submit keeps the rows it did not write pending, so they can be mended and saved.
     SqlHelper::reopenIfLost();
     return model->submitAll();
