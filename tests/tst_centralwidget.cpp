@@ -1,13 +1,5 @@
-#include <QAction>
-#include <QDockWidget>
-#include <QLineEdit>
-#include <QListView>
-#include <QListWidget>
-#include <QPushButton>
-#include <QStackedWidget>
-#include <QTextEdit>
-#include <QTreeWidget>
 #include <QtTest>
+#include <QtWidgets>
 
 #include "app/mainwindow.h"
 #include "modalanswer.h"
@@ -23,12 +15,133 @@ class CentralWidgetTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        QVERIFY_CREATE(db);
+        alice = db.addUser("alice", "secret");
+        const int bob = db.addUser("bob", "secret");
+        const int nord = db.addGroup("Nord");
+        db.addMembership(nord, alice);
+        QVERIFY(db.exec(
+            QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES (1, %1, %2)")
+                .arg(alice)
+                .arg(bob)));
+        QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
+                                "(1, 'first', 'SELECT 1 AS one', %1), "
+                                "(2, 'second', 'SELECT 2 AS two', %1)")
+                            .arg(nord)));
+        TestHelpers::logIn(alice);
+    }
+    void cleanupTestCase() { db.drop(); }
 
-    void doubleClicks();
-    void loginFillsAndLogoutEmpties();
-    void savedQueryShowsAtOnce();
+    void doubleClicks()
+    {
+        CentralWidget area;
+        area.resize(600, 400);
+        area.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&area));
+        area.loadAll();
+        auto *tree = area.findChild<QTreeWidget *>("treeWidget");
+        auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
+        auto *page = area.findChild<QueryListViewer *>();
+        QVERIFY(page);
+        const int pageIndex = stack->indexOf(page);
+        stack->setCurrentIndex(pageIndex == 0 ? qMin(1, stack->count() - 1) : 0);
+
+        doubleClick(tree, tree->topLevelItem(0));
+        QVERIFY(page->findChildren<QueryEditor *>().isEmpty());
+
+        QTreeWidgetItem *queries = queryPage(tree);
+        queries->setExpanded(true);
+        doubleClick(tree, queries);
+        QCOMPARE(stack->currentIndex(), pageIndex);
+
+        const int second = entries(queries).indexOf("second");
+        QVERIFY(second >= 0);
+        doubleClick(tree, queries->child(second));
+        const QList<QueryEditor *> editors = page->findChildren<QueryEditor *>();
+        QCOMPARE(editors.size(), 1);
+        QCOMPARE(editors.first()->findChild<QTextEdit *>("textEdit")->toPlainText(),
+                 QString("SELECT 2 AS two"));
+        QCOMPARE(stack->currentIndex(), pageIndex);
+    }
+    // The tree mirrors the stacked pages: filled at the login, with the saved queries of the user's
+    // groups under their page, emptied at the logout, as the contacts are. A query saved from an
+    // editor of the query page is at once in the page's list and under the page in the tree, where
+    // it opens; removed on the page, it leaves both.
+    void sessionFillsTheTree()
+    {
+        db.writeConnectionSettings();
+        MainWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *tree = window.findChild<QTreeWidget *>("treeWidget");
+        auto *stack = window.findChild<QStackedWidget *>("stackedWidget");
+        auto *contacts = window.findChild<QListView *>("listView");
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        QVERIFY(!stack->isEnabled());
+        ModalAnswer login(TestHelpers::typeLogin("alice", "secret"));
+        window.findChild<QAction *>("actionLogin")->trigger();
+        QVERIFY(login.answered());
+        QVERIFY(stack->isEnabled());
+        QCOMPARE(tree->topLevelItemCount(), 1);
+        QTreeWidgetItem *root = tree->topLevelItem(0);
+        QCOMPARE(root->text(0), QString("database(QMYSQL)"));
+        QCOMPARE(root->childCount(), stack->count());
+        for (int i = 0; i < root->childCount(); ++i)
+            QCOMPARE(root->child(i)->text(0), stack->widget(i)->windowTitle());
+        QStringList names = entries(queryPage(tree));
+        names.sort();
+        QCOMPARE(names, QStringList({"first", "second"}));
+        QCOMPARE(contacts->model()->rowCount(), 1);
+        QCOMPARE(contacts->model()->index(0, 0).data().toString(), QString("bob"));
+
+        auto *page = window.findChild<QueryListViewer *>();
+        auto listed = [page] {
+            QStringList texts;
+            for (QAction *action : page->itemActions())
+                texts << action->text();
+            return texts;
+        };
+        auto pageAction = [page](const QString &text) {
+            for (QAction *action : page->findChildren<QAction *>())
+                if (action->text() == text)
+                    action->trigger();
+        };
+        pageAction("add table");
+        QueryEditor *editor = page->findChild<QueryEditor *>();
+        QVERIFY(editor);
+        QTest::keyClicks(editor->findChild<QTextEdit *>("textEdit"), "SELECT 3 AS three");
+        editor->findChild<QAction *>("actionRun")->trigger();
+        // Saving is offered once the statement has run.
+        QTRY_VERIFY(editor->findChild<QAction *>("actionSave")->isEnabled());
+        ModalAnswer save([](QWidget *dialog) {
+            QTest::keyClicks(dialog->findChild<QLineEdit *>("lineEdit"), "third");
+            QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
+        });
+        editor->findChild<QAction *>("actionSave")->trigger();
+        QVERIFY(save.answered());
+        QVERIFY(listed().contains("third"));
+        QCOMPARE(entries(queryPage(tree)), listed());
+        delete editor;
+        doubleClick(tree, queryPage(tree)->child(listed().indexOf("third")));
+        editor = page->findChild<QueryEditor *>();
+        QVERIFY(editor);
+        QCOMPARE(editor->findChild<QTextEdit *>("textEdit")->toPlainText(),
+                 QString("SELECT 3 AS three"));
+        delete editor;
+        page->findChild<QListWidget *>()->setCurrentRow(listed().indexOf("third"));
+        ModalAnswer remove(ModalAnswer::clickButton("Yes"));
+        pageAction("rem table");
+        QVERIFY(remove.answered());
+        QVERIFY(!listed().contains("third"));
+        QCOMPARE(entries(queryPage(tree)), listed());
+
+        window.findChild<QAction *>("actionLogin")->trigger();
+        QCOMPARE(tree->topLevelItemCount(), 0);
+        QVERIFY(!stack->isEnabled());
+        QCOMPARE(contacts->model()->rowCount(), 0);
+    }
 
 private:
     static void doubleClick(QTreeWidget *tree, QTreeWidgetItem *item);
@@ -39,29 +152,6 @@ private:
     TestDatabase db;
     int alice = 0;
 };
-
-void CentralWidgetTest::initTestCase()
-{
-    QVERIFY_CREATE(db);
-    alice = db.addUser("alice", "secret");
-    const int bob = db.addUser("bob", "secret");
-    const int nord = db.addGroup("Nord");
-    db.addMembership(nord, alice);
-    QVERIFY(
-        db.exec(QString("INSERT INTO contacts (id, user_id, contact_user_id) VALUES (1, %1, %2)")
-                    .arg(alice)
-                    .arg(bob)));
-    QVERIFY(db.exec(QString("INSERT INTO querys (id, name, query, group_id) VALUES "
-                            "(1, 'first', 'SELECT 1 AS one', %1), "
-                            "(2, 'second', 'SELECT 2 AS two', %1)")
-                        .arg(nord)));
-    TestHelpers::logIn(alice);
-}
-
-void CentralWidgetTest::cleanupTestCase()
-{
-    db.drop();
-}
 
 void CentralWidgetTest::doubleClick(QTreeWidget *tree, QTreeWidgetItem *item)
 {
@@ -86,137 +176,6 @@ QStringList CentralWidgetTest::entries(QTreeWidgetItem *page)
     for (int i = 0; page && i < page->childCount(); ++i)
         texts << page->child(i)->text(0);
     return texts;
-}
-
-void CentralWidgetTest::doubleClicks()
-{
-    CentralWidget area;
-    area.resize(600, 400);
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
-    area.loadAll();
-    auto *tree = area.findChild<QTreeWidget *>("treeWidget");
-    auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
-    auto *page = area.findChild<QueryListViewer *>();
-    QVERIFY(page);
-    const int pageIndex = stack->indexOf(page);
-    stack->setCurrentIndex(pageIndex == 0 ? qMin(1, stack->count() - 1) : 0);
-
-    doubleClick(tree, tree->topLevelItem(0));
-    QVERIFY(page->findChildren<QueryEditor *>().isEmpty());
-
-    QTreeWidgetItem *queries = queryPage(tree);
-    queries->setExpanded(true);
-    doubleClick(tree, queries);
-    QCOMPARE(stack->currentIndex(), pageIndex);
-
-    QTreeWidgetItem *second = nullptr;
-    for (int i = 0; i < queries->childCount(); ++i)
-        if (queries->child(i)->text(0) == "second")
-            second = queries->child(i);
-    QVERIFY(second);
-    doubleClick(tree, second);
-    const QList<QueryEditor *> editors = page->findChildren<QueryEditor *>();
-    QCOMPARE(editors.size(), 1);
-    QCOMPARE(editors.first()->findChild<QTextEdit *>("textEdit")->toPlainText(),
-             QString("SELECT 2 AS two"));
-    QCOMPARE(stack->currentIndex(), pageIndex);
-}
-
-// The tree mirrors the stacked pages: filled at the login, with the saved queries of the user's
-// groups under their page, emptied at the logout, as the contacts are.
-void CentralWidgetTest::loginFillsAndLogoutEmpties()
-{
-    settings.clear();
-    db.writeConnectionSettings();
-    MainWindow window;
-    auto *tree = window.findChild<QTreeWidget *>("treeWidget");
-    auto *stack = window.findChild<QStackedWidget *>("stackedWidget");
-    auto *contacts = window.findChild<QListView *>("listView");
-    QCOMPARE(tree->topLevelItemCount(), 0);
-    QVERIFY(!stack->isEnabled());
-
-    ModalAnswer answer(TestHelpers::typeLogin("alice", "secret"));
-    window.findChild<QAction *>("actionLogin")->trigger();
-    QVERIFY(answer.answered());
-    QVERIFY(stack->isEnabled());
-    QCOMPARE(tree->topLevelItemCount(), 1);
-    QTreeWidgetItem *root = tree->topLevelItem(0);
-    QCOMPARE(root->text(0), QString("database(QMYSQL)"));
-    QCOMPARE(root->childCount(), stack->count());
-    for (int i = 0; i < root->childCount(); ++i)
-        QCOMPARE(root->child(i)->text(0), stack->widget(i)->windowTitle());
-    QStringList names = entries(queryPage(tree));
-    names.sort();
-    QCOMPARE(names, QStringList({"first", "second"}));
-    QCOMPARE(contacts->model()->rowCount(), 1);
-    QCOMPARE(contacts->model()->index(0, 0).data().toString(), QString("bob"));
-
-    window.findChild<QAction *>("actionLogin")->trigger();
-    QCOMPARE(tree->topLevelItemCount(), 0);
-    QVERIFY(!stack->isEnabled());
-    QCOMPARE(contacts->model()->rowCount(), 0);
-}
-
-// A query saved from an editor of the query page is at once in the page's list and under the
-// page in the tree, where it opens; removed on the page, it leaves both.
-void CentralWidgetTest::savedQueryShowsAtOnce()
-{
-    settings.clear();
-    db.writeConnectionSettings();
-    MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    ModalAnswer login(TestHelpers::typeLogin("alice", "secret"));
-    window.findChild<QAction *>("actionLogin")->trigger();
-    QVERIFY(login.answered());
-    auto *tree = window.findChild<QTreeWidget *>("treeWidget");
-    auto *page = window.findChild<QueryListViewer *>();
-    auto listed = [page] {
-        QStringList texts;
-        for (QAction *action : page->itemActions())
-            texts << action->text();
-        return texts;
-    };
-    auto pageAction = [page](const QString &text) {
-        for (QAction *action : page->findChildren<QAction *>())
-            if (action->text() == text)
-                return action;
-        return static_cast<QAction *>(nullptr);
-    };
-
-    pageAction("add table")->trigger();
-    QueryEditor *editor = page->findChild<QueryEditor *>();
-    QVERIFY(editor);
-    QTest::keyClicks(editor->findChild<QTextEdit *>("textEdit"), "SELECT 3 AS three");
-    editor->findChild<QAction *>("actionRun")->trigger();
-    // Saving is offered once the statement has run.
-    QTRY_VERIFY(editor->findChild<QAction *>("actionSave")->isEnabled());
-    ModalAnswer save([](QWidget *dialog) {
-        QTest::keyClicks(dialog->findChild<QLineEdit *>("lineEdit"), "third");
-        QTest::mouseClick(dialog->findChild<QPushButton *>("pushButton"), Qt::LeftButton);
-    });
-    editor->findChild<QAction *>("actionSave")->trigger();
-    QVERIFY(save.answered());
-    QVERIFY(listed().contains("third"));
-    QCOMPARE(entries(queryPage(tree)), listed());
-    delete editor;
-
-    QTreeWidgetItem *third = queryPage(tree)->child(listed().indexOf("third"));
-    doubleClick(tree, third);
-    editor = page->findChild<QueryEditor *>();
-    QVERIFY(editor);
-    QCOMPARE(editor->findChild<QTextEdit *>("textEdit")->toPlainText(),
-             QString("SELECT 3 AS three"));
-    delete editor;
-
-    auto *list = page->findChild<QListWidget *>();
-    list->setCurrentRow(listed().indexOf("third"));
-    ModalAnswer remove(ModalAnswer::clickButton("Yes"));
-    pageAction("rem table")->trigger();
-    QVERIFY(remove.answered());
-    QVERIFY(!listed().contains("third"));
-    QCOMPARE(entries(queryPage(tree)), listed());
 }
 
 QTEST_MAIN(CentralWidgetTest)

@@ -1,9 +1,5 @@
-#include <QApplication>
-#include <QClipboard>
-#include <QLineEdit>
-#include <QStandardItemModel>
-#include <QTableView>
 #include <QtTest>
+#include <QtWidgets>
 
 #include "app/clipboardactions.h"
 
@@ -12,83 +8,73 @@ class ClipboardActionsTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void textField();
-    void viewCopy_data();
-    void viewCopy();
-    void viewPasteAndCut();
+    void init()
+    {
+        model = new QStandardItemModel(3, 3, &view);
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 3; ++column)
+                model->setItem(row, column,
+                               new QStandardItem(QString("%1%2").arg(row).arg(column)));
+        // One cell nobody may change.
+        model->item(2, 2)->setEditable(false);
+        view.setModel(model);
+    }
+    void cleanup() { delete model; }
+    void textField()
+    {
+        QLineEdit edit("hello world");
+        edit.setSelection(0, 5);
+        ClipboardActions::cut(&edit);
+        QCOMPARE(edit.text(), QString(" world"));
+        QCOMPARE(QApplication::clipboard()->text(), QString("hello"));
+        edit.setCursorPosition(edit.text().size());
+        ClipboardActions::paste(&edit);
+        QCOMPARE(edit.text(), QString(" worldhello"));
+    }
+    void viewCopy_data()
+    {
+        QTest::addColumn<QRect>("cells");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("one cell") << QRect(1, 1, 1, 1) << "11";
+        QTest::newRow("a row") << QRect(0, 2, 3, 1) << "20\t21\t22";
+        QTest::newRow("a block") << QRect(1, 0, 2, 2) << "01\t02\n11\t12";
+    }
+    void viewCopy()
+    {
+        QFETCH(QRect, cells);
+        QFETCH(QString, text);
+        view.selectionModel()->select(QItemSelection(model->index(cells.top(), cells.left()),
+                                                     model->index(cells.bottom(), cells.right())),
+                                      QItemSelectionModel::ClearAndSelect);
+        ClipboardActions::copy(&view);
+        QCOMPARE(QApplication::clipboard()->text(), text);
+    }
+    void viewPasteAndCut()
+    {
+        QApplication::clipboard()->setText("a\tb\tc\td\ne\tf\n");
+        view.setCurrentIndex(model->index(1, 1));
+        ClipboardActions::paste(&view);
+        // From the current cell on; what falls outside the grid or on a locked cell is dropped.
+        QCOMPARE(cells(QRect(0, 0, 3, 3)), QString("00 01 02 10 a b 20 e 22"));
+        view.selectionModel()->select(QItemSelection(model->index(1, 1), model->index(2, 2)),
+                                      QItemSelectionModel::ClearAndSelect);
+        ClipboardActions::cut(&view);
+        QCOMPARE(QApplication::clipboard()->text(), QString("a\tb\ne\t22"));
+        QCOMPARE(cells(QRect(1, 1, 2, 2)), QString("   22"));
+    }
 
 private:
-    static QStandardItemModel *grid(QObject *parent);
+    QString cells(const QRect &block) const
+    {
+        QStringList texts;
+        for (int row = block.top(); row <= block.bottom(); ++row)
+            for (int column = block.left(); column <= block.right(); ++column)
+                texts << model->item(row, column)->text();
+        return texts.join(' ');
+    }
+    QTableView view;
+    QStandardItemModel *model = nullptr;
 };
-
-QStandardItemModel *ClipboardActionsTest::grid(QObject *parent)
-{
-    auto *model = new QStandardItemModel(3, 3, parent);
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 3; ++column)
-            model->setItem(row, column, new QStandardItem(QString("%1%2").arg(row).arg(column)));
-    // One cell nobody may change.
-    model->item(2, 2)->setEditable(false);
-    return model;
-}
-
-void ClipboardActionsTest::textField()
-{
-    QLineEdit edit("hello world");
-    edit.setSelection(0, 5);
-    ClipboardActions::cut(&edit);
-    QCOMPARE(edit.text(), QString(" world"));
-    QCOMPARE(QApplication::clipboard()->text(), QString("hello"));
-    edit.setCursorPosition(edit.text().size());
-    ClipboardActions::paste(&edit);
-    QCOMPARE(edit.text(), QString(" worldhello"));
-}
-
-void ClipboardActionsTest::viewCopy_data()
-{
-    QTest::addColumn<QRect>("cells");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("one cell") << QRect(1, 1, 1, 1) << "11";
-    QTest::newRow("a row") << QRect(0, 2, 3, 1) << "20\t21\t22";
-    QTest::newRow("a block") << QRect(1, 0, 2, 2) << "01\t02\n11\t12";
-}
-
-void ClipboardActionsTest::viewCopy()
-{
-    QFETCH(QRect, cells);
-    QFETCH(QString, text);
-    QTableView view;
-    view.setModel(grid(&view));
-    const QItemSelection block(view.model()->index(cells.top(), cells.left()),
-                               view.model()->index(cells.bottom(), cells.right()));
-    view.selectionModel()->select(block, QItemSelectionModel::ClearAndSelect);
-    ClipboardActions::copy(&view);
-    QCOMPARE(QApplication::clipboard()->text(), text);
-}
-
-void ClipboardActionsTest::viewPasteAndCut()
-{
-    QTableView view;
-    QStandardItemModel *model = grid(&view);
-    view.setModel(model);
-    QApplication::clipboard()->setText("a\tb\tc\td\ne\tf\n");
-    view.setCurrentIndex(model->index(1, 1));
-    ClipboardActions::paste(&view);
-    // From the current cell on; what falls outside the grid or on a locked cell is dropped.
-    QCOMPARE(model->item(1, 1)->text(), QString("a"));
-    QCOMPARE(model->item(1, 2)->text(), QString("b"));
-    QCOMPARE(model->item(2, 1)->text(), QString("e"));
-    QCOMPARE(model->item(2, 2)->text(), QString("22"));
-    QCOMPARE(model->item(0, 0)->text(), QString("00"));
-
-    view.selectionModel()->select(QItemSelection(model->index(1, 1), model->index(2, 2)),
-                                  QItemSelectionModel::ClearAndSelect);
-    ClipboardActions::cut(&view);
-    QCOMPARE(QApplication::clipboard()->text(), QString("a\tb\ne\t22"));
-    QCOMPARE(model->item(1, 1)->text(), QString());
-    QCOMPARE(model->item(2, 1)->text(), QString());
-    QCOMPARE(model->item(2, 2)->text(), QString("22"));
-}
 
 QTEST_MAIN(ClipboardActionsTest)
 #include "tst_clipboardactions.moc"

