@@ -64,8 +64,8 @@ private slots:
                                        QVariant(QMetaType::fromType<int>())}));
         QVERIFY(values.at(4).isNull());
         // An index that carries no table row keeps the shown record.
-        QStandardItemModel other(3, 3);
-        form.setRecordFromIndex(other.index(1, 1));
+        QStandardItemModel other(4, 3);
+        form.setRecordFromIndex(other.index(row + 1, 1));
         QCOMPARE(form.index(1, 1).data().toString(), QString("one"));
         QCOMPARE(form.headerData(0, Qt::Horizontal).toString(), QString("label"));
         QCOMPARE(form.headerData(1, Qt::Horizontal).toString(), QString("value"));
@@ -73,7 +73,6 @@ private slots:
         QVERIFY(form.flags(form.index(1, 1)) & Qt::ItemIsEditable);
 
         // A state outside the record would still count in the row's progress.
-        form.setRecordFromIndex(table->index(row, 0));
         form.setState(5, 1);
         QCOMPARE(table->index(row, 1).data().toInt(), 50);
         QVERIFY(table->headerData(row, Qt::Vertical).toString() != "*");

@@ -106,9 +106,11 @@ void ExtRecordModel::setRecord(const ExtRecord &record)
 
 void ExtRecordModel::setRecordFromIndex(const QModelIndex &index)
 {
-    currentRow = index.row();
-    if (const ExtRecord *row = rowRecord(index))
+    // The edits go to the row shown, so an index of another model changes neither.
+    if (const ExtRecord *row = rowRecord(index)) {
+        currentRow = index.row();
         setRecord(*row);
+    }
 }
 
 ExtRecord &ExtRecordModel::record()
