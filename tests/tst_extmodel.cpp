@@ -1,15 +1,18 @@
 #include <QSignalSpy>
+#include <QSqlField>
 #include <QtTest>
 
 #include "core/stavimor.h"
 #include "db/sqlhelper.h"
+#include "messagecapture.h"
 #include "model/extmetadata.h"
 #include "model/extmodel.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
 
-// The record model on the real server: visibility, columns and roles, in-memory row operations,
-// saving with its messages, and the batched loading checked against the per-row reading.
+// The record model and its row values on the real server: visibility, columns and roles,
+// in-memory row operations, saving with its messages, the batched loading checked against the
+// per-row reading, a row's progress and relation lookups.
 class ExtModelTest : public QObject
 {
     Q_OBJECT
@@ -23,16 +26,17 @@ private slots:
     void loading();
     void dataRoles();
     void insertAndRemoveRecords();
-    void setDataStatesAndMarks();
     void saveWithNothingFlagged();
     void saveWritesAndReloads();
     void batchedLoadingEqualsPerRowReading();
+    void resolveWritesStatementAndSkipsIncomplete();
 
 private:
     void exec(const QString &sql) { QVERIFY_SQL(db, sql); }
     static int rowOf(const ExtModel &model, int id) { return TestHelpers::rowOf(model, id); }
     static QStringList texts(const QSignalSpy &spy);
     static QString describe(const ExtRecord &record);
+    static ExtRecord withFields(const QStringList &names);
     TestDatabase db;
     int alice = 0;
     int bob = 0;
@@ -46,6 +50,8 @@ void ExtModelTest::initTestCase()
     bob = db.addUser("bob", "b");
     loner = db.addUser("loner", "l");
     exec("INSERT INTO groups (id, name) VALUES (7, 'seven'), (8, 'eight'), (9, 'nine')");
+    exec("CREATE TABLE codes (code VARCHAR(8) NULL, title VARCHAR(32) NULL)");
+    exec("INSERT INTO codes VALUES ('a', 'Alpha'), ('c ', 'Gamma'), ('n', NULL), ('q''x', 'Q')");
     db.addMembership(7, alice);
     db.addMembership(9, alice);
     db.addMembership(8, bob);
@@ -182,27 +188,6 @@ void ExtModelTest::insertAndRemoveRecords()
     QCOMPARE(db.count("items"), 4);
 }
 
-void ExtModelTest::setDataStatesAndMarks()
-{
-    ExtModel model("items");
-    model.setRelation(2, QSqlRelation("groups", "id", "name"));
-    model.select();
-    QVERIFY(model.setData(model.index(2, 2), 99));
-    QCOMPARE(model.headerData(2, Qt::Vertical).toString(), QString("*"));
-    // A new key shows its related value at once.
-    QVERIFY(model.setData(model.index(1, 4), 8, Qt::DisplayRole));
-    QCOMPARE(model.data(model.index(1, 4)).toString(), QString("eight"));
-    // Neither the mark nor the progress column takes a value.
-    QVERIFY(model.setData(model.index(0, 0), "x") && model.setData(model.index(0, 1), 7));
-    QVERIFY(!model.records.at(0)->dirty);
-    model.setState(0, 1, 1);
-    QCOMPARE(model.data(model.index(0, 1)).toInt(), 100);
-    model.toggleMark(1);
-    QVERIFY(model.isMarked(1) && model.records.at(1)->dirty);
-    model.toggleMark(1);
-    QVERIFY(!model.isMarked(1));
-}
-
 void ExtModelTest::saveWithNothingFlagged()
 {
     exec("UPDATE items SET group_id = NULL");
@@ -264,27 +249,25 @@ void ExtModelTest::saveWritesAndReloads()
 
 // The irregularities the batched reading must treat as the per-row reading does: two metadata
 // rows for one data row, names in other letter cases, states naming no column or no metadata row,
-// null states, marks by several users, and relation keys null, unknown or equal only as text.
+// null states, marks by several users, and relation keys null, unknown, quoted or equal only as
+// text.
 void ExtModelTest::batchedLoadingEqualsPerRowReading()
 {
     QString error;
     QVERIFY2(
         db.execScript(
-            QString(
-                "DROP TABLE IF EXISTS rnd, codes; CREATE TABLE rnd (id INT NOT NULL PRIMARY KEY, "
-                "group_id INT NULL, Name VARCHAR(32) NULL, code VARCHAR(8) NULL, ref INT NULL);"
-                "CREATE TABLE codes (code VARCHAR(8) NULL, title VARCHAR(32) NULL);"
-                "INSERT INTO codes VALUES ('a', 'Alpha'), ('c ', 'Gamma'), ('n', NULL);"
-                "INSERT INTO rnd VALUES (1, 0, 'x', 'A', 7), (2, NULL, NULL, 'c', 99), "
-                "(3, 7, '', 'n', NULL);"
-                "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created) "
-                "VALUES (1, 'rnd', 1, %1, '2021-03-04 05:06:07'), (2, 'RND', 2, NULL, NULL), "
-                "(3, 'Rnd', 2, %2, '2022-12-31 23:59:59'), (4, 'other', 3, NULL, NULL);"
-                "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES "
-                "(1, 'Name', 1), (1, 'name', -1), (1, 'CODE', 1), (1, 'gone', 1), (2, 'ref', "
-                "NULL), (3, 'code', -1), (4, 'Name', 1), (1000, 'Name', 1);"
-                "INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (1, %2), "
-                "(2, %1), (3, %2), (4, %1)")
+            QString("DROP TABLE IF EXISTS rnd; CREATE TABLE rnd (id INT NOT NULL PRIMARY KEY, "
+                    "group_id INT NULL, Name VARCHAR(32) NULL, code VARCHAR(8) NULL, ref INT NULL);"
+                    "INSERT INTO rnd VALUES (1, 0, 'x', 'A', 7), (2, NULL, NULL, 'c', 99), "
+                    "(3, 7, '', 'n', NULL), (4, 9, 'q', 'q''x', 8);"
+                    "INSERT INTO ext_records (id, table_name, table_id, created_user_id, created) "
+                    "VALUES (1, 'rnd', 1, %1, '2021-03-04 05:06:07'), (2, 'RND', 2, NULL, NULL), "
+                    "(3, 'Rnd', 2, %2, '2022-12-31 23:59:59'), (4, 'other', 3, NULL, NULL);"
+                    "INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES "
+                    "(1, 'Name', 1), (1, 'name', -1), (1, 'CODE', 1), (1, 'gone', 1), (2, 'ref', "
+                    "NULL), (3, 'code', -1), (4, 'Name', 1), (1000, 'Name', 1);"
+                    "INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (1, %2), "
+                    "(2, %1), (3, %2), (4, %1)")
                 .arg(alice)
                 .arg(bob),
             &error),
@@ -294,8 +277,8 @@ void ExtModelTest::batchedLoadingEqualsPerRowReading()
     model.setRelation(4, QSqlRelation("groups", "id", "name"));
     model.setRelation(1, QSqlRelation("groups", "id", "")); // incomplete: ignored
     QVERIFY(model.select());
-    QCOMPARE(model.rowCount(), 3);
-    for (const int id : {1, 2, 3}) {
+    QCOMPARE(model.rowCount(), 4);
+    for (const int id : {1, 2, 3, 4}) {
         ExtRecord expected(model.columnRecord);
         expected.setValues(SqlHelper::record("rnd", id));
         ExtMetadata::readRecord(expected, "rnd", QString::number(alice), model.columnRecord);
@@ -308,6 +291,7 @@ void ExtModelTest::batchedLoadingEqualsPerRowReading()
     QVERIFY(first->state(2) == -1 && first->state(3) == 1 && first->state(-1) == 1);
     QCOMPARE(first->displayValue(3).toString(), QString("Alpha"));
     QCOMPARE(model.records.at(rowOf(model, 2))->displayValue(3).toString(), QString("Gamma"));
+    QCOMPARE(model.records.at(rowOf(model, 4))->displayValue(3).toString(), QString("Q"));
 }
 
 // What a loaded record reads from the server, values with their types and nullness.
@@ -324,5 +308,29 @@ QString ExtModelTest::describe(const ExtRecord &record)
         << record.modifiedUserId;
     return text;
 }
+ExtRecord ExtModelTest::withFields(const QStringList &names)
+{
+    ExtRecord record;
+    for (const QString &name : names)
+        record.append(QSqlField(name, QMetaType(QMetaType::QString)));
+    return record;
+}
+
+void ExtModelTest::resolveWritesStatementAndSkipsIncomplete()
+{
+    ExtRecord record = withFields({"id", "group_id", "other"});
+    record.setValue("group_id", 7);
+    record.setValue("other", 8);
+    record.setRelation(1, QSqlRelation("groups", "id", "name"));
+    record.setRelation(2, QSqlRelation("groups", "id", ""));
+    MessageCapture capture;
+    db.markStatements();
+    record.resolveRelations();
+    QCOMPARE(capture.lines(), QStringList{"\"select name FROM groups WHERE id='7'\""});
+    QCOMPARE(db.statements().filter("FROM groups"),
+             QStringList{"select name FROM groups WHERE id='7'"});
+    QVERIFY(!record.displayValues.contains(2));
+}
+
 QTEST_MAIN(ExtModelTest)
 #include "tst_extmodel.moc"
