@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds everything into build/ (Debug) and runs the tests against a throwaway private
-# MariaDB. Arguments go to ctest: scripts/test.sh -R tst_sqlhelper runs one test.
+# MariaDB. Arguments go to ctest: scripts/test.sh -R tst_extmodel runs one test.
 # With STAVIMOR_DB_NODES set (host:port,... as scripts/cluster.sh sets it), the tests use
 # node STAVIMOR_TEST_DB_NODE of them (default 1); with STAVIMOR_TEST_DB_HOST set, that server
 # (and the other STAVIMOR_TEST_DB_* variables); otherwise a server of their own. Without
