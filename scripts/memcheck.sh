@@ -2,7 +2,7 @@
 # Runs the record model tests under valgrind's memcheck against a throwaway private MariaDB.
 # Fails when memcheck reports an error: an invalid read or write, a use of uninitialised
 # memory, or a definite leak outside the suppressions in tests/valgrind.supp.
-# Arguments replace the list of tests: scripts/memcheck.sh tst_extrecord
+# Arguments replace the list of tests: scripts/memcheck.sh tst_extmodel
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/deps.sh"
@@ -11,7 +11,7 @@ source "$root/scripts/build.sh"
 
 tests=("$@")
 [ ${#tests[@]} -gt 0 ] ||
-    tests=(tst_extrecord tst_extmodel tst_extrecordstore tst_extrecordmodel tst_extxmlmodel)
+    tests=(tst_extmodel tst_extrecordstore tst_extrecordmodel tst_extxmlmodel)
 
 stavimor_deps valgrind
 stavimor_build "${tests[@]}"

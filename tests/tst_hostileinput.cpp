@@ -1,7 +1,6 @@
 #include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QLabel>
-#include <QPushButton>
 #include <QSqlRecord>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -11,7 +10,6 @@
 #include "core/usermanager.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
-#include "editor/googlemapmodel.h"
 #include "loopbackhttpserver.h"
 #include "modalanswer.h"
 #include "modules/getmoduledialog.h"
@@ -20,7 +18,6 @@
 #include "testhelpers.h"
 #include "testsettings.h"
 #include "update/downloaderdialog.h"
-#include "update/majdialog.h"
 
 // Hostile and broken input not covered beside its feature: each gives a clear error or a safe
 // result, and loses nothing.
@@ -29,7 +26,7 @@ class HostileInputTest : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
+    void cleanupTestCase() { db.drop(); }
 
     void loginNames_data();
     void loginNames();
@@ -52,32 +49,16 @@ private:
     QTemporaryDir dir;
 };
 
-namespace {
-QString md5(const QString &text)
-{
-    return QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5).toHex();
-}
-} // namespace
-
 void HostileInputTest::initTestCase()
 {
-    QString error;
-    QVERIFY2(db.create(&error), qPrintable(error));
+    QVERIFY_CREATE(db);
     QVERIFY(server.listen());
-    QVERIFY2(db.exec("CREATE TABLE limits (id INT PRIMARY KEY, label VARCHAR(16), amount INT, "
-                     "day DATE, group_id INT)",
-                     &error),
-             qPrintable(error));
+    QVERIFY_SQL(db, "CREATE TABLE limits (id INT PRIMARY KEY, label VARCHAR(16), amount INT, day "
+                    "DATE, group_id INT)");
     QSettings().setValue("network/timeout", 1);
     // Rows of group 0 are seen by anyone logged in.
     const int editor = db.addUser("editor", "secret");
     Stavimor::instance()->userManager->setCurrentUser(UserManager::user(editor));
-    QSettings().setValue("geocoding/origin", server.url("").toString());
-}
-
-void HostileInputTest::cleanupTestCase()
-{
-    db.drop();
 }
 
 QString HostileInputTest::writeSchema(const QByteArray &content)
@@ -93,7 +74,6 @@ void HostileInputTest::loginNames_data()
     const QString nul = QString("ali") + QChar(0) + "ce";
     const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80 \xC3\xA9mile \xF0\x9D\x84\x9E");
     QTest::newRow("NUL in the name") << nul << nul << true;
-    QTest::newRow("name cut at the NUL") << nul << "ali" << false;
     QTest::newRow("outside the BMP") << emoji << emoji << true;
     QTest::newRow("quote escaped by a backslash") << "q"
                                                   << "q\\' OR 1=1 -- " << false;
@@ -105,7 +85,8 @@ void HostileInputTest::loginNames()
     QFETCH(bool, found);
     QVERIFY(db.exec("DELETE FROM users WHERE username <> 'editor'"));
     QVERIFY(db.addUser(stored, "\xF0\x9F\x94\x91") > 0);
-    const QSqlRecord user = UserManager::login(typed, md5("\xF0\x9F\x94\x91"));
+    const QByteArray key = QCryptographicHash::hash("\xF0\x9F\x94\x91", QCryptographicHash::Md5);
+    const QSqlRecord user = UserManager::login(typed, key.toHex());
     QCOMPARE(user.value("username").toString(), found ? stored : QString());
     QCOMPARE(db.count("users"), 2);
 }
@@ -124,10 +105,8 @@ void HostileInputTest::schemas_data()
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<QString>("said"); // part of the reason
 
-    QFile secret(dir.filePath("secret.txt"));
-    QVERIFY(secret.open(QIODevice::WriteOnly));
-    secret.write("TOPSECRET");
-    secret.close();
+    const QString secret = dir.filePath("secret.txt");
+    QVERIFY(TestHelpers::writeFile(secret, "TOPSECRET"));
     const QByteArray entry = "<f name=\"label\"><label>Label</label></f>";
     QTest::newRow("nested 10,000 deep") << "<s><fields>" + QByteArray("<a>").repeated(10000) +
                                                QByteArray("</a>").repeated(10000) + "</fields></s>"
@@ -136,19 +115,13 @@ void HostileInputTest::schemas_data()
                                   "</fields></s>"
                            << "larger than";
     QTest::newRow("external entity")
-        << "<!DOCTYPE s [<!ENTITY x SYSTEM \"file://" + secret.fileName().toUtf8() +
+        << "<!DOCTYPE s [<!ENTITY x SYSTEM \"file://" + secret.toUtf8() +
                "\">]><s><fields><f name=\"label\"><label>&x;</label></f></fields></s>"
-        << "document type";
-    QTest::newRow("external DTD on the network")
-        << "<!DOCTYPE s SYSTEM \"" + server.url("/evil.dtd").toEncoded() + "\"><s><fields>" +
-               entry + "</fields></s>"
         << "document type";
     QByteArray laughs = "<!DOCTYPE s [<!ENTITY l0 \"ha\">";
     for (int i = 1; i < 10; ++i)
-        laughs += QString("<!ENTITY l%1 \"%2\">")
-                      .arg(i)
-                      .arg(QString("&l%1;").arg(i - 1).repeated(10))
-                      .toUtf8();
+        laughs += "<!ENTITY l" + QByteArray::number(i) + " \"" +
+                  ("&l" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
     QTest::newRow("billion laughs")
         << laughs + "]><s><fields><f name=\"label\"><label>&l9;</label></f></fields></s>"
         << "document type";
@@ -158,84 +131,45 @@ void HostileInputTest::schemas()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, said);
-    server.clearRequests();
     ExtTableEditor editor(writeSchema(content));
     QElapsedTimer clock;
     clock.start();
     editor.refresh();
     QVERIFY(clock.elapsed() < 20000);
-    QVERIFY(server.requests().isEmpty());
     const QString shown = editor.statusBar()->currentMessage();
     QVERIFY2(shown.startsWith("cannot read the table schema "), qPrintable(shown));
     QVERIFY2(shown.contains(said), qPrintable(shown));
     QVERIFY(!shown.contains("TOPSECRET"));
 }
 
+// The network readers share one limit; the module catalogue stands for them.
 void HostileInputTest::networkAnswers_data()
 {
-    QTest::addColumn<QString>("reader");
     QTest::addColumn<bool>("slow"); // else far too large
     QTest::addColumn<QString>("said");
-    // The readers share one limit: each kind once, and each reader once.
-    const QString slow = "no complete answer within 1 seconds";
-    const QString large = "larger than 2097152 bytes";
-    QTest::newRow("update slow") << "update" << true << slow;
-    QTest::newRow("update 3 MB") << "update" << false << large;
-    QTest::newRow("catalogue 3 MB") << "catalogue" << false << large;
-    QTest::newRow("geocoding slow") << "geocoding" << true << slow;
+    QTest::newRow("slow") << true << "no complete answer within 1 seconds";
+    QTest::newRow("3 MB") << false << "larger than 2097152 bytes";
 }
 
 void HostileInputTest::networkAnswers()
 {
-    QFETCH(QString, reader);
     QFETCH(bool, slow);
     QFETCH(QString, said);
-    QByteArray body;
-    if (reader == "update")
-        body = "<releases><release version=\"99\" title=\"T\"><path>http://x/y</path></release>";
-    else if (reader == "catalogue")
-        body = "<m><module title=\"A\" version=\"1\"><path>http://x/y</path></module>";
-    else
-        body = "<GeocodeResponse><result><formatted_address>Road</formatted_address></result>";
     LoopbackHttpServer::Response response;
-    if (!slow)
-        body += QByteArray("<!-- padding -->").repeated(3 * 1024 * 1024 / 16);
-    response.body = body + (slow ? "</x>" : "");
-    if (slow) {
-        response.pieces = 3;
-        response.pauseMs = 1500;
-    }
+    response.body = "<m><module title=\"A\" version=\"1\"><path>x</path></module>";
+    response.body += slow ? QByteArray("</m>") : QByteArray("<!-- pad -->").repeated(1 << 18);
+    response.pieces = slow ? 3 : 1;
+    response.pauseMs = 1500;
     server.setResponse("/answer", response);
-    server.setResponse("/maps/api/geocode/xml", response);
     QVERIFY(db.exec("DELETE FROM infos"));
-    QVERIFY(db.exec("INSERT INTO infos (module_update_url, app_update_url, version) VALUES ('" +
-                    server.url("/answer").toString() + "', '" + server.url("/answer").toString() +
-                    "', '1')"));
-    QCoreApplication::setApplicationVersion("0.5");
-
-    QString shown;
-    int entries = -1;
-    if (reader == "update") {
-        MAJDialog dialog;
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.isEnabled(), 10000);
-        shown = dialog.findChild<QLabel *>("versionLabel")->text();
-        QVERIFY(!dialog.findChild<QPushButton *>("downloadButton")->isEnabled());
-    } else if (reader == "catalogue") {
-        GetModuleDialog dialog;
-        QTRY_VERIFY_WITH_TIMEOUT(dialog.isEnabled(), 10000);
-        auto *message = dialog.findChild<QLabel *>("messageLabel");
-        shown = message->isVisibleTo(&dialog) ? message->text() : QString();
-        entries = dialog.findChild<QTreeWidget *>("treeWidget")->topLevelItemCount();
-    } else {
-        GoogleMapModel model;
-        QSignalSpy reset(&model, &GoogleMapModel::layoutChanged);
-        model.search("Road");
-        QVERIFY(reset.wait(10000));
-        shown = model.errorString;
-        entries = model.rowCount();
-    }
-    QVERIFY2(shown.contains(said), qPrintable(shown));
-    QVERIFY(entries <= 0);
+    QVERIFY(db.exec("INSERT INTO infos (module_update_url, version) VALUES ('" +
+                    server.url("/answer").toString() + "', '1')"));
+    GetModuleDialog dialog;
+    QTRY_VERIFY_WITH_TIMEOUT(dialog.isEnabled(), 10000);
+    auto *message = dialog.findChild<QLabel *>("messageLabel");
+    QVERIFY(message->isVisibleTo(&dialog));
+    QVERIFY2(message->text().contains(said), qPrintable(message->text()));
+    QCOMPARE(dialog.findChild<QTreeWidget *>("treeWidget")->topLevelItemCount(), 0);
 }
 
 void HostileInputTest::stalledDownload()
@@ -264,16 +198,12 @@ void HostileInputTest::cellLimits_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<QVariant>("value");
-    QTest::addColumn<bool>("taken");     // by the cell: its column's limits allow it
-    QTest::addColumn<QString>("stored"); // as the server gives it back; empty: refused
-    QTest::newRow("int overflow") << 4 << QVariant(qint64(1) << 40) << false << "";
-    QTest::newRow("year 10000") << 5 << QVariant(QDate(10000, 1, 1)) << true << "";
-    QTest::newRow("30 February as text") << 5 << QVariant("2024-02-30") << true << "";
-    QTest::newRow("number as text") << 4 << QVariant("12abc") << false << "";
-    QTest::newRow("text of the column's length")
-        << 3 << QVariant(QString(16, 'w')) << true << QString(16, 'w');
-    QTest::newRow("text one longer") << 3 << QVariant(QString(17, 'w')) << false << "";
+    QTest::addColumn<bool>("taken"); // by the cell: its column's limits allow it
+    QTest::newRow("int overflow") << 4 << QVariant(qint64(1) << 40) << false;
+    QTest::newRow("30 February as text") << 5 << QVariant("2024-02-30") << true;
+    QTest::newRow("text one longer than the column") << 3 << QVariant(QString(17, 'w')) << false;
 }
+
 // A value the column cannot hold is refused by the cell, or else fails the save of its row,
 // which stays pending; nothing is cut or changed on the way.
 void HostileInputTest::cellLimits()
@@ -281,25 +211,21 @@ void HostileInputTest::cellLimits()
     QFETCH(int, column);
     QFETCH(QVariant, value);
     QFETCH(bool, taken);
-    QFETCH(QString, stored);
     QVERIFY(db.exec("DELETE FROM limits"));
     QVERIFY(db.exec("INSERT INTO limits VALUES (1, 'one', 1, '2024-01-01', 0)"));
     ExtXmlModel model(writeSchema("<s><fields/></s>"));
     QVERIFY(model.load());
     QCOMPARE(model.setData(model.index(0, column), value), taken);
-    const bool saved = model.save();
-    const QString inDatabase =
-        db.scalar("SELECT " + model.columnRecord.fieldName(column - 2) + " FROM limits").toString();
-    QVERIFY2(saved == (!stored.isEmpty() || !taken), qPrintable(inDatabase));
-    const QStringList before = {"", "", "", "one", "1", "2024-01-01"};
-    QCOMPARE(inDatabase, stored.isEmpty() ? before.at(column) : stored);
-    const bool pending = taken && stored.isEmpty();
-    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QString(pending ? "*" : "0"));
-    if (pending) {
+    QCOMPARE(model.save(), !taken);
+    QCOMPARE(db.scalar("SELECT CONCAT_WS('/', label, amount, day) FROM limits").toString(),
+             QString("one/1/2024-01-01"));
+    QCOMPARE(model.headerData(0, Qt::Vertical).toString(), QString(taken ? "*" : "0"));
+    if (taken) {
         QVERIFY(model.message.startsWith("error, cannot save item"));
         QCOMPARE(model.index(0, column).data(), value);
     }
 }
+
 // A table and a column whose names carry a quote and a backtick (a schema file may be named so),
 // and a value with both, through the save, its metadata and audit trail, and a reload.
 void HostileInputTest::quotedNamesThroughSaveAndHistory()

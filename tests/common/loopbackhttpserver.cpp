@@ -37,10 +37,7 @@ void LoopbackHttpServer::setResponse(const QString &path, const Response &respon
 
 void LoopbackHttpServer::setResponse(const QString &path, const QByteArray &body, int status)
 {
-    Response response;
-    response.status = status;
-    response.body = body;
-    setResponse(path, response);
+    setResponse(path, Response{status, body});
 }
 
 void LoopbackHttpServer::accept()
@@ -68,15 +65,8 @@ void LoopbackHttpServer::read(QTcpSocket *socket)
 void LoopbackHttpServer::answer(QTcpSocket *socket, const QString &target)
 {
     const QString path = target.section('?', 0, 0);
-    Response response;
-    if (responses.contains(target)) {
-        response = responses.value(target);
-    } else if (responses.contains(path)) {
-        response = responses.value(path);
-    } else {
-        response.status = 404;
-        response.body = "<html>not found</html>";
-    }
+    const Response response =
+        responses.value(target, responses.value(path, Response{404, "<html>not found</html>"}));
     // Clients go by the status code; the reason phrase may be anything.
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";

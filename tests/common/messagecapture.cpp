@@ -40,9 +40,3 @@ QStringList MessageCapture::lines() const
     QMutexLocker lock(&mutex);
     return captured;
 }
-
-void MessageCapture::clear()
-{
-    QMutexLocker lock(&mutex);
-    captured.clear();
-}

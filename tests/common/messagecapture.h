@@ -12,5 +12,4 @@ public:
     QStringList lines() const;
     bool contains(const QString &line) const { return lines().contains(line); }
     int count(const QString &line) const { return lines().count(line); }
-    void clear();
 };

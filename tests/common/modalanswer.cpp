@@ -69,10 +69,7 @@ ModalAnswer::Answer ModalAnswer::accept()
 
 ModalAnswer::Answer ModalAnswer::reject()
 {
-    return [](QWidget *modal) {
-        if (auto *dialog = qobject_cast<QDialog *>(modal))
-            dialog->reject();
-    };
+    return chooseFile(QString());
 }
 
 ModalAnswer::Answer ModalAnswer::chooseFile(const QString &path)

@@ -43,22 +43,15 @@ bool PrivateMariaDb::run(const QString &program, const QStringList &arguments, Q
     QProcess tool;
     tool.setProcessChannelMode(QProcess::MergedChannels);
     tool.start(program, arguments);
-    if (!tool.waitForFinished(120000) || tool.exitStatus() != QProcess::NormalExit ||
-        tool.exitCode() != 0) {
-        if (error)
-            *error = program + " failed: " + tool.errorString() + " " +
-                     QString::fromLocal8Bit(tool.readAll().right(2000));
-        return false;
-    }
-    return true;
+    const bool ok = tool.waitForFinished(120000) && tool.exitStatus() == QProcess::NormalExit &&
+                    tool.exitCode() == 0;
+    if (!ok && error)
+        *error = program + " failed: " + tool.errorString() + " " + tool.readAll().right(2000);
+    return ok;
 }
 
 bool PrivateMariaDb::start(QString *error)
 {
-    if (!dir.isValid()) {
-        *error = "no temporary folder";
-        return false;
-    }
     if (!run("mariadb-install-db",
              {"--no-defaults", "--datadir=" + dir.filePath("data"), "--user=" + systemUser(),
               "--auth-root-authentication-method=socket", "--auth-root-socket-user=" + systemUser(),
@@ -66,13 +59,13 @@ bool PrivateMariaDb::start(QString *error)
              error))
         return false;
     // Another program may take the port before the server binds it: try a few.
-    for (int attempt = 0; attempt < 5; ++attempt) {
+    bool launched = false;
+    for (int attempt = 0; attempt < 5 && !launched; ++attempt) {
         serverPort = freePort();
-        if (launch(error))
-            break;
-        if (attempt == 4)
-            return false;
+        launched = launch(error);
     }
+    if (!launched)
+        return false;
     const QString account = QString("'%1'@'%2' IDENTIFIED BY '%3'")
                                 .arg(TestDatabase::user(), "%", TestDatabase::password());
     QStringList arguments = clientArguments();
@@ -99,9 +92,8 @@ bool PrivateMariaDb::launch(QString *error)
         *error = "mariadbd does not start: " + process.errorString();
         return false;
     }
-    QStringList ping = clientArguments();
-    ping << "--connect-timeout=2"
-         << "ping";
+    const QStringList ping = clientArguments() << "--connect-timeout=2"
+                                               << "ping";
     const QDeadlineTimer deadline(60000);
     while (!deadline.hasExpired()) {
         if (process.state() != QProcess::Running) {

@@ -2,8 +2,7 @@
 
 #include <QStringList>
 
-// Splits an SQL script as the mysql client would: on ';' outside quotes and comments,
-// with DELIMITER lines changing the terminator (for trigger bodies).
+// Splits an SQL script as the mysql client would: on ';' outside quotes and "-- " comments.
 namespace SqlScript {
 QStringList split(const QString &script);
 }

@@ -5,21 +5,13 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QSet>
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
-#include <QSqlRecord>
 
 #include "sqlscript.h"
 
 namespace {
-QString env(const char *name, const QString &fallback)
-{
-    const QString value = qEnvironmentVariable(name);
-    return value.isEmpty() ? fallback : value;
-}
-
 QSqlDatabase connectTo(const QString &connection, const QString &database)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase("QMYSQL", connection);
@@ -38,23 +30,6 @@ bool fail(QString *error, const QString &text)
     return false;
 }
 } // namespace
-
-QString TestDatabase::host()
-{
-    return env("STAVIMOR_TEST_DB_HOST", "127.0.0.1");
-}
-int TestDatabase::port()
-{
-    return env("STAVIMOR_TEST_DB_PORT", "3306").toInt();
-}
-QString TestDatabase::user()
-{
-    return env("STAVIMOR_TEST_DB_USER", "root");
-}
-QString TestDatabase::password()
-{
-    return env("STAVIMOR_TEST_DB_PASSWORD", QString());
-}
 
 bool TestDatabase::create(QString *error)
 {
@@ -84,16 +59,6 @@ bool TestDatabase::create(QString *error)
     return openDefault(error);
 }
 
-QString TestDatabase::schemaPath()
-{
-    return STAVIMOR_SOURCE_DIR "/db/" + env("STAVIMOR_TEST_SCHEMA", "schema.sql");
-}
-
-bool TestDatabase::minimalLayout()
-{
-    return !schemaPath().endsWith("/schema.sql");
-}
-
 bool TestDatabase::addAuditTrail(QString *error) const
 {
     QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
@@ -116,17 +81,10 @@ void TestDatabase::drop()
 {
     if (dbName.isEmpty())
         return;
-    {
-        QSqlDatabase def = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
-        if (def.isValid())
-            def.close();
-    }
+    QSqlDatabase::database(QSqlDatabase::defaultConnection, false).close();
     QSqlDatabase::removeDatabase(QSqlDatabase::defaultConnection);
     exec("DROP DATABASE `" + dbName + "`");
-    {
-        QSqlDatabase db = QSqlDatabase::database(adminConnection, false);
-        db.close();
-    }
+    QSqlDatabase::database(adminConnection, false).close();
     QSqlDatabase::removeDatabase(adminConnection);
     dbName.clear();
 }
@@ -258,12 +216,10 @@ int TestDatabase::addUser(const QString &username, const QString &password, cons
     const int id = nextId("users");
     query.prepare("INSERT INTO users (id, username, password, first_name, second_name, email) "
                   "VALUES (?, ?, ?, ?, ?, ?)");
-    query.addBindValue(id);
-    query.addBindValue(username);
-    query.addBindValue(digest);
-    query.addBindValue(username + " first");
-    query.addBindValue(username + " second");
-    query.addBindValue(email.isEmpty() ? username + "@example.org" : email);
+    for (const QVariant &value : {QVariant(id), QVariant(username), QVariant(digest),
+                                  QVariant(username + " first"), QVariant(username + " second"),
+                                  QVariant(email.isEmpty() ? username + "@example.org" : email)})
+        query.addBindValue(value);
     return query.exec() ? id : -1;
 }
 

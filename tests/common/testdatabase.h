@@ -18,22 +18,28 @@
         QVERIFY2((db).create(&sqlError_), qPrintable(sqlError_));                                  \
     } while (false)
 
-// A database of its own on the throwaway test server: created with a unique name,
-// loaded with db/schema.sql (or the file under db/ that STAVIMOR_TEST_SCHEMA names) and
-// dropped again, so test executables can run in parallel.
-// The server is found through STAVIMOR_TEST_DB_HOST, _PORT, _USER and _PASSWORD,
-// which scripts/test.sh exports after starting it.
+// A database of its own on the test server (STAVIMOR_TEST_DB_HOST, _PORT, _USER, _PASSWORD),
+// loaded with db/schema.sql or the file STAVIMOR_TEST_SCHEMA names, so tests run in parallel.
 class TestDatabase
 {
 public:
-    static QString host();
-    static int port();
-    static QString user();
-    static QString password();
+    // An unset or empty variable takes the fallback.
+    static QString env(const char *name, const QString &fallback)
+    {
+        const QString value = qEnvironmentVariable(name);
+        return value.isEmpty() ? fallback : value;
+    }
+    static QString host() { return env("STAVIMOR_TEST_DB_HOST", "127.0.0.1"); }
+    static int port() { return env("STAVIMOR_TEST_DB_PORT", "3306").toInt(); }
+    static QString user() { return env("STAVIMOR_TEST_DB_USER", "root"); }
+    static QString password() { return qEnvironmentVariable("STAVIMOR_TEST_DB_PASSWORD"); }
     // The schema file the databases are created from.
-    static QString schemaPath();
+    static QString schemaPath()
+    {
+        return STAVIMOR_SOURCE_DIR "/db/" + env("STAVIMOR_TEST_SCHEMA", "schema.sql");
+    }
     // True when that is not db/schema.sql: metadata tables without ids, no AUTO_INCREMENT.
-    static bool minimalLayout();
+    static bool minimalLayout() { return !schemaPath().endsWith("/schema.sql"); }
 
     // Creates the database, loads the schema and opens it as the default connection.
     bool create(QString *error = nullptr);
@@ -46,17 +52,14 @@ public:
 
     QString name() const { return dbName; }
 
-    // Registers and opens the default connection on this database again
-    // (the program closes it at logout and points it elsewhere in its connection tests).
+    // Opens the default connection on this database again (the program closes it at logout).
     bool openDefault(QString *error = nullptr) const;
     // Writes the "database" settings group so that the program's own opening reaches this database.
     void writeConnectionSettings() const;
-    // Drops the administrative connection, which a restart of the server has cut; the next
-    // use opens a new one.
+    // Drops the administrative connection a server restart has cut; the next use opens anew.
     void reconnect() const;
 
-    // A connection of another workstation to this database, registered under name in the
-    // calling thread; not yet open.
+    // Another workstation's connection, registered under name in this thread; not yet open.
     QSqlDatabase connection(const QString &name) const;
 
     // Runs statements on a private administrative connection to this database.
@@ -65,8 +68,7 @@ public:
     QVariant scalar(const QString &sql) const;
     int count(const QString &table, const QString &where = QString()) const;
 
-    // Statements the server received on connections to this database since markStatements(),
-    // in order, as recorded by its general query log (prepared statements as executed).
+    // Statements received on connections to this database since markStatements(), in order.
     void markStatements();
     QStringList statements() const;
 

@@ -10,7 +10,6 @@ public:
     TestSettings();
     // Forgets every stored setting.
     void clear();
-    QString path() const { return dir.path(); }
 
 private:
     QTemporaryDir dir;
