@@ -41,10 +41,7 @@ private:
 
     TestSettings settings;
     TestDatabase db;
-    int alice = 0;
-    int bob = 0;
-    int carol = 0;
-    int dave = 0;
+    int alice = 0, bob = 0, carol = 0, dave = 0;
     QList<QUrl> mails;
 };
 
@@ -116,12 +113,9 @@ void ContactsTest::loadStatementAndRoles()
         "WHERE c.user_id='" +
         QString::number(alice) + "' AND c.contact_user_id=u.id"));
     QCOMPARE(model.rowCount(), 1);
-    const QModelIndex first = model.index(0);
-    QCOMPARE(first.data().toString(), QString("bob"));
-    QCOMPARE(first.data(ContactListModel::EmailRole).toString(), QString("bob@example.org"));
-
-    model.load(carol);
-    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.index(0).data().toString(), QString("bob"));
+    QCOMPARE(model.index(0).data(ContactListModel::EmailRole).toString(),
+             QString("bob@example.org"));
 }
 
 void ContactsTest::addThroughThePicker_data()
@@ -150,41 +144,33 @@ void ContactsTest::addThroughThePicker()
 }
 
 // The dock panel: the user's contacts and groups, a double-click that starts an e-mail to a
-// contact with an address, the picker, the filter and the delete key, which removes the row
-// shown and only this owner's.
+// contact with an address, the filter and the delete key, which removes the row shown and only
+// this owner's.
 void ContactsTest::panel()
 {
-    addContacts({{alice, bob}, {alice, dave}, {bob, carol}});
+    addContacts({{alice, bob}, {alice, dave}, {bob, carol}, {alice, carol}});
     TestHelpers::logIn(alice);
     UserView view;
     auto *list = view.findChild<QListView *>("listView");
-    auto *groups = view.findChild<QListWidget *>("listWidget");
-    QCOMPARE(list->model()->rowCount(), 0);
     view.load();
-    QCOMPARE(names(list->model()), QStringList({"bob", "dave"}));
-    QCOMPARE(groups->count(), 1);
-    QCOMPARE(groups->item(0)->text(), QString("Nord"));
+    QCOMPARE(names(list->model()), QStringList({"bob", "carol", "dave"}));
+    QCOMPARE(view.findChild<QListWidget *>("listWidget")->item(0)->text(), QString("Nord"));
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     QDesktopServices::setUrlHandler("mailto", this, "mailTo");
-    for (int row = 0; row < 2; ++row) {
-        const QRect cell = list->visualRect(list->model()->index(row, 0));
+    for (const QString &name : {"bob", "dave"}) {
+        const QRect cell = list->visualRect(
+            list->model()->match(list->model()->index(0, 0), Qt::DisplayRole, name).value(0));
         // The first click selects, the second is the double-click.
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, cell.center());
     }
     QDesktopServices::unsetUrlHandler("mailto");
     QCOMPARE(mails, QList<QUrl>{QUrl("mailto:bob@example.org")});
-
-    ModalAnswer answer(pick("carol"));
-    QTest::mouseClick(view.findChild<QPushButton *>("pushButton"), Qt::LeftButton);
-    QVERIFY(answer.answered());
-    QCOMPARE(list->model()->rowCount(), 3);
     auto *filter = view.findChild<QLineEdit *>("lineEdit");
     QTest::keyClicks(filter, "CAR");
     QCOMPARE(names(list->model()), QStringList{"carol"});
     // The only row shown is carol, not the model's first row: the row shown is removed.
-    // A closed modal dialog leaves no window active under the offscreen platform.
     QApplication::setActiveWindow(&view);
     QVERIFY(QTest::qWaitForWindowActive(&view));
     list->setFocus();
@@ -194,10 +180,6 @@ void ContactsTest::panel()
              QString("%1,%2,%3").arg(bob).arg(dave).arg(carol));
     filter->clear();
     QCOMPARE(names(list->model()), QStringList({"bob", "dave"}));
-
-    view.clear();
-    QCOMPARE(list->model()->rowCount(), 0);
-    QCOMPARE(groups->count(), 0);
 }
 
 QTEST_MAIN(ContactsTest)
