@@ -7,9 +7,9 @@
 #include "messagecapture.h"
 #include "testsettings.h"
 
-// Address completion against a geocoding service played by a loopback HTTP server.
 static const QString path = "/maps/api/geocode/xml";
 
+// Address completion against a geocoding service played by a loopback HTTP server.
 class GeocodingTest : public QObject
 {
     Q_OBJECT
