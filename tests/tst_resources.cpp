@@ -1,9 +1,5 @@
-#include <QDirIterator>
-#include <QFile>
-#include <QImage>
-#include <QRegularExpression>
-#include <QSet>
 #include <QTest>
+#include <QtGui>
 
 // Every image name the program's sources use must be compiled in, in the spelling used
 // and in the other one (":/16x16/x.png" and ":16x16/x.png").
