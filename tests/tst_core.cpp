@@ -10,119 +10,98 @@ class CoreTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        QVERIFY_CREATE(db);
+        alice = db.addUser("alice", "secret");
+        obrien = db.addUser("O'Brien", "p'w\\d");
+        loner = db.addUser("loner", "");
+        const int staff = db.addGroup("staff");
+        const int review = db.addGroup("review");
+        db.addMembership(staff, alice);
+        db.addMembership(review, alice);
+        db.addMembership(staff, obrien);
+    }
 
-    void instanceIsCreatedOnce();
-    void login_data();
-    void login();
-    void groups();
-    void infosLookups();
+    void cleanupTestCase()
+    {
+        delete Stavimor::instance();
+        db.drop();
+    }
+
+    void instanceIsCreatedOnce()
+    {
+        delete Stavimor::instance();
+        MessageCapture capture;
+        QCOMPARE(Stavimor::instance(), Stavimor::instance());
+        QCOMPARE(capture.count("core instance created..."), 1);
+    }
+
+    void login_data()
+    {
+        QTest::addColumn<QString>("username");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("expected"); // the user name found, empty for no one
+        // clang-format off
+        QTest::newRow("right password") << "alice" << "secret" << "alice";
+        QTest::newRow("wrong password") << "alice" << "Secret" << "";
+        QTest::newRow("empty password hashed too") << "loner" << "" << "loner";
+        QTest::newRow("empty password is not any password") << "alice" << "" << "";
+        QTest::newRow("quote and backslash in name and password") << "O'Brien" << "p'w\\d" << "O'Brien";
+        QTest::newRow("injection in name") << "' OR '1'='1" << "anything" << "";
+        // clang-format on
+    }
+
+    void login()
+    {
+        QFETCH(QString, username);
+        QFETCH(QString, password);
+        QFETCH(QString, expected);
+        QCOMPARE(UserManager::login(username, md5(password)).value("username").toString(),
+                 expected);
+    }
+
+    void groups()
+    {
+        db.markStatements();
+        QStringList names;
+        for (const QSqlRecord &group : UserManager::groups(alice))
+            names << group.value("name").toString();
+        names.sort();
+        QCOMPARE(names, QStringList({"review", "staff"}));
+        QVERIFY(UserManager::groups(loner).isEmpty());
+        QVERIFY(UserManager::groups(QVariant("1 OR 1=1")).isEmpty());
+        QCOMPARE(UserManager::user(obrien).value("username").toString(), QString("O'Brien"));
+
+        // The current user's groups are replaced with the user.
+        UserManager *manager = Stavimor::instance()->userManager;
+        manager->setCurrentUser(UserManager::login("alice", md5("secret")));
+        QCOMPARE(manager->userGroups.size(), 2);
+        manager->setCurrentUser(UserManager::login("loner", md5("")));
+        QVERIFY(manager->userGroups.isEmpty());
+        const QStringList received = db.statements();
+        QVERIFY2(received.contains("select * from users where username='alice' AND password='" +
+                                   md5("secret") + "'") &&
+                     received.contains("select g.* from groups g, groups_users gu WHERE "
+                                       "gu.group_id=g.id AND gu.user_id=" +
+                                       QString::number(alice)),
+                 qPrintable(received.join("\n")));
+    }
+
+    // The update addresses are read by the update and module tests; the version only here.
+    void infosLookups()
+    {
+        QVERIFY_SQL(db, "DELETE FROM infos");
+        QVERIFY(Stavimor::version().isEmpty());
+        QVERIFY_SQL(db, "INSERT INTO infos VALUES ('', '', 'beta 0.6')");
+        QCOMPARE(Stavimor::version(), QString("beta 0.6"));
+    }
 
 private:
     static QString md5(const QString &text) { return UserManager::passwordHash(text); }
     TestDatabase db;
-    int alice = 0;
-    int obrien = 0;
-    int loner = 0;
-    int staff = 0;
-    int review = 0;
+    int alice = 0, obrien = 0, loner = 0;
 };
-
-void CoreTest::initTestCase()
-{
-    QVERIFY_CREATE(db);
-    alice = db.addUser("alice", "secret");
-    obrien = db.addUser("O'Brien", "p'w\\d");
-    loner = db.addUser("loner", "");
-    staff = db.addGroup("staff");
-    review = db.addGroup("review");
-    db.addMembership(staff, alice);
-    db.addMembership(review, alice);
-    db.addMembership(staff, obrien);
-    QVERIFY(alice > 0 && obrien > 0 && loner > 0 && staff > 0 && review > 0);
-}
-
-void CoreTest::cleanupTestCase()
-{
-    delete Stavimor::instance();
-    db.drop();
-}
-
-void CoreTest::instanceIsCreatedOnce()
-{
-    delete Stavimor::instance();
-    MessageCapture capture;
-    Stavimor *first = Stavimor::instance();
-    Stavimor *second = Stavimor::instance();
-    QCOMPARE(first, second);
-    QVERIFY(first->userManager);
-    QCOMPARE(capture.count("core instance created..."), 1);
-}
-
-void CoreTest::login_data()
-{
-    QTest::addColumn<QString>("username");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("expected"); // the user name found, empty for no one
-    // clang-format off
-    QTest::newRow("right password") << "alice" << "secret" << "alice";
-    QTest::newRow("wrong password") << "alice" << "Secret" << "";
-    QTest::newRow("user name in capitals") << "ALICE" << "secret" << "alice";
-    QTest::newRow("empty password hashed too") << "loner" << "" << "loner";
-    QTest::newRow("empty password is not any password") << "alice" << "" << "";
-    QTest::newRow("quote and backslash in name and password") << "O'Brien" << "p'w\\d" << "O'Brien";
-    QTest::newRow("injection in name") << "' OR '1'='1" << "anything" << "";
-    // clang-format on
-}
-
-void CoreTest::login()
-{
-    QFETCH(QString, username);
-    QFETCH(QString, password);
-    QFETCH(QString, expected);
-    const QSqlRecord found = UserManager::login(username, md5(password));
-    QCOMPARE(found.value("username").toString(), expected);
-    QCOMPARE(found.isEmpty(), expected.isEmpty());
-}
-
-void CoreTest::groups()
-{
-    db.markStatements();
-    QStringList names;
-    for (const QSqlRecord &group : UserManager::groups(alice))
-        names << group.value("name").toString();
-    names.sort();
-    QCOMPARE(names, QStringList({"review", "staff"}));
-    QVERIFY(UserManager::groups(loner).isEmpty());
-    QVERIFY(UserManager::groups(QVariant("1 OR 1=1")).isEmpty());
-    QCOMPARE(UserManager::user(obrien).value("username").toString(), QString("O'Brien"));
-
-    // The current user's groups are replaced with the user.
-    UserManager *manager = Stavimor::instance()->userManager;
-    manager->setCurrentUser(UserManager::login("alice", md5("secret")));
-    QCOMPARE(manager->currentUser.value("id").toInt(), alice);
-    QCOMPARE(manager->userGroups.size(), 2);
-    manager->setCurrentUser(UserManager::login("loner", md5("")));
-    QCOMPARE(manager->currentUser.value("username").toString(), QString("loner"));
-    QVERIFY(manager->userGroups.isEmpty());
-    const QStringList received = db.statements();
-    QVERIFY2(received.contains("select * from users where username='alice' AND password='" +
-                               md5("secret") + "'") &&
-                 received.contains("select g.* from groups g, groups_users gu WHERE "
-                                   "gu.group_id=g.id AND gu.user_id=" +
-                                   QString::number(alice)),
-             qPrintable(received.join("\n")));
-}
-
-// The update addresses are read by the update and module tests; the version only here.
-void CoreTest::infosLookups()
-{
-    QVERIFY_SQL(db, "DELETE FROM infos");
-    QVERIFY(Stavimor::version().isEmpty());
-    QVERIFY_SQL(db, "INSERT INTO infos VALUES ('', '', 'beta 0.6')");
-    QCOMPARE(Stavimor::version(), QString("beta 0.6"));
-}
 
 QTEST_MAIN(CoreTest)
 #include "tst_core.moc"

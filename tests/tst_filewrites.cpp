@@ -17,122 +17,108 @@ class FileWritesTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
+    void initTestCase()
+    {
+        // Past the limit a write fails with EFBIG instead of ending the process.
+        signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(server.listen());
+        savedCurrent = QDir::currentPath();
+    }
 
-    void writes_data();
-    void writes();
+    void init()
+    {
+        QDir folder(dir.path());
+        for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden))
+            folder.remove(name);
+        QVERIFY(QDir::setCurrent(dir.path()));
+    }
+
+    void cleanup()
+    {
+        limitFileSize(false);
+        QDir::setCurrent(savedCurrent);
+    }
+
+    void writes_data()
+    {
+        QTest::addColumn<QString>("writer");
+        QTest::addColumn<bool>("limited");  // the write fails past 64 KB
+        QTest::addColumn<bool>("existing"); // a file of that name is there before
+        for (const char *writer : {"csv export", "copied schema or module", "download"}) {
+            // Unlimited, the same writers succeed: the failures are the limit's, not the writer's.
+            QTest::addRow("%s, whole", writer) << writer << false << false;
+            QTest::addRow("%s, new file", writer) << writer << true << false;
+            if (QByteArray(writer) != "copied schema or module")
+                QTest::addRow("%s, replacing a file", writer) << writer << true << true;
+        }
+    }
+
+    void writes()
+    {
+        QFETCH(QString, writer);
+        QFETCH(bool, limited);
+        QFETCH(bool, existing);
+        const QString target = QDir(dir.path()).absoluteFilePath("target.csv");
+        if (existing)
+            QVERIFY(TestHelpers::writeFile(target, "earlier content\n"));
+        QByteArray body = "short\nfile";
+        if (limited)
+            for (int line = 0; line < 10000; ++line)
+                body += "\nline " + QByteArray::number(line) + " of a long file";
+        QCOMPARE(write(writer, target, body, limited), !limited);
+        limitFileSize(false);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 limited && !existing ? QStringList() : QStringList{"target.csv"});
+        if (limited && !existing)
+            return;
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray whole = writer == "csv export" ? body + "\n" : body;
+        QCOMPARE(file.readAll(), limited ? QByteArray("earlier content\n") : whole);
+    }
 
 private:
-    bool write(const QString &writer, const QString &target, const QByteArray &body, bool limited);
-    void limitFileSize(bool on);
+    // Writes body under target the way the program's writer does; the file to copy from and the
+    // answer to download are prepared before the limit applies.
+    bool write(const QString &writer, const QString &target, const QByteArray &body, bool limited)
+    {
+        if (writer == "csv export") {
+            QStandardItemModel model;
+            for (const QByteArray &line : body.split('\n'))
+                model.appendRow(new QStandardItem(QString::fromLatin1(line)));
+            limitFileSize(limited);
+            return ModelExporter(&model).writeCsv(target);
+        }
+        if (writer == "copied schema or module") {
+            const QString source =
+                QDir(dir.path()).absoluteFilePath("../" + QFileInfo(target).fileName() + ".source");
+            TestHelpers::writeFile(source, body);
+            limitFileSize(limited);
+            const bool ok = SavedFile::copy(source, target);
+            limitFileSize(false);
+            QFile::remove(source);
+            return ok;
+        }
+        server.setResponse("/files/" + QFileInfo(target).fileName(), body);
+        DownloaderDialog dialog;
+        limitFileSize(limited);
+        dialog.startDownload(server.url("/files/" + QFileInfo(target).fileName()));
+        QTimer::singleShot(10000, &dialog, &QDialog::reject);
+        return dialog.exec() == QDialog::Accepted;
+    }
+
+    void limitFileSize(bool on)
+    {
+        rlimit limit;
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = on ? 64 * 1024 : limit.rlim_max;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
 
     LoopbackHttpServer server;
     QTemporaryDir dir;
     QString savedCurrent;
 };
-
-void FileWritesTest::initTestCase()
-{
-    // Past the limit a write fails with EFBIG instead of ending the process.
-    signal(SIGXFSZ, SIG_IGN);
-    QVERIFY(server.listen());
-    savedCurrent = QDir::currentPath();
-}
-
-void FileWritesTest::init()
-{
-    QDir folder(dir.path());
-    for (const QString &name : folder.entryList(QDir::Files | QDir::Hidden))
-        folder.remove(name);
-    QVERIFY(QDir::setCurrent(dir.path()));
-}
-
-void FileWritesTest::cleanup()
-{
-    limitFileSize(false);
-    QDir::setCurrent(savedCurrent);
-}
-
-void FileWritesTest::limitFileSize(bool on)
-{
-    rlimit limit;
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = on ? 64 * 1024 : limit.rlim_max;
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-// Writes body under target the way the program's writer does; the file to copy from and the
-// answer to download are prepared before the limit applies.
-bool FileWritesTest::write(const QString &writer, const QString &target, const QByteArray &body,
-                           bool limited)
-{
-    if (writer == "csv export") {
-        QStandardItemModel model;
-        for (const QByteArray &line : body.split('\n'))
-            model.appendRow(new QStandardItem(QString::fromLatin1(line)));
-        limitFileSize(limited);
-        return ModelExporter(&model).writeCsv(target);
-    }
-    if (writer == "copied schema or module") {
-        const QString source =
-            QDir(dir.path()).absoluteFilePath("../" + QFileInfo(target).fileName() + ".source");
-        QFile file(source);
-        file.open(QIODevice::WriteOnly);
-        file.write(body);
-        file.close();
-        limitFileSize(limited);
-        const bool ok = SavedFile::copy(source, target);
-        limitFileSize(false);
-        QFile::remove(source);
-        return ok;
-    }
-    server.setResponse("/files/" + QFileInfo(target).fileName(), body);
-    DownloaderDialog dialog;
-    limitFileSize(limited);
-    dialog.startDownload(server.url("/files/" + QFileInfo(target).fileName()));
-    QTimer::singleShot(10000, &dialog, &QDialog::reject);
-    return dialog.exec() == QDialog::Accepted;
-}
-
-void FileWritesTest::writes_data()
-{
-    QTest::addColumn<QString>("writer");
-    QTest::addColumn<bool>("limited");  // the write fails past 64 KB
-    QTest::addColumn<bool>("existing"); // a file of that name is there before
-    for (const char *writer : {"csv export", "copied schema or module", "download"}) {
-        // Unlimited, the same writers succeed: the failures are the limit's, not the writer's.
-        QTest::addRow("%s, whole", writer) << writer << false << false;
-        QTest::addRow("%s, new file", writer) << writer << true << false;
-        if (QByteArray(writer) != "copied schema or module")
-            QTest::addRow("%s, replacing a file", writer) << writer << true << true;
-    }
-}
-
-void FileWritesTest::writes()
-{
-    QFETCH(QString, writer);
-    QFETCH(bool, limited);
-    QFETCH(bool, existing);
-    const QString target = QDir(dir.path()).absoluteFilePath("target.csv");
-    if (existing)
-        QVERIFY(TestHelpers::writeFile(target, "earlier content\n"));
-    QByteArray body = "short\nfile";
-    if (limited)
-        for (int line = 0; line < 10000; ++line)
-            body += "\nline " + QByteArray::number(line) + " of a long file";
-    QCOMPARE(write(writer, target, body, limited), !limited);
-    limitFileSize(false);
-    const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
-    QCOMPARE(left, limited && !existing ? QStringList() : QStringList{"target.csv"});
-    if (limited && !existing)
-        return;
-    QFile file(target);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QByteArray whole = writer == "csv export" ? body + "\n" : body;
-    QCOMPARE(file.readAll(), limited ? QByteArray("earlier content\n") : whole);
-}
 
 QTEST_MAIN(FileWritesTest)
 #include "tst_filewrites.moc"

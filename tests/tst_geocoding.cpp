@@ -1,8 +1,5 @@
-#include <QAbstractItemView>
-#include <QCompleter>
-#include <QLineEdit>
-#include <QSignalSpy>
 #include <QtTest>
+#include <QtWidgets>
 
 #include "editor/googleaddressfieldwidget.h"
 #include "editor/googlemapmodel.h"
@@ -10,152 +7,123 @@
 #include "messagecapture.h"
 #include "testsettings.h"
 
+static const QString path = "/maps/api/geocode/xml";
+
 // Address completion against a geocoding service played by a loopback HTTP server.
 class GeocodingTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
+    void initTestCase() { QVERIFY(server.listen()); }
+    void init()
+    {
+        settings.clear();
+        QSettings().setValue("geocoding/origin", server.url("").toString());
+        server.clearRequests();
+    }
 
-    void answers_data();
-    void answers();
-    void typingCompletes();
+    void answers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("address"); // as sent
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QStringList>("addresses");
+        const QStringList rivoli{"1 Rue de Rivoli, Paris", "1 Rue de Rivoli, Lyon"};
+        // clang-format off
+        QTest::newRow("status and two results") << "1 Rue de Rivoli" << "1%20Rue%20de%20Rivoli"
+                << answer(rivoli) << 200 << QStringList{""} + rivoli;
+        QTest::newRow("ampersand, hash and plus stay in the address, zero results")
+                << "Smith & Sons #3+4" << "Smith%20%26%20Sons%20%233%2B4" << answer({}) << 200
+                << QStringList{""};
+        QTest::newRow("accents, not XML") << "Zürich" << "Z%C3%BCrich"
+                << QByteArray("{\"status\": \"OK\"}") << 200 << QStringList();
+        QTest::newRow("server error") << "x" << "x" << answer({"Ghost Road"}) << 500 << QStringList();
+        // clang-format on
+    }
+
+    void answers()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, address);
+        QFETCH(QByteArray, body);
+        QFETCH(int, status);
+        QFETCH(QStringList, addresses);
+        server.setResponse(path, body, status);
+        MessageCapture capture;
+        GoogleMapModel model;
+        QSignalSpy layout(&model, &GoogleMapModel::layoutChanged);
+        model.search(text);
+        QVERIFY(layout.wait());
+        QCOMPARE(server.requests(), QStringList{path + "?address=" + address + "&sensor=true"});
+        QCOMPARE(rows(model), addresses);
+        QVERIFY(capture.contains("parse"));
+        for (const QString &address : addresses)
+            QVERIFY(capture.contains(address));
+    }
+
+    // Each keystroke asks; no answer is dropped, a slow one comes after those that overtook it, and
+    // the completer offers the collected addresses that match the text, whatever their case.
+    void typingCompletes()
+    {
+        QStringList many;
+        for (int i = 1; i <= 12; ++i)
+            many << QString("ABC Road %1").arg(i);
+        // The later the text, the sooner its answer.
+        const QStringList texts{"a", "ab", "abc"};
+        const QList<QStringList> addresses{
+            {"Alder Way"}, {"Abbey Road"}, many + QStringList{"abc lane", "Xyz Street"}};
+        QStringList targets;
+        for (int i = 0; i < texts.size(); ++i) {
+            LoopbackHttpServer::Response response;
+            response.body = answer(addresses.at(i), false);
+            response.pieces = 2;
+            response.pauseMs = 200 * (int(texts.size()) - 1 - i);
+            targets << path + "?address=" + texts.at(i) + "&sensor=true";
+            server.setResponse(targets.last(), response);
+        }
+        GoogleAddressFieldWidget widget;
+        widget.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&widget));
+        auto *model = widget.findChild<GoogleMapModel *>();
+        QSignalSpy layout(model, &GoogleMapModel::layoutChanged);
+        QSignalSpy change(&widget, &AbstractFieldWidget::change);
+        auto *edit = qobject_cast<QLineEdit *>(widget.editor);
+        QTest::keyClicks(edit, "abc");
+        QTRY_COMPARE_WITH_TIMEOUT(layout.size(), 3, 5000);
+        QStringList sent = server.requests();
+        sent.sort();
+        QCOMPARE(sent, targets);
+        QCOMPARE(rows(*model), addresses.at(2) + addresses.at(1) + addresses.at(0));
+        QTRY_VERIFY(edit->completer()->popup()->isVisible());
+        QCOMPARE(edit->completer()->completionCount(), 13);
+        QCOMPARE(change.size(), 0);
+    }
 
 private:
-    static QByteArray answer(const QStringList &addresses, bool withStatus = true);
-    static QStringList rows(const GoogleMapModel &model);
+    static QByteArray answer(const QStringList &addresses, bool withStatus = true)
+    {
+        QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><GeocodeResponse>";
+        if (withStatus)
+            xml += "<status>OK</status>";
+        for (const QString &address : addresses)
+            xml += "<result><type>street_address</type><formatted_address>" + address.toUtf8() +
+                   "</formatted_address><geometry><location><lat>48.85</lat><lng>2.35</lng>"
+                   "</location></geometry></result>";
+        return xml + "</GeocodeResponse>";
+    }
+
+    static QStringList rows(const GoogleMapModel &model)
+    {
+        QStringList result;
+        for (int row = 0; row < model.rowCount(); ++row)
+            result << model.data(model.index(row)).toString();
+        return result;
+    }
 
     TestSettings settings;
     LoopbackHttpServer server;
 };
-
-static const QString path = "/maps/api/geocode/xml";
-
-void GeocodingTest::initTestCase()
-{
-    QVERIFY(server.listen());
-}
-
-void GeocodingTest::init()
-{
-    settings.clear();
-    QSettings().setValue("geocoding/origin", server.url("").toString());
-    server.clearRequests();
-    server.setResponse(path, answer({}));
-}
-
-QByteArray GeocodingTest::answer(const QStringList &addresses, bool withStatus)
-{
-    QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><GeocodeResponse>";
-    if (withStatus)
-        xml += "<status>OK</status>";
-    for (const QString &address : addresses)
-        xml += "<result><type>street_address</type><formatted_address>" + address.toUtf8() +
-               "</formatted_address><geometry><location><lat>48.85</lat><lng>2.35</lng>"
-               "</location></geometry></result>";
-    return xml + "</GeocodeResponse>";
-}
-
-QStringList GeocodingTest::rows(const GoogleMapModel &model)
-{
-    QStringList result;
-    for (int row = 0; row < model.rowCount(); ++row)
-        result << model.data(model.index(row)).toString();
-    return result;
-}
-
-void GeocodingTest::answers_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("address"); // as sent
-    QTest::addColumn<QByteArray>("body");
-    QTest::addColumn<int>("status"); // 0: connection refused
-    QTest::addColumn<QStringList>("addresses");
-    const QStringList rivoli{"1 Rue de Rivoli, Paris", "1 Rue de Rivoli, Lyon"};
-    // clang-format off
-    QTest::newRow("status and two results") << "1 Rue de Rivoli" << "1%20Rue%20de%20Rivoli"
-            << answer(rivoli) << 200 << QStringList{""} + rivoli;
-    QTest::newRow("results only") << "main" << "main" << answer({"Main Street"}, false) << 200
-            << QStringList{"Main Street"};
-    QTest::newRow("ampersand, hash and plus stay in the address, zero results")
-            << "Smith & Sons #3+4" << "Smith%20%26%20Sons%20%233%2B4" << answer({}) << 200
-            << QStringList{""};
-    QTest::newRow("accents, not XML") << "Zürich" << "Z%C3%BCrich"
-            << QByteArray("{\"status\": \"OK\"}") << 200 << QStringList();
-    QTest::newRow("server error") << "x" << "x" << answer({"Ghost Road"}) << 500 << QStringList();
-    QTest::newRow("connection refused") << "x" << "" << QByteArray() << 0 << QStringList();
-    // clang-format on
-}
-
-void GeocodingTest::answers()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, address);
-    QFETCH(QByteArray, body);
-    QFETCH(int, status);
-    QFETCH(QStringList, addresses);
-    server.setResponse(path, body, status);
-    if (!status)
-        QSettings().setValue("geocoding/origin", LoopbackHttpServer::refusedUrl("").toString());
-    MessageCapture capture;
-    GoogleMapModel model;
-    QSignalSpy layout(&model, &GoogleMapModel::layoutChanged);
-    model.search(text);
-    QVERIFY(layout.wait());
-    QCOMPARE(server.requests(),
-             status ? QStringList{path + "?address=" + address + "&sensor=true"} : QStringList());
-    QCOMPARE(rows(model), addresses);
-    QVERIFY(capture.contains("parse"));
-    for (const QString &address : addresses) {
-        if (!address.isEmpty())
-            QVERIFY(capture.contains(address));
-    }
-    QVERIFY(!model.data(model.index(0), Qt::EditRole).isValid());
-}
-
-// Each keystroke asks; no answer is dropped, a slow one comes after those that overtook it, and
-// the completer offers the collected addresses that match the text, whatever their case.
-void GeocodingTest::typingCompletes()
-{
-    QStringList many;
-    for (int i = 1; i <= 12; ++i)
-        many << QString("ABC Road %1").arg(i);
-    // The later the text, the sooner its answer.
-    const QStringList texts{"a", "ab", "abc"};
-    const QList<QStringList> addresses{
-        {"Alder Way"}, {"Abbey Road"}, many + QStringList{"abc lane", "Xyz Street"}};
-    QStringList targets;
-    for (int i = 0; i < texts.size(); ++i) {
-        LoopbackHttpServer::Response response;
-        response.body = answer(addresses.at(i), false);
-        response.pieces = 2;
-        response.pauseMs = 200 * (int(texts.size()) - 1 - i);
-        targets << path + "?address=" + texts.at(i) + "&sensor=true";
-        server.setResponse(targets.last(), response);
-    }
-    GoogleAddressFieldWidget widget;
-    widget.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&widget));
-    auto *model = widget.findChild<GoogleMapModel *>();
-    QSignalSpy layout(model, &GoogleMapModel::layoutChanged);
-    QSignalSpy change(&widget, &AbstractFieldWidget::change);
-    auto *edit = qobject_cast<QLineEdit *>(widget.editor);
-    QTest::keyClicks(edit, "abc");
-    QTRY_COMPARE_WITH_TIMEOUT(layout.size(), 3, 5000);
-    QStringList sent = server.requests();
-    sent.sort();
-    QCOMPARE(sent, targets);
-    QCOMPARE(rows(*model), addresses.at(2) + addresses.at(1) + addresses.at(0));
-    QCOMPARE(server.cutOffAnswers(), 0);
-    QCompleter *completer = edit->completer();
-    QVERIFY(completer);
-    QTRY_VERIFY(completer->popup()->isVisible());
-    QCOMPARE(completer->model()->rowCount(), 16);
-    QCOMPARE(completer->completionCount(), 13);
-    QCOMPARE(change.size(), 0);
-    QVERIFY(!widget.isChanged);
-}
 
 QTEST_MAIN(GeocodingTest)
 #include "tst_geocoding.moc"

@@ -14,36 +14,33 @@ class LoggingTest : public QObject
 private slots:
     void initTestCase() { QVERIFY_CREATE(db); }
     void cleanupTestCase() { db.drop(); }
-    void debugLinesOnlyWhenAsked_data();
-    void debugLinesOnlyWhenAsked();
+    void debugLinesOnlyWhenAsked_data()
+    {
+        QTest::addColumn<QString>("rules");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("by default") << QString() << false;
+        QTest::newRow("stavimor.sql on") << "stavimor.sql.debug=true" << true;
+        QTest::newRow("stavimor.app on only") << "stavimor.app.debug=true" << false;
+    }
+
+    void debugLinesOnlyWhenAsked()
+    {
+        QFETCH(QString, rules);
+        QFETCH(bool, shown);
+        QLoggingCategory::setFilterRules(rules);
+        MessageCapture capture;
+        QSqlRecord record = SqlHelper::emptyRecord("groups");
+        record.setValue("name", "secret row");
+        QVERIFY(SqlHelper::insert("groups", record));
+        QCOMPARE(!capture.lines().filter("secret row").isEmpty(), shown);
+        // Warnings are never held back.
+        qWarning("a warning");
+        QVERIFY(capture.contains("a warning"));
+    }
 
 private:
     TestDatabase db;
 };
-
-void LoggingTest::debugLinesOnlyWhenAsked_data()
-{
-    QTest::addColumn<QString>("rules");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("by default") << QString() << false;
-    QTest::newRow("stavimor.sql on") << "stavimor.sql.debug=true" << true;
-    QTest::newRow("stavimor.app on only") << "stavimor.app.debug=true" << false;
-}
-
-void LoggingTest::debugLinesOnlyWhenAsked()
-{
-    QFETCH(QString, rules);
-    QFETCH(bool, shown);
-    QLoggingCategory::setFilterRules(rules);
-    MessageCapture capture;
-    QSqlRecord record = SqlHelper::emptyRecord("groups");
-    record.setValue("name", "secret row");
-    QVERIFY(SqlHelper::insert("groups", record));
-    QCOMPARE(!capture.lines().filter("secret row").isEmpty(), shown);
-    // Warnings are never held back.
-    qWarning("a warning");
-    QVERIFY(capture.contains("a warning"));
-}
 
 QTEST_MAIN(LoggingTest)
 #include "tst_logging.moc"

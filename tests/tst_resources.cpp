@@ -1,13 +1,8 @@
-#include <QDirIterator>
-#include <QFile>
-#include <QImage>
-#include <QRegularExpression>
-#include <QSet>
 #include <QTest>
+#include <QtGui>
 
 // Every image name the program's sources use must be compiled in, in the spelling used
-// and in the other one (":/16x16/x.png" and ":16x16/x.png"); every icon of the theme's table
-// in each size class.
+// and in the other one (":/16x16/x.png" and ":16x16/x.png").
 class ResourcesTest : public QObject
 {
     Q_OBJECT
@@ -49,35 +44,6 @@ private slots:
         QFETCH(QString, name);
         for (const QString &spelling : {":/" + name, ":" + name})
             QVERIFY2(!QImage(spelling).isNull(), qPrintable(spelling));
-    }
-
-    void iconSets_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("size");
-        QFile table(QStringLiteral(STAVIMOR_SOURCE_DIR "/resources/icons.tsv"));
-        QVERIFY(table.open(QIODevice::ReadOnly | QIODevice::Text));
-        int rows = 0;
-        while (!table.atEnd()) {
-            const QString line = QString::fromUtf8(table.readLine()).trimmed();
-            if (line.isEmpty() || line.startsWith('#'))
-                continue;
-            const QString name = line.section('\t', 0, 0);
-            for (int size : {16, 32, 48})
-                QTest::addRow("%d/%s", size, qPrintable(name)) << name << size;
-            ++rows;
-        }
-        QVERIFY(rows > 50);
-    }
-
-    void iconSets()
-    {
-        QFETCH(QString, name);
-        QFETCH(int, size);
-        const QImage image(QStringLiteral(":/%1x%1/%2.png").arg(size).arg(name));
-        QVERIFY(!image.isNull());
-        // The theme trims a few icons by a pixel or two; none may be of another size class.
-        QCOMPARE(qMax(image.width(), image.height()), size);
     }
 };
 

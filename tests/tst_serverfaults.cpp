@@ -1,14 +1,6 @@
-#include <QElapsedTimer>
-#include <QPushButton>
-#include <QSettings>
-#include <QSqlQuery>
-#include <QSqlRecord>
-#include <QSqlTableModel>
-#include <QStatusBar>
-#include <QTableView>
-#include <QTextEdit>
-#include <QThread>
+#include <QtSql>
 #include <QtTest>
+#include <QtWidgets>
 #include <atomic>
 #include <functional>
 #include <signal.h>
@@ -21,7 +13,6 @@
 #include "editor/extxmlmodel.h"
 #include "modalanswer.h"
 #include "privatemariadb.h"
-#include "query/queryeditor.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
 #include "testsettings.h"
@@ -66,11 +57,8 @@ private:
     void watch(qint64 pid, const QString &condition)
     {
         {
-            QSqlDatabase db = QSqlDatabase::addDatabase("QMYSQL", "watcher");
-            db.setHostName(TestDatabase::host());
-            db.setPort(TestDatabase::port());
-            db.setUserName(TestDatabase::user());
-            db.setPassword(TestDatabase::password());
+            QSqlDatabase db =
+                QSqlDatabase::cloneDatabase(QSqlDatabase::defaultConnection, "watcher");
             QElapsedTimer clock;
             clock.start();
             while (db.open() && clock.elapsed() < 30000) {
@@ -92,44 +80,248 @@ private:
     std::atomic_bool done = false;
 };
 
-QSqlTableModel *usersModel(QWidget *dialog)
-{
-    for (QTableView *view : dialog->findChildren<QTableView *>()) {
-        auto *model = qobject_cast<QSqlTableModel *>(view->model());
-        if (model && model->tableName() == "users")
-            return model;
-    }
-    return nullptr;
-}
 } // namespace
 
-// The server killed (SIGKILL) in the middle of a save, a load, an administration "Apply" and a
-// query run, on a private server, then started again on the same data: no crash, no hang, an
+// The server killed (SIGKILL) in the middle of a save, a load and an administration "Apply", on
+// a private server, then started again on the same data: no crash, no hang, an
 // error and never a success, committed rows whole and the others untouched, and a new login
 // that works.
 class ServerFaultsTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void init();
-    void cleanup();
-    void cleanupTestCase();
+    void initTestCase()
+    {
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        server.exportForTestDatabase();
+        QVERIFY2(db.create(&error), qPrintable(error));
+        db.writeConnectionSettings();
+        alice = db.addUser("alice", "secret");
+        QVERIFY_SQL(db, "CREATE TABLE items (id INT PRIMARY KEY, label VARCHAR(64), group_id INT)");
+        schema = schemaDir.filePath("items.xml");
+        QVERIFY(TestHelpers::writeFile(
+            schema, "<s><fields><f name=\"label\"><label>Label</label></f></fields></s>"));
+        passOn = qInstallMessageHandler(watchDebugLines);
+    }
 
-    void save();
-    void load();
-    void queryRun();
-    void longQueryOutlivesTimeout();
-    void adminApply();
-    void frozenServerIsAnError_data();
-    void frozenServerIsAnError();
+    // Ten rows, each reviewed once (state 1 on its label) by an earlier save.
+    void init()
+    {
+        for (const char *table :
+             {"items", "ext_records", "ext_records_fields", "ext_records_monitorings"})
+            QVERIFY_SQL(db, QString("DELETE FROM ") + table);
+        for (int id = 1; id <= 10; ++id)
+            QVERIFY(db.exec(QString("INSERT INTO items VALUES (%1, 'old %1', 0)").arg(id)));
+        QVERIFY(logIn());
+        ExtXmlModel model(schema);
+        QVERIFY(model.load());
+        for (int row = 0; row < 10; ++row)
+            model.setState(row, 1, 1);
+        QVERIFY(model.save());
+    }
+
+    void cleanup()
+    {
+        onDebugLine = nullptr;
+        if (!server.isRunning())
+            QVERIFY(restart());
+    }
+
+    void cleanupTestCase()
+    {
+        qInstallMessageHandler(passOn);
+        db.drop();
+    }
+
+    // Killed inside the fifth row's transaction: four rows committed whole, the fifth rolled back.
+    void save()
+    {
+        ExtTableEditor editor(schema);
+        editor.refresh();
+        ExtXmlModel *model = editor.model;
+        for (int row = 0; row < 10; ++row) {
+            model->setData(model->index(row, 3), "new " + QString::number(row + 1));
+            model->setState(row, 1, 2);
+        }
+        const QMap<int, QStringList> before = rows();
+
+        int seen = 0;
+        onDebugLine = [&](const QString &line) {
+            if (line == "items saved..." && ++seen == 5)
+                server.kill();
+        };
+        QSignalSpy messages(model, &ExtModel::messageChanged);
+        QElapsedTimer clock;
+        clock.start();
+        ModalAnswer failure(ModalAnswer::accept());
+        editor.save();
+        QVERIFY(clock.elapsed() < 30000);
+        QVERIFY(failure.answered());
+        QVERIFY(!messages.contains({"Save compete"}));
+        QVERIFY(editor.statusBar()->currentMessage().startsWith("error, cannot save item"));
+        QVERIFY2(failure.informativeText().contains("opened again"),
+                 qPrintable(failure.informativeText()));
+
+        QVERIFY(restart());
+        const QMap<int, QStringList> after = rows();
+        int written = 0;
+        for (int id = 1; id <= 10; ++id) {
+            const QStringList row = after.value(id);
+            if (row.value(0).startsWith("new")) {
+                ++written;
+                // The whole row: its value, its new state, one metadata row with the first stamp.
+                QCOMPARE(row.size(), 2);
+                QCOMPARE(row.at(1), before.value(id).at(1).section(',', 0, 0) + "," +
+                                        QString::number(alice) + ",label=2");
+            } else {
+                QCOMPARE(row, before.value(id));
+            }
+        }
+        QCOMPARE(written, 4);
+    }
+
+    void load()
+    {
+        ExtTableEditor editor(schema);
+        editor.refresh();
+        ExtXmlModel *model = editor.model;
+        model->setData(model->index(0, 3), "pending");
+        // The metadata read waits for a lock; the server dies while the load waits.
+        {
+            KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "ext_records");
+            // Discarded, yet kept: the load that would replace the row fails.
+            ModalAnswer question(ModalAnswer::clickButton("Discard"));
+            editor.refresh();
+            QVERIFY(question.answered());
+            QVERIFY(killer.killed());
+        }
+        const QString shown = editor.statusBar()->currentMessage();
+        QVERIFY2(shown.startsWith("error, cannot load"), qPrintable(shown));
+        // What was on screen stays, with its pending change.
+        QCOMPARE(model->index(0, 3).data().toString(), QString("pending"));
+
+        QVERIFY(restart());
+        int reopened = 0;
+        onDebugLine = [&](const QString &line) { reopened += line == "connection opened again"; };
+        ModalAnswer question(ModalAnswer::clickButton("Discard"));
+        editor.refresh();
+        QVERIFY(question.answered());
+        QCOMPARE(editor.statusBar()->currentMessage(), QString("loading finish"));
+        QCOMPARE(model->index(0, 3).data().toString(), QString("old 1"));
+        QCOMPARE(reopened, 1);
+    }
+
+    void adminApply()
+    {
+        db.addUser("bob", "secret");
+        auto dialog = std::make_unique<AdminDialog>(nullptr);
+        dialog->show();
+        QSqlTableModel *users = nullptr;
+        for (QTableView *view : dialog->findChildren<QTableView *>())
+            if (auto *model = qobject_cast<QSqlTableModel *>(view->model());
+                model && model->tableName() == "users")
+                users = model;
+        const int bob =
+            users->match(users->index(0, users->fieldIndex("username")), Qt::DisplayRole, "bob")
+                .value(0)
+                .row();
+        QVERIFY(
+            users->setData(users->index(bob, users->fieldIndex("email")), "robert@example.org"));
+
+        {
+            KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "users");
+            ModalAnswer box(ModalAnswer::accept(), 30000);
+            QTest::mouseClick(dialog->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+            QVERIFY(killer.killed());
+            QVERIFY(box.answered());
+            QCOMPARE(box.title(), QString("Not saved"));
+            QVERIFY2(box.text().contains("User: Lost connection to server during query; the "
+                                         "connection to the server was lost, and is opened again "
+                                         "at the next Apply."),
+                     qPrintable(box.text()));
+            QVERIFY2(!box.text().contains("Groups"), qPrintable(box.text()));
+        }
+        QVERIFY(users->isDirty());
+        QVERIFY(restart());
+        QCOMPARE(db.count("users", "email='robert@example.org'"), 0);
+        {
+            // The kept edit is written by the next Apply of the same dialog.
+            ModalAnswer box(ModalAnswer::accept(), 5000);
+            QTest::mouseClick(dialog->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
+            QVERIFY2(!box.answered(), qPrintable(box.text()));
+        }
+        QCOMPARE(db.count("users", "email='robert@example.org'"), 1);
+        db.exec("DELETE FROM users WHERE username='bob'");
+    }
+
+    // A server that accepts connections but never answers must hold neither a statement nor the
+    // login, and the window with them, forever; once it answers again, work goes on.
+    void frozenServerIsAnError()
+    {
+        QVERIFY(logIn(2));
+        ExtTableEditor editor(schema);
+        server.freeze();
+        QElapsedTimer clock;
+        clock.start();
+        editor.refresh();
+        const QString shown = editor.statusBar()->currentMessage();
+        const bool loggedIn = logIn(2);
+        const qint64 waited = clock.elapsed();
+        server.thaw();
+        QVERIFY2(shown.startsWith("error, cannot load"), qPrintable(shown));
+        QVERIFY(!loggedIn);
+        QVERIFY2(waited < 40000, qPrintable(QString::number(waited)));
+        QVERIFY(logIn());
+        editor.refresh();
+        QCOMPARE(editor.model->rowCount(), 10);
+    }
 
 private:
     // With a time-out (seconds) for the statements of the new connection.
-    bool logIn(int timeout = 0);
-    bool restart();
+    bool logIn(int timeout = 0)
+    {
+        // What a login does: a new connection from the stored settings, then the user's row.
+        if (timeout)
+            QSettings().setValue("database/timeout", timeout);
+        QSqlDatabase connection = ConnectionSettings::read().addDefaultDatabase();
+        QSettings().remove("database/timeout");
+        if (!connection.open())
+            return false;
+        const QSqlRecord user = UserManager::login("alice", UserManager::passwordHash("secret"));
+        Stavimor::instance()->userManager->setCurrentUser(user);
+        return !user.isEmpty();
+    }
+
+    bool restart()
+    {
+        server.kill();
+        QString error;
+        if (!server.restart(&error)) {
+            qWarning() << error;
+            return false;
+        }
+        db.reconnect();
+        return true;
+    }
+
     // Per row: label, created, modified user, field states, number of metadata rows.
-    QMap<int, QStringList> rows();
+    QMap<int, QStringList> rows()
+    {
+        QMap<int, QStringList> result;
+        for (int id = 1; id <= 10; ++id)
+            result[id] =
+                db.scalar(
+                      QString("SELECT CONCAT_WS('|', i.label, (SELECT GROUP_CONCAT(CONCAT_WS(',', "
+                              "e.created, e.modified_user_id, (SELECT GROUP_CONCAT(ef.field_name, "
+                              "'=', ef.state) FROM ext_records_fields ef WHERE ef.ext_record_id = "
+                              "e.id))) FROM ext_records e WHERE e.table_name = 'items' AND "
+                              "e.table_id = i.id)) FROM items i WHERE i.id = %1")
+                          .arg(id))
+                    .toString()
+                    .split('|');
+        return result;
+    }
 
     TestSettings settings;
     PrivateMariaDb server;
@@ -138,313 +330,6 @@ private:
     QString schema;
     int alice = 0;
 };
-
-void ServerFaultsTest::initTestCase()
-{
-    QString error;
-    QVERIFY2(server.start(&error), qPrintable(error));
-    server.exportForTestDatabase();
-    QVERIFY2(db.create(&error), qPrintable(error));
-    db.writeConnectionSettings();
-    alice = db.addUser("alice", "secret");
-    QVERIFY_SQL(db, "CREATE TABLE items (id INT PRIMARY KEY, label VARCHAR(64), group_id INT)");
-    schema = schemaDir.filePath("items.xml");
-    QVERIFY(TestHelpers::writeFile(
-        schema, "<s><fields><f name=\"label\"><label>Label</label></f></fields></s>"));
-    passOn = qInstallMessageHandler(watchDebugLines);
-}
-
-// Ten rows, each reviewed once (state 1 on its label) by an earlier save.
-void ServerFaultsTest::init()
-{
-    for (const char *table :
-         {"items", "ext_records", "ext_records_fields", "ext_records_monitorings"})
-        QVERIFY_SQL(db, QString("DELETE FROM ") + table);
-    for (int id = 1; id <= 10; ++id)
-        QVERIFY(db.exec(QString("INSERT INTO items VALUES (%1, 'old %1', 0)").arg(id)));
-    QVERIFY(logIn());
-    ExtXmlModel model(schema);
-    QVERIFY(model.load());
-    QCOMPARE(model.rowCount(), 10);
-    for (int row = 0; row < 10; ++row)
-        model.setState(row, 1, 1);
-    QVERIFY(model.save());
-}
-
-void ServerFaultsTest::cleanup()
-{
-    onDebugLine = nullptr;
-    if (!server.isRunning())
-        QVERIFY(restart());
-}
-
-void ServerFaultsTest::cleanupTestCase()
-{
-    qInstallMessageHandler(passOn);
-    db.drop();
-}
-
-bool ServerFaultsTest::logIn(int timeout)
-{
-    // What a login does: a new connection from the stored settings, then the user's row.
-    if (timeout)
-        QSettings().setValue("database/timeout", timeout);
-    QSqlDatabase connection = ConnectionSettings::read().addDefaultDatabase();
-    QSettings().remove("database/timeout");
-    if (!connection.open())
-        return false;
-    const QSqlRecord user = UserManager::login("alice", UserManager::passwordHash("secret"));
-    Stavimor::instance()->userManager->setCurrentUser(user);
-    return !user.isEmpty();
-}
-
-bool ServerFaultsTest::restart()
-{
-    server.kill();
-    QString error;
-    if (!server.restart(&error)) {
-        qWarning() << error;
-        return false;
-    }
-    db.reconnect();
-    return true;
-}
-
-QMap<int, QStringList> ServerFaultsTest::rows()
-{
-    QMap<int, QStringList> result;
-    for (int id = 1; id <= 10; ++id)
-        result[id] =
-            db.scalar(QString("SELECT CONCAT_WS('|', i.label, (SELECT GROUP_CONCAT(CONCAT_WS(',', "
-                              "e.created, e.modified_user_id, (SELECT GROUP_CONCAT(ef.field_name, "
-                              "'=', ef.state) FROM ext_records_fields ef WHERE ef.ext_record_id = "
-                              "e.id))) FROM ext_records e WHERE e.table_name = 'items' AND "
-                              "e.table_id = i.id)) FROM items i WHERE i.id = %1")
-                          .arg(id))
-                .toString()
-                .split('|');
-    return result;
-}
-
-// Killed inside the fifth row's transaction: four rows committed whole, the fifth rolled back.
-void ServerFaultsTest::save()
-{
-    ExtTableEditor editor(schema);
-    editor.refresh();
-    ExtXmlModel *model = editor.model;
-    QCOMPARE(model->rowCount(), 10);
-    for (int row = 0; row < 10; ++row) {
-        model->setData(model->index(row, 3), "new " + QString::number(row + 1));
-        model->setState(row, 1, 2);
-    }
-    const QMap<int, QStringList> before = rows();
-
-    int seen = 0;
-    onDebugLine = [&](const QString &line) {
-        if (line == "items saved..." && ++seen == 5)
-            server.kill();
-    };
-    QSignalSpy messages(model, &ExtModel::messageChanged);
-    QElapsedTimer clock;
-    clock.start();
-    ModalAnswer failure(ModalAnswer::accept());
-    editor.save();
-    QVERIFY(clock.elapsed() < 30000);
-    QVERIFY(failure.answered());
-    QVERIFY(!messages.contains({"Save compete"}));
-    QVERIFY(!server.isRunning());
-    QVERIFY(editor.statusBar()->currentMessage().startsWith("error, cannot save item"));
-    QVERIFY2(failure.informativeText().contains("opened again"),
-             qPrintable(failure.informativeText()));
-
-    QVERIFY(restart());
-    const QMap<int, QStringList> after = rows();
-    int written = 0;
-    for (int id = 1; id <= 10; ++id) {
-        const QStringList row = after.value(id);
-        if (row.value(0).startsWith("new")) {
-            ++written;
-            // The whole row: its value, its new state, one metadata row with the first stamp.
-            QCOMPARE(row.size(), 2);
-            QCOMPARE(row.at(1), before.value(id).at(1).section(',', 0, 0) + "," +
-                                    QString::number(alice) + ",label=2");
-        } else {
-            QCOMPARE(row, before.value(id));
-        }
-    }
-    QCOMPARE(written, 4);
-
-    // The next save opens the connection again by itself.
-    messages.clear();
-    editor.save();
-    QVERIFY(messages.contains({"Save compete"}));
-    for (const QStringList &row : rows())
-        QCOMPARE(row.value(1).section(',', 2), QString("label=2"));
-    QCOMPARE(db.count("ext_records"), 10);
-    QCOMPARE(db.count("items", "label LIKE 'new %'"), 10);
-}
-
-void ServerFaultsTest::load()
-{
-    ExtTableEditor editor(schema);
-    editor.refresh();
-    ExtXmlModel *model = editor.model;
-    model->setData(model->index(0, 3), "pending");
-    // The metadata read waits for a lock; the server dies while the load waits.
-    {
-        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "ext_records");
-        QElapsedTimer clock;
-        clock.start();
-        // Discarded, yet kept: the load that would replace the row fails.
-        ModalAnswer question(ModalAnswer::clickButton("Discard"));
-        editor.refresh();
-        QVERIFY(question.answered());
-        QVERIFY(clock.elapsed() < 30000);
-        QVERIFY(killer.killed());
-    }
-    const QString shown = editor.statusBar()->currentMessage();
-    QVERIFY2(shown.startsWith("error, cannot load"), qPrintable(shown));
-    // What was on screen stays, with its pending change.
-    QCOMPARE(model->rowCount(), 10);
-    QCOMPARE(model->index(0, 3).data().toString(), QString("pending"));
-
-    QVERIFY(restart());
-    int reopened = 0;
-    onDebugLine = [&](const QString &line) { reopened += line == "connection opened again"; };
-    ModalAnswer question(ModalAnswer::clickButton("Discard"));
-    editor.refresh();
-    QVERIFY(question.answered());
-    QCOMPARE(editor.statusBar()->currentMessage(), QString("loading finish"));
-    QCOMPARE(model->rowCount(), 10);
-    QCOMPARE(model->index(0, 3).data().toString(), QString("old 1"));
-    QCOMPARE(model->records.at(0)->state("label"), 1);
-    // Once: a connection that works is kept, with its session.
-    editor.refresh();
-    QCOMPARE(reopened, 1);
-}
-
-void ServerFaultsTest::queryRun()
-{
-    QueryEditor editor{QString()};
-    editor.edit("SELECT SLEEP(60)");
-    auto *run = editor.findChild<QAction *>("actionRun");
-    auto *message = editor.findChild<QTextEdit *>("messageTextEdit");
-    auto *tabs = editor.findChild<QTabWidget *>("tabWidget");
-    QVERIFY(run && message && tabs);
-    {
-        KillWhenSeen killer(server.pid(), "INFO LIKE 'SELECT SLEEP%'");
-        QElapsedTimer clock;
-        clock.start();
-        run->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 30000);
-        QVERIFY(clock.elapsed() < 30000);
-        QVERIFY(killer.killed());
-    }
-    QVERIFY2(message->toPlainText().contains("Lost connection"),
-             qPrintable(message->toPlainText()));
-    QCOMPARE(tabs->currentIndex(), 1);
-    QVERIFY(!editor.findChild<QAction *>("actionCsv")->isEnabled());
-
-    QVERIFY(restart());
-    editor.edit("SELECT COUNT(*) FROM items");
-    run->trigger();
-    QTRY_VERIFY(run->isEnabled());
-    QCOMPARE(tabs->currentIndex(), 0);
-    QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 10);
-}
-
-// The time-out that ends a statement on the default connection does not end a long statement
-// of the query editor, which has Cancel instead.
-void ServerFaultsTest::longQueryOutlivesTimeout()
-{
-    QVERIFY(logIn(1));
-    QueryEditor editor{QString()};
-    editor.edit("SELECT SLEEP(5)");
-    auto *run = editor.findChild<QAction *>("actionRun");
-    run->trigger();
-    QSqlQuery timedOut;
-    QVERIFY(!timedOut.exec("SELECT SLEEP(5)"));
-    QVERIFY(!run->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(run->isEnabled(), 10000);
-    QCOMPARE(editor.findChild<QTextEdit *>("messageTextEdit")->toPlainText(), QString());
-    QCOMPARE(editor.findChild<QTableView *>("tableView")->model()->index(0, 0).data().toInt(), 0);
-}
-
-void ServerFaultsTest::adminApply()
-{
-    db.addUser("bob", "secret");
-    auto dialog = std::make_unique<AdminDialog>(nullptr);
-    dialog->show();
-    QSqlTableModel *users = usersModel(dialog.get());
-    QVERIFY(users);
-    int bob = -1;
-    for (int row = 0; row < users->rowCount(); ++row)
-        if (users->record(row).value("username") == "bob")
-            bob = row;
-    QVERIFY(users->setData(users->index(bob, users->fieldIndex("email")), "robert@example.org"));
-
-    {
-        KillWhenSeen killer(server.pid(), "STATE LIKE 'Waiting for table%'", "users");
-        ModalAnswer box(ModalAnswer::accept(), 30000);
-        QElapsedTimer clock;
-        clock.start();
-        QTest::mouseClick(dialog->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
-        QVERIFY(clock.elapsed() < 30000);
-        QVERIFY(killer.killed());
-        QVERIFY(box.answered());
-        QCOMPARE(box.title(), QString("Not saved"));
-        QVERIFY2(box.text().contains("User: Lost connection to server during query; the "
-                                     "connection to the server was lost, and is opened again "
-                                     "at the next Apply."),
-                 qPrintable(box.text()));
-        QVERIFY2(!box.text().contains("Groups"), qPrintable(box.text()));
-    }
-    QVERIFY(users->isDirty());
-    dialog.reset();
-
-    QVERIFY(restart());
-    QCOMPARE(db.count("users", "email='robert@example.org'"), 0);
-    dialog = std::make_unique<AdminDialog>(nullptr);
-    users = usersModel(dialog.get());
-    QVERIFY(users->setData(users->index(bob, users->fieldIndex("email")), "robert@example.org"));
-    QTest::mouseClick(dialog->findChild<QPushButton *>("applyButton"), Qt::LeftButton);
-    QCOMPARE(db.count("users", "email='robert@example.org'"), 1);
-    db.exec("DELETE FROM users WHERE username='bob'");
-}
-
-void ServerFaultsTest::frozenServerIsAnError_data()
-{
-    QTest::addColumn<bool>("login");
-    QTest::newRow("login") << true;
-    QTest::newRow("load") << false;
-}
-
-// A server that accepts connections but never answers must hold neither the login nor a
-// statement, and the window with it, forever; once it answers again, work goes on.
-void ServerFaultsTest::frozenServerIsAnError()
-{
-    QFETCH(bool, login);
-    QVERIFY(logIn(2));
-    ExtTableEditor editor(schema);
-    server.freeze();
-    QElapsedTimer clock;
-    clock.start();
-    bool failed = false;
-    if (login) {
-        failed = !logIn(2);
-    } else {
-        editor.refresh();
-        failed = editor.statusBar()->currentMessage().startsWith("error, cannot load");
-    }
-    const qint64 waited = clock.elapsed();
-    server.thaw();
-    QVERIFY(failed);
-    QVERIFY2(waited < 20000, qPrintable(QString::number(waited)));
-    if (login)
-        QVERIFY(logIn());
-    editor.refresh();
-    QCOMPARE(editor.model->rowCount(), 10);
-}
 
 QTEST_MAIN(ServerFaultsTest)
 #include "tst_serverfaults.moc"
