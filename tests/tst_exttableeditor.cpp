@@ -173,7 +173,6 @@ private slots:
     void editAndSave()
     {
         open();
-        // Clicking a row fills the form.
         const int row = 1;
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                           view->visualRect(model->index(row, 3)).center());
