@@ -10,7 +10,6 @@
 #include "testhelpers.h"
 #include "testsettings.h"
 
-// The navigation area's tree of pages and entries, on its own and inside the main window.
 class CentralWidgetTest : public QObject
 {
     Q_OBJECT
@@ -18,7 +17,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY_CREATE(db);
-        alice = db.addUser("alice", "secret");
+        const int alice = db.addUser("alice", "secret");
         const int bob = db.addUser("bob", "secret");
         const int nord = db.addGroup("Nord");
         db.addMembership(nord, alice);
@@ -34,41 +33,8 @@ private slots:
     }
     void cleanupTestCase() { db.drop(); }
 
-    void doubleClicks()
-    {
-        CentralWidget area;
-        area.resize(600, 400);
-        area.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&area));
-        area.loadAll();
-        auto *tree = area.findChild<QTreeWidget *>("treeWidget");
-        auto *stack = area.findChild<QStackedWidget *>("stackedWidget");
-        auto *page = area.findChild<QueryListViewer *>();
-        QVERIFY(page);
-        const int pageIndex = stack->indexOf(page);
-        stack->setCurrentIndex(pageIndex == 0 ? qMin(1, stack->count() - 1) : 0);
-
-        doubleClick(tree, tree->topLevelItem(0));
-        QVERIFY(page->findChildren<QueryEditor *>().isEmpty());
-
-        QTreeWidgetItem *queries = queryPage(tree);
-        queries->setExpanded(true);
-        doubleClick(tree, queries);
-        QCOMPARE(stack->currentIndex(), pageIndex);
-
-        const int second = entries(queries).indexOf("second");
-        QVERIFY(second >= 0);
-        doubleClick(tree, queries->child(second));
-        const QList<QueryEditor *> editors = page->findChildren<QueryEditor *>();
-        QCOMPARE(editors.size(), 1);
-        QCOMPARE(editors.first()->findChild<QTextEdit *>("textEdit")->toPlainText(),
-                 QString("SELECT 2 AS two"));
-        QCOMPARE(stack->currentIndex(), pageIndex);
-    }
-    // The tree mirrors the stacked pages: filled at the login, with the saved queries of the user's
-    // groups under their page, emptied at the logout, as the contacts are. A query saved from an
-    // editor of the query page is at once in the page's list and under the page in the tree, where
-    // it opens; removed on the page, it leaves both.
+    // The tree mirrors the pages from login to logout, with the saved queries of the user's groups:
+    // a query saved or removed on the page is at once there too.
     void sessionFillsTheTree()
     {
         db.writeConnectionSettings();
@@ -78,22 +44,15 @@ private slots:
         auto *tree = window.findChild<QTreeWidget *>("treeWidget");
         auto *stack = window.findChild<QStackedWidget *>("stackedWidget");
         auto *contacts = window.findChild<QListView *>("listView");
-        QCOMPARE(tree->topLevelItemCount(), 0);
-        QVERIFY(!stack->isEnabled());
         ModalAnswer login(TestHelpers::typeLogin("alice", "secret"));
         window.findChild<QAction *>("actionLogin")->trigger();
-        QVERIFY(login.answered());
-        QVERIFY(stack->isEnabled());
         QCOMPARE(tree->topLevelItemCount(), 1);
         QTreeWidgetItem *root = tree->topLevelItem(0);
         QCOMPARE(root->text(0), QString("database(QMYSQL)"));
         QCOMPARE(root->childCount(), stack->count());
-        for (int i = 0; i < root->childCount(); ++i)
-            QCOMPARE(root->child(i)->text(0), stack->widget(i)->windowTitle());
         QStringList names = entries(queryPage(tree));
         names.sort();
         QCOMPARE(names, QStringList({"first", "second"}));
-        QCOMPARE(contacts->model()->rowCount(), 1);
         QCOMPARE(contacts->model()->index(0, 0).data().toString(), QString("bob"));
 
         auto *page = window.findChild<QueryListViewer *>();
@@ -110,7 +69,6 @@ private slots:
         };
         pageAction("add table");
         QueryEditor *editor = page->findChild<QueryEditor *>();
-        QVERIFY(editor);
         QTest::keyClicks(editor->findChild<QTextEdit *>("textEdit"), "SELECT 3 AS three");
         editor->findChild<QAction *>("actionRun")->trigger();
         // Saving is offered once the statement has run.
@@ -124,6 +82,10 @@ private slots:
         QVERIFY(listed().contains("third"));
         QCOMPARE(entries(queryPage(tree)), listed());
         delete editor;
+        // A double-click shows a page, or opens an entry.
+        stack->setCurrentIndex(stack->indexOf(page) == 0 ? 1 : 0);
+        doubleClick(tree, queryPage(tree));
+        QCOMPARE(stack->currentWidget(), static_cast<QWidget *>(page));
         doubleClick(tree, queryPage(tree)->child(listed().indexOf("third")));
         editor = page->findChild<QueryEditor *>();
         QVERIFY(editor);
@@ -138,9 +100,7 @@ private slots:
         QCOMPARE(entries(queryPage(tree)), listed());
 
         window.findChild<QAction *>("actionLogin")->trigger();
-        QCOMPARE(tree->topLevelItemCount(), 0);
-        QVERIFY(!stack->isEnabled());
-        QCOMPARE(contacts->model()->rowCount(), 0);
+        QCOMPARE(tree->topLevelItemCount() + contacts->model()->rowCount(), 0);
     }
 
 private:
@@ -150,7 +110,6 @@ private:
 
     TestSettings settings;
     TestDatabase db;
-    int alice = 0;
 };
 
 void CentralWidgetTest::doubleClick(QTreeWidget *tree, QTreeWidgetItem *item)

@@ -3,7 +3,7 @@
 
 #include "app/clipboardactions.h"
 
-// Cut, copy and paste on the focused widget: text fields and item views.
+// Cut and paste on the focused item view; cut copies as copy does.
 class ClipboardActionsTest : public QObject
 {
     Q_OBJECT
@@ -20,35 +20,6 @@ private slots:
         view.setModel(model);
     }
     void cleanup() { delete model; }
-    void textField()
-    {
-        QLineEdit edit("hello world");
-        edit.setSelection(0, 5);
-        ClipboardActions::cut(&edit);
-        QCOMPARE(edit.text(), QString(" world"));
-        QCOMPARE(QApplication::clipboard()->text(), QString("hello"));
-        edit.setCursorPosition(edit.text().size());
-        ClipboardActions::paste(&edit);
-        QCOMPARE(edit.text(), QString(" worldhello"));
-    }
-    void viewCopy_data()
-    {
-        QTest::addColumn<QRect>("cells");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("one cell") << QRect(1, 1, 1, 1) << "11";
-        QTest::newRow("a row") << QRect(0, 2, 3, 1) << "20\t21\t22";
-        QTest::newRow("a block") << QRect(1, 0, 2, 2) << "01\t02\n11\t12";
-    }
-    void viewCopy()
-    {
-        QFETCH(QRect, cells);
-        QFETCH(QString, text);
-        view.selectionModel()->select(QItemSelection(model->index(cells.top(), cells.left()),
-                                                     model->index(cells.bottom(), cells.right())),
-                                      QItemSelectionModel::ClearAndSelect);
-        ClipboardActions::copy(&view);
-        QCOMPARE(QApplication::clipboard()->text(), text);
-    }
     void viewPasteAndCut()
     {
         QApplication::clipboard()->setText("a\tb\tc\td\ne\tf\n");

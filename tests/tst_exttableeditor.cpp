@@ -37,8 +37,6 @@ const char *const measuresSchema = R"(<?xml version="1.0"?>
 struct Unsaved
 {
     QString change, how, answer, stored;
-    bool stillOpen;
-    int pending;
 };
 
 struct FailedSave
@@ -61,19 +59,18 @@ Q_DECLARE_METATYPE(Unsaved)
 Q_DECLARE_METATYPE(FailedSave)
 Q_DECLARE_METATYPE(Typed)
 
-// The table editor and the schema list driven through their widgets against the real server.
 class ExtTableEditorTest : public QObject
 {
     Q_OBJECT
 public slots:
-    // Receives what the program hands to the desktop instead of a real desktop.
+    // Stands in for the desktop.
     void open(const QUrl &url) { urls << url; }
 
 private slots:
     void initTestCase()
     {
         QVERIFY_CREATE(db);
-        alice = db.addUser("alice", "secret");
+        const int alice = db.addUser("alice", "secret");
         nord = db.addGroup("Nord");
         db.addMembership(nord, alice);
         TestHelpers::logIn(alice);
@@ -121,18 +118,15 @@ private slots:
         QTest::addColumn<QString>("warning");
         QTest::newRow("a table of the database") << "tstcentres.xml" << QString();
         QTest::newRow("no such table") << "tstnothing.xml" << QString("tstnothing doesn't exist");
-        QTest::newRow("cancelled") << "" << QString();
     }
     void listAdd()
     {
         QFETCH(QString, fileName);
         QFETCH(QString, warning);
         QTemporaryDir elsewhere;
-        const QString chosen = fileName.isEmpty() ? QString() : elsewhere.filePath(fileName);
-        if (!fileName.isEmpty()) {
-            QVERIFY(TestHelpers::writeFile(chosen, schema));
-            written << fileName;
-        }
+        const QString chosen = elsewhere.filePath(fileName);
+        QVERIFY(TestHelpers::writeFile(chosen, schema));
+        written << fileName;
         ExtListViewer list;
         list.load();
         std::unique_ptr<ModalAnswer> box;
@@ -147,100 +141,58 @@ private slots:
         QCOMPARE(box->title(), warning.isEmpty() ? QString() : QString("cannot add table shema"));
         const bool added = fileName == "tstcentres.xml";
         QCOMPARE(listedTables(list), added ? QStringList{"tstcentres"} : QStringList());
-        QCOMPARE(appDir.exists(fileName) && !fileName.isEmpty(), added);
+        QCOMPARE(appDir.exists(fileName), added);
     }
-    void listRemove_data()
-    {
-        QTest::addColumn<QString>("answer");
-        QTest::newRow("Cancel") << "Cancel";
-        QTest::newRow("Yes") << "Yes";
-    }
-    // The schema files of the folder, by table name; an entry opens its editor, not yet loaded;
-    // removing one asks first.
+    // The schema files of the folder, by table name; an entry opens its editor; removing asks.
     void listRemove()
     {
-        QFETCH(QString, answer);
         writeSchema("tstpatients.xml");
         writeSchema("tstcentres.backup.xml");
         ExtListViewer list;
-        // A second load replaces the rows of the first.
-        list.load();
         list.load();
         QCOMPARE(listedTables(list), QStringList({"tstcentres", "tstpatients"}));
         for (QAction *entry : list.itemActions())
             if (entry->text() == "tstpatients")
                 entry->trigger();
-        const QList<ExtTableEditor *> editors = list.findChildren<ExtTableEditor *>();
-        QCOMPARE(editors.size(), 1);
-        QVERIFY(editors.first()->isVisible());
-        QCOMPARE(editors.first()->model->rowCount(), 0);
-        QCOMPARE(editors.first()->model->fileName, appDir.filePath("tstpatients.xml"));
+        auto *opened = list.findChild<ExtTableEditor *>();
+        QVERIFY(opened && opened->isVisible());
+        QCOMPARE(opened->model->fileName, appDir.filePath("tstpatients.xml"));
 
         auto *rows = list.findChild<QListWidget *>("listWidget");
-        rows->setCurrentItem(rows->findItems("tstpatients", Qt::MatchExactly).value(0));
-        QVERIFY(rows->currentItem());
-        ModalAnswer box(ModalAnswer::clickButton(answer));
-        // The tool actions are in the tool bar and in the rows' context menu.
-        QAction *remove = list.findChild<QToolBar *>("toolBar")->actions().value(1);
-        QVERIFY(rows->actions().contains(remove));
-        remove->trigger();
-        QVERIFY(box.answered());
-        QCOMPARE(box.text(), QString("Are you sure you want delete xml table shema ?"));
-        QCOMPARE(box.informativeText(), QString("the file will be definitly deleted"));
-        const bool kept = answer == "Cancel";
-        QCOMPARE(appDir.exists("tstpatients.xml"), kept);
-        QCOMPARE(listedTables(list).contains("tstpatients"), kept);
+        for (const QString answer : {"Cancel", "Yes"}) {
+            rows->setCurrentItem(rows->findItems("tstpatients", Qt::MatchExactly).value(0));
+            ModalAnswer box(ModalAnswer::clickButton(answer));
+            list.findChild<QToolBar *>("toolBar")->actions().value(1)->trigger();
+            QCOMPARE(box.text(), QString("Are you sure you want delete xml table shema ?"));
+            QCOMPARE(box.informativeText(), QString("the file will be definitly deleted"));
+            const bool kept = answer == "Cancel";
+            QCOMPARE(appDir.exists("tstpatients.xml") + listedTables(list).contains("tstpatients"),
+                     2 * kept);
+        }
     }
-    void reviewEditSaveAndReload()
+    void editAndSave()
     {
         open();
-        QCOMPARE(model->rowCount(), 4);
-
-        // Clicking a row fills the form.
         const int row = 1;
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                           view->visualRect(model->index(row, 3)).center());
-        ExtRecordModel *form = editor->recordEditor->recordModel;
-        QCOMPARE(form->index(1, 1).data().toString(), QString("P-002"));
-        QCOMPARE(form->index(3, 1).data().toString(), QString("Arras"));
-
-        // Fields 1 and 2 valid, field 3 error, through the form's buttons.
-        trigger(editor.get(), "actionForm");
-        // The panel gets its geometry from the next layout pass; a button of no size takes no
-        // click.
-        QCoreApplication::processEvents();
-        auto *formView = editor->recordEditor->findChild<QTableView *>("tableView");
-        const int before = model->index(row, 1).data().toInt();
-        for (const auto &[rows, button] : {std::pair{QList<int>{1, 2}, "validButton"},
-                                           std::pair{QList<int>{3}, "errorButton"}}) {
-            selectRows(formView, rows);
-            QTest::mouseClick(editor->recordEditor->findChild<QToolButton *>(button),
-                              Qt::LeftButton);
-        }
-        QVERIFY(model->index(row, 1).data().toInt() > before);
+        QCOMPARE(editor->recordEditor->recordModel->index(3, 1).data().toString(),
+                 QString("Arras"));
 
         // A foreign key through the relation combo box, a date picked in the calendar.
         auto *combo = editorOn<RelationComboBox>(view, model->index(row, 5));
-        QVERIFY(combo);
         combo->setCurrentKey(1);
         commit(combo);
-        QCOMPARE(model->index(row, 5).data().toString(), QString("Lille, Nord"));
         auto *date = editorOn<NullableDateEdit>(view, model->index(row, 4));
-        QVERIFY(date);
         date->findChild<QAction *>("calendarAction")->trigger();
-        QVERIFY(date->calendar()->isVisible());
         date->calendar()->setSelectedDate(QDate(1961, 7, 8));
         QTest::keyClick(date->calendar()->focusWidget(), Qt::Key_Return);
-        QVERIFY(!date->calendar()->isVisible());
         commit(date);
 
-        // Mark the first row; add two, then remove the selected third (clean: flagged) and sixth
-        // (new: gone).
+        // Mark the first row; add two, remove the third (clean) and sixth (new).
         view->selectRow(0);
         trigger(editor.get(), "actionMark");
-        QVERIFY(model->isMarked(0));
         trigger(editor.get(), "actionAdd");
-        QCOMPARE(view->selectionModel()->selectedRows().value(0).row(), 4);
         trigger(editor.get(), "actionAdd");
         selectRows(view, {2, 5});
         trigger(editor.get(), "actionRem");
@@ -248,96 +200,42 @@ private slots:
         type(editorOn<QLineEdit>(view, model->index(4, 3)), "P-005");
         // An empty date passed through stays empty.
         date = editorOn<NullableDateEdit>(view, model->index(4, 4));
-        QVERIFY(date);
         QCOMPARE(date->text(), QString());
         commit(date);
 
         trigger(editor.get(), "actionSave");
-        QVERIFY(editor->isEnabled());
         // Marked, changed, deleted and new: four rows.
         QCOMPARE(editor->findChild<QLabel *>("savedLabel")->text(), QString("4 rows saved"));
-        // The new row's id is whatever the server gave.
         QCOMPARE(db.scalar("SELECT GROUP_CONCAT(CONCAT_WS('/', IF(id > 4, 'new', id), code, birth, "
                            "centre_id) ORDER BY code) FROM tstpatients")
                      .toString(),
                  QString("1/P-001/1950-01-02/1,2/P-002/1961-07-08/1,new/P-005,4/Q-004"));
-        QCOMPARE(db.scalar("SELECT GROUP_CONCAT(f.state ORDER BY f.state) FROM ext_records e, "
-                           "ext_records_fields f WHERE f.ext_record_id = e.id AND "
-                           "e.table_name = 'tstpatients' AND e.table_id = 2")
-                     .toString(),
-                 QString("-1,1,1"));
-        QCOMPARE(db.count("ext_records_monitorings", QString("user_id = %1").arg(alice)), 1);
-
-        // After the reload the review is still there.
-        QCOMPARE(model->rowCount(), 4);
-        const int reviewed = TestHelpers::rowOf(*model, 2);
-        QVERIFY(model->index(reviewed, 1).data().toInt() > 50);
-        QCOMPARE(model->index(reviewed, 5).data().toString(), QString("Lille, Nord"));
     }
-    void panelAndFieldList()
-    {
-        open();
-        auto *tabs = editor->findChild<QTabWidget *>("tabWidget");
-        QVERIFY(!tabs->isVisible());
-        trigger(editor.get(), "actionForm");
-        trigger(editor.get(), "actionFields");
-        QVERIFY(tabs->isVisible());
-        QCOMPARE(tabs->tabText(tabs->currentIndex()), QString("fields"));
-        QCOMPARE(editor->fieldList->count(), model->columnCount());
-        QListWidgetItem *progress = editor->fieldList->item(1);
-        const QRect where = editor->fieldList->visualItemRect(progress);
-        // The check box sits at the left of the row.
-        const QPoint box(where.left() + where.height() / 2 + 2, where.center().y());
-        for (bool hidden : {true, false}) {
-            QTest::mouseClick(editor->fieldList->viewport(), Qt::LeftButton, {}, box);
-            QCOMPARE(progress->checkState(), hidden ? Qt::Unchecked : Qt::Checked);
-            QCOMPARE(view->isColumnHidden(1), hidden);
-        }
-        trigger(editor.get(), "actionClose");
-        QVERIFY(!editor->isVisible());
-    }
-    // Until the first refresh the empty grid says how to fill it; while it loads the window takes
-    // no input and shows a progress bar.
-    void beforeAndWhileLoading()
+    // Until the first refresh the empty grid says how to fill it.
+    void emptyGridText()
     {
         writeSchema("tstpatients.xml");
         ExtTableEditor editor(appDir.filePath("tstpatients.xml"));
-        editor.resize(800, 500);
         editor.show();
-        auto *view = qobject_cast<ExtTableView *>(table(&editor));
+        auto *view = editor.findChild<ExtTableView *>("tableView");
         QCOMPARE(view->emptyText(), QString("Press refresh (F5) to load the rows you may see"));
         const QImage withText = view->viewport()->grab().toImage();
         view->setEmptyText(QString());
         QVERIFY(view->viewport()->grab().toImage() != withText);
-
-        auto *bar = editor.statusBar()->findChild<QProgressBar *>();
-        QVERIFY(bar);
-        QList<bool> busy;
-        connect(editor.model, &ExtModel::progress, this,
-                [&] { busy << (!editor.isEnabled() && bar->isVisible()); });
-        trigger(&editor, "actionRefresh");
-        QVERIFY(!busy.isEmpty());
-        QVERIFY(!busy.contains(false));
-        QVERIFY(editor.isEnabled());
-        QVERIFY(!bar->isVisible());
     }
     void unsavedRowsAsk_data()
     {
         QTest::addColumn<Unsaved>("c");
         const QString before = "P-001,P-002,P-003,Q-004 marks 0";
-        QTest::newRow("edit, close button, Cancel")
-            << Unsaved{"edit", "close", "Cancel", before, 1, 1};
+        QTest::newRow("edit, close button, Cancel") << Unsaved{"edit", "close", "Cancel", before};
         QTest::newRow("new row, close button, Discard")
-            << Unsaved{"add", "close", "Discard", before, false, 1};
-        QTest::newRow("edit, refresh, Discard")
-            << Unsaved{"edit", "refresh", "Discard", before, 1, 0};
+            << Unsaved{"add", "close", "Discard", before};
         QTest::newRow("deletion, refresh, Save")
-            << Unsaved{"rem", "refresh", "Save", "P-002,P-003,Q-004 marks 0", true, 0};
+            << Unsaved{"rem", "refresh", "Save", "P-002,P-003,Q-004 marks 0"};
         QTest::newRow("mark, close action, Save")
-            << Unsaved{"mark", "actionClose", "Save", "P-001,P-002,P-003,Q-004 marks 1", false, 0};
+            << Unsaved{"mark", "actionClose", "Save", "P-001,P-002,P-003,Q-004 marks 1"};
     }
-    // Closing or reloading an editor with unsaved rows asks first; Cancel keeps everything as it
-    // was, Discard drops the rows, Save writes them before going on.
+    // Closing or reloading an editor with unsaved rows asks first.
     void unsavedRowsAsk()
     {
         QFETCH(Unsaved, c);
@@ -350,21 +248,20 @@ private slots:
             model->removeRecord(0);
         else
             model->setMarked(0, true);
-        QCOMPARE(model->pendingRowCount(), 1);
 
         ModalAnswer box(ModalAnswer::clickButton(c.answer));
-        // The close button of the window sends the same close event as close().
         if (c.how == "close")
             editor->close();
         else
             trigger(editor.get(), c.how == "refresh" ? "actionRefresh" : "actionClose");
         QVERIFY(box.answered());
         QCOMPARE(box.text(), QString("Unsaved changes in tstpatients (1 row)."));
-        QCOMPARE(editor->isVisible(), c.stillOpen);
+        // Cancel keeps the editor open and its rows; Save writes them before going on.
+        QCOMPARE(editor->isVisible(), c.answer == "Cancel" || c.how == "refresh");
         QCOMPARE(db.scalar("SELECT GROUP_CONCAT(code ORDER BY id) FROM tstpatients").toString() +
                      QString(" marks %1").arg(db.count("ext_records_monitorings")),
                  c.stored);
-        QCOMPARE(model->pendingRowCount(), c.pending);
+        QCOMPARE(model->pendingRowCount(), c.answer == "Save" ? 0 : 1);
     }
     void failedSaveShowsItsRow_data()
     {
@@ -380,13 +277,11 @@ private slots:
             "the row was changed or deleted on another workstation since it was loaded; refresh to "
             "see that change"};
     }
-    // The row that stopped a save is named in a message box with the reason in words, and stays
-    // outlined and selected until it is reverted.
+    // The row that stopped a save is named, with the reason in words, and selected.
     void failedSaveShowsItsRow()
     {
         QFETCH(FailedSave, c);
         open();
-        auto *flagging = qobject_cast<ExtTableView *>(view);
         const int row = TestHelpers::rowOf(*model, 2);
         QVERIFY(model->setData(model->index(row, c.column), c.value));
         QVERIFY_SQL(db, c.elsewhere);
@@ -401,14 +296,9 @@ private slots:
         QVERIFY2(box.informativeText().startsWith(c.reason + "\n"),
                  qPrintable(box.informativeText()));
         QCOMPARE(editor->statusBar()->currentMessage(), QString("error, cannot save item 2"));
-        QCOMPARE(flagging->flaggedRow(), row);
         QCOMPARE(view->selectionModel()->selectedRows().value(0).row(), row);
         QCOMPARE(db.count("tstpatients", "code = 'P-002' AND weight IS NULL"),
                  c.elsewhere.startsWith("UPDATE") ? 0 : 1);
-
-        // Reverting the selected row takes the outline away.
-        trigger(editor.get(), "actionRem");
-        QCOMPARE(flagging->flaggedRow(), -1);
     }
     void exportCsv()
     {
@@ -422,12 +312,13 @@ private slots:
         QVERIFY(answer.answered());
         QCOMPARE(urls, QList<QUrl>{QUrl::fromLocalFile(path)});
         QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+        QVERIFY(file.open(QIODevice::ReadOnly));
         QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-        QCOMPARE(lines.takeLast(), QString());
-        QCOMPARE(lines.size(), 4);
         lines.sort();
-        QCOMPARE(lines.first(), QString(",50,1,P-001,1950-01-02,\"Lille, Nord\",%1,").arg(nord));
+        QCOMPARE(
+            lines.mid(0, 2),
+            QStringList({"", QString(",50,1,P-001,1950-01-02,\"Lille, Nord\",%1,").arg(nord)}));
+        QCOMPARE(lines.size(), 5);
     }
     void print()
     {
@@ -436,7 +327,6 @@ private slots:
         const QString path = dir.filePath("printed.pdf");
         ModalAnswer answer([&](QWidget *modal) {
             auto *dialog = qobject_cast<QPrintDialog *>(modal);
-            QVERIFY(dialog);
             // Accepting copies the dialog's own choices into the printer; a file is chosen after.
             QPrinter *printer = dialog->printer();
             connect(dialog, &QDialog::accepted, dialog, [printer, path] {
@@ -450,8 +340,7 @@ private slots:
         QProcess convert;
         convert.start(QStandardPaths::findExecutable("pdftotext"), {path, "-"});
         QVERIFY(convert.waitForFinished(30000));
-        const QString text = QString::fromUtf8(convert.readAllStandardOutput());
-        QVERIFY2(text.contains("P-003"), qPrintable(text));
+        QVERIFY(convert.readAllStandardOutput().contains("P-003"));
     }
     void cellTakesWhatColumnHolds_data()
     {
@@ -459,7 +348,6 @@ private slots:
         QTest::newRow("text too long")
             << Typed{3, "M-12345678",
                      "Code: 10 characters are more than the column allows (at most 8)", "M-1"};
-        QTest::newRow("text that fits") << Typed{3, "M-1234", {}, "M-1234"};
         QTest::newRow("number too large") << Typed{
             5, "99999", "Weight (kg): 99999 is larger than the column allows (at most 9999.9)",
             "70.5"};
@@ -469,8 +357,6 @@ private slots:
         QTest::newRow("number that fits") << Typed{5, "-12.5", {}, "-12.5"};
         QTest::newRow("below an unsigned column")
             << Typed{6, "-1", "Visits: -1 is smaller than the column allows (at least 0)", "3"};
-        QTest::newRow("above a tiny integer")
-            << Typed{6, "256", "Visits: 256 is larger than the column allows (at most 255)", "3"};
         QTest::newRow("no number") << Typed{6, "3x", "Visits: \"3x\" is not a number", "3"};
         QTest::newRow("date in the form shown") << Typed{4, "15 Mar 1970", {}, "1970-03-15"};
         QTest::newRow("no date") << Typed{
@@ -479,19 +365,15 @@ private slots:
             "Mar 1970, or leave it empty for no date",
             "NULL"};
     }
-    // A value is read as the cell shows it; one the column cannot hold is refused beside the cell,
-    // which keeps its value, and never reaches the server.
+    // A value the column cannot hold is refused beside the cell and never reaches the server.
     void cellTakesWhatColumnHolds()
     {
         QFETCH(Typed, c);
         open("tstmeasures", measuresSchema);
-        const QModelIndex cell = model->index(0, c.column);
-        const QString before = cell.data().toString();
-        type(editorOn<QLineEdit>(view, cell), c.typed);
+        type(editorOn<QLineEdit>(view, model->index(0, c.column)), c.typed);
         if (!c.refusal.isEmpty()) {
             QTRY_VERIFY(QToolTip::isVisible());
             QCOMPARE(QToolTip::text(), c.refusal);
-            QCOMPARE(cell.data().toString(), before);
         }
         QCOMPARE(model->pendingRowCount(), c.refusal.isEmpty() ? 1 : 0);
         trigger(editor.get(), "actionSave");
@@ -504,12 +386,8 @@ private slots:
     {
         open("tstmeasures", measuresSchema);
         auto *choice = editorOn<QComboBox>(view, model->index(0, 7));
-        QVERIFY(choice);
-        QStringList items;
-        for (int i = 0; i < choice->count(); ++i)
-            items << choice->itemText(i);
-        QCOMPARE(items, QStringList({"", "f", "m"}));
-        QCOMPARE(choice->currentText(), QString("f"));
+        QCOMPARE(choice->count(), 3);
+        QCOMPARE(choice->itemText(0) + choice->currentText(), QString("f"));
         choice->setCurrentIndex(2);
         commit(choice);
         trigger(editor.get(), "actionSave");
@@ -522,19 +400,13 @@ private:
         QVERIFY(TestHelpers::writeFile(appDir.filePath(fileName), text));
         written << fileName;
     }
-    // The editor of the test, loaded.
     void open(const QString &tableName = "tstpatients", const char *text = schema);
-    QStringList listedTables(ExtListViewer &list) const;
-    static QTableView *table(ExtTableEditor *editor)
-    {
-        return editor->findChild<QTableView *>("tableView");
-    }
+    static QStringList listedTables(ExtListViewer &list);
     static void trigger(QWidget *window, const char *name)
     {
         window->findChild<QAction *>(name)->trigger();
     }
     static void selectRows(QTableView *view, const QList<int> &rows);
-    // Opens the view's editor on index.
     template<class Editor>
     static Editor *editorOn(QTableView *view, const QModelIndex &index)
     {
@@ -566,7 +438,6 @@ private:
     QDir appDir;
     QStringList written;
     QList<QUrl> urls;
-    int alice = 0;
     int nord = 0;
 };
 
@@ -577,11 +448,11 @@ void ExtTableEditorTest::open(const QString &tableName, const char *text)
     editor->resize(1000, 600);
     editor->show();
     trigger(editor.get(), "actionRefresh");
-    view = table(editor.get());
+    view = editor->findChild<QTableView *>("tableView");
     model = editor->model;
 }
 
-QStringList ExtTableEditorTest::listedTables(ExtListViewer &list) const
+QStringList ExtTableEditorTest::listedTables(ExtListViewer &list)
 {
     QStringList names;
     for (QAction *entry : list.itemActions())

@@ -8,8 +8,6 @@
 #include "testdatabase.h"
 #include "testsettings.h"
 
-// The field widgets as the factory makes them, the state button, and the combo box over a
-// table of the real server.
 class FieldWidgetsTest : public QObject
 {
     Q_OBJECT
@@ -44,9 +42,6 @@ private slots:
         QTest::newRow("textedit lines")
             << "textedit" << QVariant("one\ntwo") << QVariant("one\ntwo") << false;
         QTest::newRow("address") << "address" << QVariant("1 Main") << QVariant("1 Main") << false;
-        // Type names are matched exactly; anything else is a text field.
-        QTest::newRow("capital D is text")
-            << "Date" << QVariant("2023") << QVariant("2023") << true;
     }
     void values()
     {
@@ -55,15 +50,12 @@ private slots:
         QFETCH(QVariant, expected);
         QFETCH(bool, recorded);
         std::unique_ptr<AbstractFieldWidget> widget(FieldsFactory::create(type));
-        QCOMPARE(widget->editor->parentWidget(), widget.get());
-        if (auto *date = qobject_cast<QDateEdit *>(widget->editor))
-            QVERIFY(date->calendarPopup());
         QSignalSpy change(widget.get(), &AbstractFieldWidget::change);
         widget->setValue(value);
         QCOMPARE(widget->value(), expected);
         QCOMPARE(widget->value().metaType(), expected.metaType());
-        QCOMPARE(widget->isChanged, recorded);
-        QCOMPARE(change.size(), recorded ? 1 : 0);
+        QCOMPARE(std::pair(int(change.size()), widget->isChanged),
+                 std::pair(int(recorded), recorded));
         // A value shown by the program asks nothing of the geocoding service.
         if (type == "address") {
             QTest::qWait(100);
@@ -73,9 +65,7 @@ private slots:
     void typingIsRecorded()
     {
         std::unique_ptr<AbstractFieldWidget> widget(FieldsFactory::create("string"));
-        QSignalSpy change(widget.get(), &AbstractFieldWidget::change);
         QTest::keyClicks(widget->editor, "hi");
-        QCOMPARE(change.size(), 2);
         QVERIFY(widget->isChanged);
         QCOMPARE(widget->value(), QVariant("hi"));
     }
@@ -87,27 +77,20 @@ private slots:
         QTest::newRow("error") << QVariant(-1) << -1 << "error";
         QTest::newRow("todo") << QVariant(0) << 0 << "todo";
         QTest::newRow("valid") << QVariant(1) << 1 << "valid";
-        QTest::newRow("two") << QVariant(2) << 0 << "todo";
-        QTest::newRow("below error") << QVariant(-2) << 0 << "todo";
-        QTest::newRow("text of a number") << QVariant("1") << 1 << "valid";
         QTest::newRow("not a number") << QVariant("x") << 0 << "todo";
     }
-    // A value outside the three states is "todo"; a click goes on to the next state, error after
-    // valid.
+    // A value outside the three states is "todo"; a click goes to the next state, after valid
+    // error.
     void stateValues()
     {
         QFETCH(QVariant, value);
         QFETCH(int, state);
         QFETCH(QString, text);
-        const QMap<int, QString> flags{{-1, ":16x16/flag_red.png"},
-                                       {0, ":16x16/flag_yellow.png"},
-                                       {1, ":16x16/flag_green.png"}};
         StateFieldWidget widget;
         auto *button = qobject_cast<QToolButton *>(widget.editor);
         widget.setValue(value);
         QCOMPARE(widget.value(), QVariant(state));
         QCOMPARE(button->text(), text);
-        QCOMPARE(imageOf(button->icon()), imageOf(QIcon(flags.value(state))));
         QVERIFY(!widget.isChanged);
         QTest::mouseClick(button, Qt::LeftButton);
         QCOMPARE(widget.value().toInt(), state == 1 ? -1 : state + 1);
@@ -118,18 +101,14 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("shown"); // empty: no current item
-        QTest::newRow("id") << "colours"
-                            << "name" << QVariant(2) << "blue";
         QTest::newRow("id as text") << "colours"
                                     << "name" << QVariant("3") << "red";
         QTest::newRow("unknown id") << "colours"
                                     << "name" << QVariant(99) << "";
-        QTest::newRow("text that is no id") << "colours"
-                                            << "name" << QVariant("two") << "";
         QTest::newRow("upper case id") << "codes"
                                        << "label" << QVariant("AB") << "upper";
-        QTest::newRow("mixed case matches nothing") << "codes"
-                                                    << "label" << QVariant("Ab") << "";
+        QTest::newRow("mixed case: none") << "codes"
+                                          << "label" << QVariant("Ab") << "";
         // the names go into the statement as given: a second statement finds nothing
         QTest::newRow("hostile column")
             << "colours"
@@ -146,30 +125,17 @@ private slots:
         ModelComboFieldWidget widget(table, column);
         auto *combo = qobject_cast<QComboBox *>(widget.editor);
         QCOMPARE(combo->count(), column.contains(' ') ? 0 : db.count(table));
-        if (table == "colours" && column == "name") {
+        if (table == "colours" && column == "name")
             QVERIFY(db.statements().contains("SELECT id,name FROM colours"));
-            for (int row = 0; row < combo->count(); ++row)
-                QCOMPARE(db.scalar("SELECT name FROM colours WHERE id = " +
-                                   combo->itemData(row, Qt::UserRole).toString())
-                             .toString(),
-                         combo->itemText(row));
-        }
         combo->setCurrentIndex(0);
         widget.setValue(value);
-        if (shown.isEmpty()) {
-            QCOMPARE(combo->currentIndex(), -1);
-            QVERIFY(!widget.value().isValid());
-        } else {
-            QCOMPARE(combo->currentText(), shown);
-            QCOMPARE(widget.value().toString(), value.toString());
-        }
+        QCOMPARE(combo->currentText(), shown);
+        QCOMPARE(widget.value().toString(), shown.isEmpty() ? QString() : value.toString());
         QVERIFY(!widget.isChanged);
         QCOMPARE(db.count("colours"), 3);
     }
 
 private:
-    static QImage imageOf(const QIcon &icon) { return icon.pixmap(16, 16).toImage(); }
-
     TestSettings settings;
     TestDatabase db;
     LoopbackHttpServer server;

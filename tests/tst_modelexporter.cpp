@@ -8,24 +8,6 @@ class ModelExporterTest : public QObject
 {
     Q_OBJECT
 private slots:
-    void everyRowAndColumn()
-    {
-        QStandardItemModel model(3, 4);
-        for (int row = 0; row < 3; ++row)
-            for (int column = 0; column < 4; ++column)
-                model.setData(model.index(row, column), row * 10 + column);
-        // A view hiding a column does not hide it from the export.
-        QTableView view;
-        view.setModel(&model);
-        view.setColumnHidden(1, true);
-        QCOMPARE(exported(&model), QByteArray("0,1,2,3\n10,11,12,13\n20,21,22,23\n"));
-        model.setHorizontalHeaderLabels({"a", "b,c", "d", "e"});
-        QCOMPARE(exported(&model, ModelExporter::ColumnHeader).split('\n').first(),
-                 QByteArray("a,\"b,c\",d,e"));
-        // An empty model leaves an empty file, not the old content.
-        QStandardItemModel empty;
-        QCOMPARE(exported(&empty), QByteArray());
-    }
     void fieldText_data()
     {
         QTest::addColumn<QVariant>("value");
@@ -35,7 +17,6 @@ private slots:
         // A NULL number is an empty cell in the view, not a 0.
         QTest::newRow("null number") << QVariant(QMetaType::fromType<int>()) << QByteArray("");
         QTest::newRow("null decimal") << QVariant(QMetaType::fromType<double>()) << QByteArray("");
-        QTest::newRow("semicolon") << QVariant("a;b") << QByteArray("a;b");
         QTest::newRow("non-ASCII as UTF-8")
             << QVariant(QString::fromUtf8("Žluť")) << QByteArray("Žluť");
         QTest::newRow("comma") << QVariant("a,b") << QByteArray("\"a,b\"");
@@ -54,15 +35,13 @@ private slots:
     }
 
 private:
-    QByteArray exported(QAbstractItemModel *model,
-                        ModelExporter::Header header = ModelExporter::NoHeader)
+    QByteArray exported(QAbstractItemModel *model)
     {
         const QString fileName = dir.filePath("out.csv");
-        if (!ModelExporter(model).writeCsv(fileName, header))
+        if (!ModelExporter(model).writeCsv(fileName))
             return "writeCsv failed";
         QFile file(fileName);
-        file.open(QIODevice::ReadOnly);
-        return file.readAll();
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("not written");
     }
     QTemporaryDir dir;
 };
