@@ -3,6 +3,7 @@
 
 #include "editor/fieldsfactory.h"
 #include "editor/modelcombofieldwidget.h"
+#include "editor/nullabledateedit.h"
 #include "editor/statefieldwidget.h"
 #include "loopbackhttpserver.h"
 #include "testdatabase.h"
@@ -61,6 +62,29 @@ private slots:
             QTest::qWait(100);
             QCOMPARE(server.requests(), QStringList());
         }
+    }
+    // A date is read back as the editor shows it, or in ISO; anything else is no date.
+    void typedDates_data()
+    {
+        QTest::addColumn<QVariant>("value");
+        QTest::newRow("date") << QVariant(QDate(1970, 3, 15));
+        QTest::newRow("date and time") << QVariant(QDateTime(QDate(1970, 3, 15), QTime(14, 30)));
+    }
+    void typedDates()
+    {
+        QFETCH(QVariant, value);
+        const bool withTime = value.typeId() == QMetaType::QDateTime;
+        NullableDateEdit edit(withTime);
+        edit.setDate(value);
+        const QString shown = edit.text();
+        edit.setDate(QVariant());
+        edit.setText(shown);
+        QCOMPARE(edit.date(), value);
+        edit.setText(withTime ? value.toDateTime().toString(Qt::ISODate)
+                              : value.toDate().toString(Qt::ISODate));
+        QCOMPARE(edit.date(), value);
+        edit.setText("15.15.15");
+        QVERIFY(edit.date().isNull() && !edit.problem().isEmpty());
     }
     void typingIsRecorded()
     {

@@ -1,3 +1,4 @@
+#include <QPrinter>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -32,6 +33,13 @@ private slots:
         model.setData(model.index(0, 1), value);
         model.setData(model.index(0, 2), "last");
         QCOMPARE(exported(&model), "first," + field + ",last\n");
+    }
+    // Table rows are wide: the printout is laid across the page.
+    void printsLandscape()
+    {
+        QStandardItemModel model(1, 1);
+        std::unique_ptr<QPrinter> printer(ModelExporter(&model).paintToPrinter());
+        QCOMPARE(printer->pageLayout().orientation(), QPageLayout::Landscape);
     }
 
 private:
