@@ -116,6 +116,13 @@ private slots:
         window.loadModules();
         QVERIFY(!sub && !firstModule);
         QVERIFY(moduleOf(window));
+        // The next user gets neither the module nor its window.
+        firstModule = moduleOf(window);
+        window.findChild<QMenu *>("menuModules")->actions().first()->trigger();
+        sub = subWindows().value(0);
+        QVERIFY(sub);
+        window.logout();
+        QVERIFY(!sub && !firstModule && !moduleOf(window));
     }
 
     void catalogue_data()
