@@ -186,7 +186,7 @@ void ConcurrentSaveTest::lockedRowIsRetried_data()
 
     // Each attempt waits one second for the lock.
     QTest::newRow("released during the retries") << 1500 << true;
-    QTest::newRow("held past every attempt") << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
+    QTest::newRow("held past every attempt") << (SqlUnitOfWork::maxAttempts + 2) * 1000 << false;
 }
 
 void ConcurrentSaveTest::lockedRowIsRetried()
@@ -230,12 +230,12 @@ void ConcurrentSaveTest::lockedRowIsRetried()
     QCOMPARE(ok, saved);
     const int retries = capture.lines().filter("retrying the save of a row after: ").size();
     if (saved) {
-        QVERIFY(retries >= 1 && retries < ExtRecordStore::maxAttempts);
+        QVERIFY(retries >= 1 && retries < SqlUnitOfWork::maxAttempts);
         QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Ada'"), 1);
         QCOMPARE(db.count("ext_records", "table_id = 1"), 1);
         return;
     }
-    QCOMPARE(retries, ExtRecordStore::maxAttempts - 1);
+    QCOMPARE(retries, SqlUnitOfWork::maxAttempts - 1);
     QCOMPARE(model.message, QString("error, cannot save item 1"));
     QVERIFY2(model.failureReason.contains("Lock wait timeout"), qPrintable(model.failureReason));
     QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Anna'"), 1);

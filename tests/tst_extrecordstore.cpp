@@ -224,12 +224,10 @@ void ExtRecordStoreTest::saveStatementTexts()
     addReviewedRow();
     ExtRecord record = loadRow(5);
     db.markStatements();
-    ExtRecordStore store("t", alice);
-    ExtRecordStore::ServerFacts facts;
+    SqlUnitOfWork::ServerFacts facts;
     if (!shared)
         facts.sharedRoundTrips = false;
-    store.facts = &facts;
-    QVERIFY(store.save(record));
+    QVERIFY(ExtRecordStore("t", alice, &facts).save(record));
     QCOMPARE(db.statements().filter(";\n").isEmpty(), !shared);
     const QStringList expected = {
         "DELETE em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = em.ext_record_id "

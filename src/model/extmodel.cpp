@@ -265,9 +265,10 @@ bool ExtModel::saveRecord(const ExtRecord &record)
 bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
 {
     ExtRecord copy(record);
-    ExtRecordStore rowStore = store();
-    if (!rowStore.save(copy)) {
-        noteFailure(rowStore, record);
+    QSqlError error;
+    bool conflict = false;
+    if (!store().save(copy, &error, &conflict)) {
+        noteFailure(error, conflict, record);
         return false;
     }
     if (written)
@@ -277,29 +278,28 @@ bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
 
 ExtRecordStore ExtModel::store()
 {
-    ExtRecordStore store(tableName, currentUserId());
+    ExtRecordStore store(tableName, currentUserId(), &serverFacts);
     store.auditTrail = auditTrail;
-    store.facts = &serverFacts;
     return store;
 }
 
-void ExtModel::noteFailure(const ExtRecordStore &store, const ExtRecord &row)
+void ExtModel::noteFailure(const QSqlError &error, bool conflict, const ExtRecord &row)
 {
-    failureReason = store.failure == ExtRecordStore::Failure::Conflict
-                        ? tr("the row was changed or deleted on another workstation since it "
-                             "was loaded; refresh to see that change")
-                        : ExtFailureReason::describe(store.error, tableName, row);
-    if (SqlHelper::noteLostConnection(store.error))
+    failureReason = conflict ? tr("the row was changed or deleted on another workstation since "
+                                  "it was loaded; refresh to see that change")
+                             : ExtFailureReason::describe(error, tableName, row);
+    if (SqlHelper::noteLostConnection(error))
         failureReason += tr("; the connection to the server was lost, and is opened again at "
                             "the next load or save");
 }
 
 bool ExtModel::deleteRecord(const ExtRecord &record)
 {
-    ExtRecordStore rowStore = store();
-    if (rowStore.remove(record))
+    QSqlError error;
+    bool conflict = false;
+    if (store().remove(record, &error, &conflict))
         return true;
-    noteFailure(rowStore, record);
+    noteFailure(error, conflict, record);
     return false;
 }
 

@@ -89,12 +89,12 @@ private:
     // written receives the record as stored: its id and stamps.
     bool saveRecord(const ExtRecord &record, ExtRecord *written);
     ExtRecordStore store();
-    void noteFailure(const ExtRecordStore &store, const ExtRecord &row);
+    void noteFailure(const QSqlError &error, bool conflict, const ExtRecord &row);
 
     int lastProgress = -1;
     QVariant queryUserId;
     // What the row stores learn of the server, once per save.
-    ExtRecordStore::ServerFacts serverFacts;
+    SqlUnitOfWork::ServerFacts serverFacts;
     bool auditTrail = false;
     // The column limits of limitsTable, read once per table.
     QString limitsTable;
