@@ -457,6 +457,17 @@ void AdminTest::membershipRemovedAtOnce()
     clickRow(Auths, 0);
     pageButton(Auths, "delButton");
     QCOMPARE(db.count("groups_users", QString("group_id=%1").arg(obrien)), 0);
+
+    // A removal the server refuses is said.
+    chooseGroup("Centre A");
+    clickRow(Auths, 0);
+    QVERIFY_SQL(db, "RENAME TABLE groups_users TO groups_users_away");
+    ModalAnswer refused(ModalAnswer::accept());
+    pageButton(Auths, "delButton");
+    QVERIFY_SQL(db, "RENAME TABLE groups_users_away TO groups_users");
+    QVERIFY(refused.answered());
+    QVERIFY2(refused.text().startsWith("cannot remove the membership: "),
+             qPrintable(refused.text()));
     clickButton("cancelButton");
     QVERIFY(!dialog->isVisible());
     QCOMPARE(db.count("groups_users"), 1);

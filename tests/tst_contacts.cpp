@@ -27,6 +27,8 @@ private slots:
     void addThroughThePicker_data();
     void addThroughThePicker();
     void removeTouchesOnlyThisOwner();
+    void refusedChangeIsReported_data();
+    void refusedChangeIsReported();
     void panel();
     void openStartsMail_data();
     void openStartsMail();
@@ -168,6 +170,34 @@ void ContactsTest::removeTouchesOnlyThisOwner()
     // A row that is not there removes nothing.
     model.remContact(model.index(5));
     QCOMPARE(db.count("contacts"), 2);
+}
+
+void ContactsTest::refusedChangeIsReported_data()
+{
+    QTest::addColumn<bool>("adding");
+    QTest::newRow("addition") << true;
+    QTest::newRow("removal") << false;
+}
+
+void ContactsTest::refusedChangeIsReported()
+{
+    QFETCH(bool, adding);
+    addContacts({{alice, bob}});
+    ContactListModel model;
+    model.load(alice);
+    QSignalSpy failed(&model, &ContactListModel::failed);
+    QVERIFY_SQL(db, "RENAME TABLE contacts TO contacts_away");
+    if (adding)
+        model.addContact(carol);
+    else
+        model.remContact(model.index(0));
+    QVERIFY_SQL(db, "RENAME TABLE contacts_away TO contacts");
+    QCOMPARE(failed.size(), 1);
+    const QString message = failed.first().first().toString();
+    QVERIFY2(
+        message.startsWith(adding ? "cannot add the contact: " : "cannot remove the contact: ") &&
+            message.contains("contacts"),
+        qPrintable(message));
 }
 
 // The dock panel: the user's contacts and groups, the picker, the filter and the delete key.

@@ -462,7 +462,7 @@ void ExtModelTest::batchedLoadingEqualsPerRowReading()
         ExtRecord expected(model.columnRecord);
         expected.setValues(SqlHelper::record("rnd", id));
         ExtMetadata::readRecord(expected, "rnd", QString::number(alice), model.columnRecord);
-        expected.resolveRelations();
+        ExtMetadata::resolveRelations(expected);
         QCOMPARE(describe(*model.records.at(row)), describe(expected));
     }
     // The later of two states of one field wins whatever its case; a state naming no column

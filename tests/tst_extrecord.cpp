@@ -2,6 +2,7 @@
 #include <QtTest>
 
 #include "messagecapture.h"
+#include "model/extmetadata.h"
 #include "model/extrecord.h"
 #include "testdatabase.h"
 
@@ -177,7 +178,7 @@ void ExtRecordTest::resolveRelations()
     ExtRecord record = withFields({"id", "ref"});
     record.setValue("ref", key);
     record.setRelation(1, QSqlRelation(relation.at(0), relation.at(1), relation.at(2)));
-    record.resolveRelations();
+    ExtMetadata::resolveRelations(record);
     const QVariant value = record.displayValue(1);
     QCOMPARE(value.isValid(), valid);
     if (expected.isValid())
@@ -188,9 +189,9 @@ void ExtRecordTest::resolveRelations()
     ExtRecord other(record);
     other.displayValues.clear();
     QHash<QString, QVariant> cache;
-    ExtRecord::fetchDisplayValues({&other}, &cache);
+    ExtMetadata::fetchDisplayValues({&other}, &cache);
     QCOMPARE(cache.size(), valid ? 1 : 0);
-    other.resolveRelations(&cache);
+    ExtMetadata::resolveRelations(other, &cache);
     QCOMPARE(other.displayValue(1).metaType(), value.metaType());
     QCOMPARE(other.displayValue(1).isNull(), value.isNull());
     QCOMPARE(other.displayValue(1), value);
@@ -206,7 +207,7 @@ void ExtRecordTest::resolveWritesStatementAndSkipsIncomplete()
     record.setRelation(2, QSqlRelation("groups", "id", ""));
     MessageCapture capture;
     db.markStatements();
-    record.resolveRelations();
+    ExtMetadata::resolveRelations(record);
     QCOMPARE(capture.lines(), QStringList{"\"select name FROM groups WHERE id='3'\""});
     QCOMPARE(db.statements().filter("FROM groups"),
              QStringList{"select name FROM groups WHERE id='3'"});
@@ -222,7 +223,7 @@ void ExtRecordTest::cacheSendsEachLookupOnce()
         ExtRecord record = withFields({"id", "group_id"});
         record.setValue("group_id", key);
         record.setRelation(1, QSqlRelation("groups", "id", "name"));
-        record.resolveRelations(&cache);
+        ExtMetadata::resolveRelations(record, &cache);
         shown << record.displayValue(1).toString();
     }
     QCOMPARE(shown, (QStringList{"third", "fourth", "third", "thirty", "fourth"}));

@@ -15,7 +15,7 @@
 #include "loopbackhttpserver.h"
 #include "modalanswer.h"
 #include "modules/getmoduledialog.h"
-#include "query/savedqueries.h"
+#include "db/savedqueries.h"
 #include "testdatabase.h"
 #include "testsettings.h"
 #include "update/downloaderdialog.h"

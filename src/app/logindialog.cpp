@@ -23,8 +23,14 @@ LoginDialog::~LoginDialog()
 void LoginDialog::login()
 {
     const QString username = ui->usernameLineEdit->text();
-    const QSqlRecord found =
-        UserManager::login(username, UserManager::passwordHash(ui->passwordLineEdit->text()));
+    QSqlError error;
+    const QSqlRecord found = UserManager::login(
+        username, UserManager::passwordHash(ui->passwordLineEdit->text()), &error);
+    if (error.isValid()) {
+        QMessageBox::warning(this, tr("error"), tr("cannot ask the server: %1").arg(error.text()),
+                             QMessageBox::Ok);
+        return;
+    }
     if (found.isEmpty()) {
         QMessageBox::warning(this, tr("error"), tr("this user doesn't exist"), QMessageBox::Ok);
         return;

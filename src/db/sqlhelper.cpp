@@ -224,6 +224,41 @@ QList<QSqlRecord> SqlHelper::groups(QSqlError *error)
     return rows("select id, name from groups", error);
 }
 
+bool SqlHelper::account(const QString &username, const QString &passwordHash, QSqlRecord *user,
+                        QSqlError *error)
+{
+    // Escaped, so a quote in the name cannot turn the lookup into a condition that finds someone.
+    QSqlQuery query;
+    *user = QSqlRecord();
+    if (!report(query,
+                query.exec("select * from users where username='" + escape(username) +
+                           "' AND password='" + escape(passwordHash) + "'"),
+                error))
+        return false;
+    if (query.next() && !query.value("id").isNull())
+        *user = query.record();
+    return true;
+}
+
+bool SqlHelper::userGroups(const QVariant &userId, QList<QSqlRecord> *groups, QSqlError *error)
+{
+    QString id;
+    if (!idText(userId, &id))
+        return true;
+    return readRows(
+        "select g.* from groups g, groups_users gu WHERE gu.group_id=g.id AND gu.user_id=" + id,
+        groups, error);
+}
+
+bool SqlHelper::info(const QString &column, QVariant *value, QSqlError *error)
+{
+    QSqlQuery query;
+    const bool ok = report(query, query.exec("SELECT " + column + " from infos"), error);
+    query.seek(0);
+    *value = query.record().value(column);
+    return ok;
+}
+
 bool SqlHelper::contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error)
 {
     const QString statement =
@@ -240,7 +275,13 @@ bool SqlHelper::contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error
 
 bool SqlHelper::addContact(int ownerId, const QVariant &contactId, QSqlError *error)
 {
-    QSqlRecord record = emptyRecord("contacts");
+    QSqlError failure;
+    QSqlRecord record = emptyRecord("contacts", &failure);
+    if (failure.isValid()) {
+        if (error)
+            *error = failure;
+        return false;
+    }
     record.setValue("user_id", ownerId);
     record.setValue("contact_user_id", contactId);
     return save("contacts", record, nullptr, error);

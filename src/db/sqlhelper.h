@@ -33,6 +33,15 @@ public:
                                     QSqlError *error = nullptr);
     // Every group's id and name, in the server's order: the choices of a group.
     static QList<QSqlRecord> groups(QSqlError *error = nullptr);
+    // The users row with that name and password digest, empty when none matches; false when the
+    // statement failed.
+    static bool account(const QString &username, const QString &passwordHash, QSqlRecord *user,
+                        QSqlError *error = nullptr);
+    // The rows of the groups the user belongs to; a user id that is no whole number has none.
+    static bool userGroups(const QVariant &userId, QList<QSqlRecord> *groups,
+                           QSqlError *error = nullptr);
+    // A column of the installation's one row of `infos`; invalid when there is none.
+    static bool info(const QString &column, QVariant *value, QSqlError *error = nullptr);
     // The users the owner lists as contacts; false, with the server's error, when the read failed.
     static bool contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error = nullptr);
     static bool addContact(int ownerId, const QVariant &contactId, QSqlError *error = nullptr);
