@@ -23,14 +23,8 @@ LoginDialog::~LoginDialog()
 void LoginDialog::login()
 {
     const QString username = ui->usernameLineEdit->text();
-    QSqlError error;
-    const QSqlRecord found = UserManager::login(
-        username, UserManager::passwordHash(ui->passwordLineEdit->text()), &error);
-    if (error.isValid()) {
-        QMessageBox::warning(this, tr("error"), tr("cannot ask the server: %1").arg(error.text()),
-                             QMessageBox::Ok);
-        return;
-    }
+    const QSqlRecord found =
+        UserManager::login(username, UserManager::passwordHash(ui->passwordLineEdit->text()));
     if (found.isEmpty()) {
         QMessageBox::warning(this, tr("error"), tr("this user doesn't exist"), QMessageBox::Ok);
         return;

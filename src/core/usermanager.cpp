@@ -11,18 +11,17 @@ QString UserManager::passwordHash(const QString &password)
         QCryptographicHash::hash(password.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
-QSqlRecord UserManager::login(const QString &username, const QString &passwordHash,
-                              QSqlError *error)
+QSqlRecord UserManager::login(const QString &username, const QString &passwordHash)
 {
     QSqlRecord user;
-    SqlHelper::account(username, passwordHash, &user, error);
+    SqlHelper::account(username, passwordHash, &user);
     return user;
 }
 
-QList<QSqlRecord> UserManager::groups(const QVariant &userId, QSqlError *error)
+QList<QSqlRecord> UserManager::groups(const QVariant &userId)
 {
     QList<QSqlRecord> result;
-    if (!SqlHelper::userGroups(userId, &result, error))
+    if (!SqlHelper::userGroups(userId, &result))
         result.clear();
     return result;
 }

@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QSqlError>
 #include <QSqlRecord>
 #include <QVariant>
 
@@ -15,11 +14,10 @@ public:
 
     // How a password is stored: the lower-case hexadecimal MD5 of its UTF-8 bytes.
     static QString passwordHash(const QString &password);
-    // The user's row, empty when none matches or, with the server's error in error, when the
-    // lookup failed.
-    static QSqlRecord login(const QString &username, const QString &passwordHash,
-                            QSqlError *error = nullptr);
-    static QList<QSqlRecord> groups(const QVariant &userId, QSqlError *error = nullptr);
+    // The user's row; empty when none matches, and when the lookup failed (which the helper
+    // logs): the login then tells the user so as for a wrong password.
+    static QSqlRecord login(const QString &username, const QString &passwordHash);
+    static QList<QSqlRecord> groups(const QVariant &userId);
     static QSqlRecord user(const QVariant &id);
 
     void setCurrentUser(const QSqlRecord &user);

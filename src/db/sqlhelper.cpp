@@ -419,6 +419,7 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records, QSqlErr
                              failure.databaseText().contains("'PRIMARY'");
         if (!idTaken || attempt + 1 >= maxInsertAttempts)
             return report(query, ok, error);
+        qCDebug(lcSql).noquote() << failure.text();
     }
 }
 
