@@ -193,7 +193,7 @@ bool BenchRunner::referenceLoad(int rows, double *ms, QString *error)
                 row->setValues(query.record());
                 ExtMetadata::readRecord(*row, model.tableName, userId, model.columnRecord);
                 if (relations)
-                    row->resolveRelations();
+                    ExtMetadata::resolveRelations(*row);
                 model.setMessage(QObject::tr("loading ") + QString::number(loaded.size()));
                 loaded << row;
             }

@@ -190,6 +190,14 @@ private slots:
         pageButton(Auths, "delButton");
         QCOMPARE(db.count("groups_users", QString("user_id=%1").arg(bob)), 0);
         QCOMPARE(shownMembers(), QStringList({"alice"}));
+        // A removal the server refuses is said.
+        clickRow(Auths, 0);
+        QVERIFY_SQL(db, "RENAME TABLE groups_users TO groups_users_away");
+        ModalAnswer refused(ModalAnswer::accept());
+        pageButton(Auths, "delButton");
+        QVERIFY_SQL(db, "RENAME TABLE groups_users_away TO groups_users");
+        QVERIFY2(refused.text().startsWith("cannot remove the membership: "),
+                 qPrintable(refused.text()));
         clickButton("cancelButton");
         QCOMPARE(db.count("groups_users"), 2);
     }

@@ -1,12 +1,13 @@
 #include <QSemaphore>
+#include <QSignalSpy>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QThread>
 #include <QtTest>
 
+#include "db/sqlunitofwork.h"
 #include "messagecapture.h"
 #include "model/extmodel.h"
-#include "model/extrecordstore.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
 
@@ -131,6 +132,7 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten()
         QVERIFY(model.removeRecord(conflicting));
     QVERIFY(model.setData(model.index(after, name), "Cora"));
 
+    QSignalSpy failed(&model, &ExtModel::saveFailed);
     QCOMPARE(model.save(), !refused);
     QCOMPARE(rowSnapshot(2), leftElsewhere);
     if (!refused) {
@@ -139,7 +141,7 @@ void ConcurrentSaveTest::changeElsewhereIsNotOverwritten()
     }
     QCOMPARE(model.message, QString(ownChange == "delete" ? "error, cannot delete item 2"
                                                           : "error, cannot save item 2"));
-    QVERIFY(model.failureReason.contains("another workstation"));
+    QVERIFY(failed.constLast().at(1).toString().contains("another workstation"));
     // The refused row stays pending; row 2 is as the other workstation left it, with no trail of
     // the refused change; the save stopped there.
     QVERIFY(model.records.at(conflicting)->dirty || model.records.at(conflicting)->deleted);
@@ -153,7 +155,7 @@ void ConcurrentSaveTest::lockedRowIsRetried_data()
 
     // Each attempt waits one second for the lock.
     QTest::newRow("released during the retries") << 1500 << true;
-    QTest::newRow("held past every attempt") << (ExtRecordStore::maxAttempts + 2) * 1000 << false;
+    QTest::newRow("held past every attempt") << (SqlUnitOfWork::maxAttempts + 2) * 1000 << false;
 }
 
 void ConcurrentSaveTest::lockedRowIsRetried()
@@ -193,6 +195,7 @@ void ConcurrentSaveTest::lockedRowIsRetried()
     QVERIFY2(otherError.isEmpty(), qPrintable(otherError));
 
     MessageCapture capture;
+    QSignalSpy failed(&model, &ExtModel::saveFailed);
     const bool ok = model.save();
     other->wait();
     delete other;
@@ -201,7 +204,7 @@ void ConcurrentSaveTest::lockedRowIsRetried()
     QCOMPARE(ok, saved);
     const int retries = capture.lines().filter("retrying the save of a row after: ").size();
     if (saved) {
-        QVERIFY(retries >= 1 && retries < ExtRecordStore::maxAttempts);
+        QVERIFY(retries >= 1 && retries < SqlUnitOfWork::maxAttempts);
         QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Ada'"), 1);
         // The saved row's state pairs with the metadata row the server gave it.
         QCOMPARE(db.count("ext_records_fields", "ext_record_id = (SELECT id FROM ext_records WHERE "
@@ -210,9 +213,9 @@ void ConcurrentSaveTest::lockedRowIsRetried()
         QCOMPARE(db.count("ext_records", "id = 21 AND table_name = 'elsewhere'"), 1);
         return;
     }
-    QCOMPARE(retries, ExtRecordStore::maxAttempts - 1);
+    QCOMPARE(retries, SqlUnitOfWork::maxAttempts - 1);
     QCOMPARE(model.message, QString("error, cannot save item 1"));
-    QVERIFY2(model.failureReason.contains("Lock wait timeout"), qPrintable(model.failureReason));
+    QVERIFY(failed.constLast().at(1).toString().contains("Lock wait timeout"));
     QCOMPARE(db.count("tstconc", "id = 1 AND name = 'Anna'"), 1);
     QCOMPARE(db.count("ext_records", "table_id = 1"), 0);
     // Once the lock is gone the pending row saves.

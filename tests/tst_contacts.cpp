@@ -2,6 +2,7 @@
 #include <QtWidgets>
 
 #include "modalanswer.h"
+#include "navigation/contactlistmodel.h"
 #include "navigation/userview.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
@@ -60,6 +61,30 @@ private slots:
             chosen == "carol" ? QStringList{"bob", "carol"} : QStringList{"bob"};
         QCOMPARE(names(view.findChild<QListView *>("listView")->model()), contacts);
         QCOMPARE(db.count("contacts", "user_id = " + QString::number(alice)), contacts.size());
+    }
+
+    // An addition or removal the server refuses is said, with the server's reason.
+    void refusedChangeIsReported_data()
+    {
+        QTest::addColumn<bool>("adding");
+        QTest::newRow("addition") << true;
+        QTest::newRow("removal") << false;
+    }
+    void refusedChangeIsReported()
+    {
+        QFETCH(bool, adding);
+        addContacts({{alice, bob}});
+        ContactListModel model;
+        model.load(alice);
+        QSignalSpy failed(&model, &ContactListModel::failed);
+        QVERIFY_SQL(db, "RENAME TABLE contacts TO contacts_away");
+        adding ? model.addContact(carol) : model.remContact(model.index(0));
+        QVERIFY_SQL(db, "RENAME TABLE contacts_away TO contacts");
+        const QString message = failed.value(0).value(0).toString();
+        QVERIFY2(message.startsWith(adding ? "cannot add the contact: "
+                                           : "cannot remove the contact: ") &&
+                     message.contains("contacts"),
+                 qPrintable(message));
     }
 
     // The dock panel: the user's contacts and groups, a double-click that starts an e-mail to a

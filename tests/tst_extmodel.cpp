@@ -283,7 +283,7 @@ void ExtModelTest::batchedLoadingEqualsPerRowReading()
         ExtRecord expected(model.columnRecord);
         expected.setValues(SqlHelper::record("rnd", id));
         ExtMetadata::readRecord(expected, "rnd", QString::number(alice), model.columnRecord);
-        expected.resolveRelations();
+        ExtMetadata::resolveRelations(expected);
         QCOMPARE(describe(*model.records.at(rowOf(model, id))), describe(expected));
     }
     // The later of two states of one field wins whatever its case; text keys match as the
@@ -326,7 +326,7 @@ void ExtModelTest::resolveWritesStatementAndSkipsIncomplete()
     record.setRelation(2, QSqlRelation("groups", "id", ""));
     MessageCapture capture;
     db.markStatements();
-    record.resolveRelations();
+    ExtMetadata::resolveRelations(record);
     QCOMPARE(capture.lines(), QStringList{"\"select name FROM groups WHERE id='7'\""});
     QCOMPARE(db.statements().filter("FROM groups"),
              QStringList{"select name FROM groups WHERE id='7'"});

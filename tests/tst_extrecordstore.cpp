@@ -186,11 +186,10 @@ void ExtRecordStoreTest::resaveReplacesMetadata()
     record.setState(3, 0); // b back to "todo"
     record.setState(1, 1);
     record.marked = false;
-    ExtRecordStore store("t", alice);
-    ExtRecordStore::ServerFacts facts;
+    SqlUnitOfWork::ServerFacts facts;
     if (!shared)
         facts.sharedRoundTrips = false;
-    store.facts = &facts;
+    ExtRecordStore store("t", alice, &facts);
     db.markStatements();
     QVERIFY(store.save(record));
     QCOMPARE(db.statements().filter(";\n").isEmpty(), !shared);

@@ -13,7 +13,7 @@
 #include "loopbackhttpserver.h"
 #include "modalanswer.h"
 #include "modules/getmoduledialog.h"
-#include "query/savedqueries.h"
+#include "db/savedqueries.h"
 #include "testdatabase.h"
 #include "testhelpers.h"
 #include "testsettings.h"

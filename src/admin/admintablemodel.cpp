@@ -41,8 +41,15 @@ bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
     QSqlRecord record = values;
     // Without a server counter the id is the largest plus one, as the helper hands them out.
     const int id = record.indexOf("id");
-    if (id >= 0 && record.isNull(id) && !record.field(id).isAutoValue())
-        record.setValue(id, SqlHelper::lastId(tableName()) + 1);
+    if (id >= 0 && record.isNull(id) && !record.field(id).isAutoValue()) {
+        QSqlError error;
+        const int largest = SqlHelper::lastId(tableName(), &error);
+        if (error.isValid()) {
+            setLastError(error);
+            return false;
+        }
+        record.setValue(id, largest + 1);
+    }
     // A column left open is not sent at all, so the server gives the id (AUTO_INCREMENT) and
     // its defaults instead of refusing NULL for a NOT NULL column.
     for (int i = 0; i < record.count(); ++i) {

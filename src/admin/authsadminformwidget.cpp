@@ -2,7 +2,8 @@
 #include "ui_authsadminformwidget.h"
 
 #include <QDebug>
-#include <QSqlQuery>
+#include <QMessageBox>
+#include <QSqlError>
 #include <QSqlRecord>
 #include <QSqlRelationalDelegate>
 
@@ -90,7 +91,14 @@ void AuthsAdminFormWidget::addAuth()
 
 void AuthsAdminFormWidget::delAuth()
 {
-    for (int row : selectedRows())
-        SqlHelper::remove("groups_users", model->record(row).value("id"));
+    QStringList failures;
+    for (int row : selectedRows()) {
+        QSqlError error;
+        if (!SqlHelper::remove("groups_users", model->record(row).value("id"), &error))
+            failures << error.text();
+    }
     model->select();
+    if (!failures.isEmpty())
+        QMessageBox::warning(this, tr("error"),
+                             tr("cannot remove the membership: %1").arg(failures.join("\n")));
 }

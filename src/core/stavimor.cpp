@@ -1,21 +1,19 @@
 #include "stavimor.h"
 
 #include <QDebug>
-#include <QSqlQuery>
-#include <QSqlRecord>
 
 #include "core/logcategories.h"
 #include "core/usermanager.h"
+#include "db/sqlhelper.h"
 
 Stavimor *Stavimor::core = nullptr;
 
 namespace {
 QVariant infosValue(const QString &column)
 {
-    QSqlQuery query;
-    query.exec("SELECT " + column + " from infos");
-    query.seek(0);
-    return query.record().value(column);
+    QVariant value;
+    SqlHelper::info(column, &value);
+    return value;
 }
 } // namespace
 

@@ -1,7 +1,6 @@
 #include "usermanager.h"
 
 #include <QCryptographicHash>
-#include <QSqlQuery>
 #include <algorithm>
 
 #include "db/sqlhelper.h"
@@ -14,26 +13,16 @@ QString UserManager::passwordHash(const QString &password)
 
 QSqlRecord UserManager::login(const QString &username, const QString &passwordHash)
 {
-    // Escaped, so a quote in the name cannot turn the lookup into a condition that finds someone.
-    QSqlQuery query;
-    query.exec("select * from users where username='" + SqlHelper::escape(username) +
-               "' AND password='" + SqlHelper::escape(passwordHash) + "'");
-    if (query.next() && !query.value("id").isNull())
-        return query.record();
-    return QSqlRecord();
+    QSqlRecord user;
+    SqlHelper::account(username, passwordHash, &user);
+    return user;
 }
 
 QList<QSqlRecord> UserManager::groups(const QVariant &userId)
 {
     QList<QSqlRecord> result;
-    QString id;
-    if (!SqlHelper::idText(userId, &id))
-        return result;
-    QSqlQuery query;
-    query.exec("select g.* from groups g, groups_users gu WHERE gu.group_id=g.id AND gu.user_id=" +
-               id);
-    while (query.next())
-        result << query.record();
+    if (!SqlHelper::userGroups(userId, &result))
+        result.clear();
     return result;
 }
 

@@ -14,6 +14,8 @@ public:
 
     // How a password is stored: the lower-case hexadecimal MD5 of its UTF-8 bytes.
     static QString passwordHash(const QString &password);
+    // The user's row; empty when none matches, and when the lookup failed (which the helper
+    // logs): the login then tells the user so as for a wrong password.
     static QSqlRecord login(const QString &username, const QString &passwordHash);
     static QList<QSqlRecord> groups(const QVariant &userId);
     static QSqlRecord user(const QVariant &id);

@@ -36,24 +36,24 @@ QString plainText(const QVariant &value)
     }
 }
 
-QSqlError &lastFailure()
-{
-    static QSqlError error;
-    return error;
-}
-
 bool &connectionLost()
 {
     static bool lost = false;
     return lost;
 }
 
-// Keeps the statement's error for lastError(); passes its outcome on.
-bool remember(const QSqlQuery &query, bool ok)
+// Gives a failed statement's error to error, when given, and notes a lost connection; passes
+// the outcome on.
+bool report(const QSqlQuery &query, bool ok, QSqlError *error)
 {
-    lastFailure() = ok ? QSqlError() : query.lastError();
-    SqlHelper::noteLostConnection(lastFailure());
-    return ok;
+    if (ok)
+        return true;
+    const QSqlError failure = query.lastError();
+    SqlHelper::noteLostConnection(failure);
+    if (error)
+        *error = failure;
+    qCDebug(lcSql).noquote() << failure.text();
+    return false;
 }
 
 // Every row of a read; false, with the server's error when asked for, when it failed.
@@ -61,21 +61,18 @@ bool readRows(const QString &statement, QList<QSqlRecord> *records, QSqlError *e
 {
     QSqlQuery query;
     query.setForwardOnly(true);
-    if (!query.exec(statement)) {
-        if (error)
-            *error = query.lastError();
+    if (!report(query, query.exec(statement), error))
         return false;
-    }
     while (query.next())
         *records << query.record();
     return true;
 }
 
 // Every row of a read, empty when it failed.
-QList<QSqlRecord> rows(const QString &statement)
+QList<QSqlRecord> rows(const QString &statement, QSqlError *error)
 {
     QList<QSqlRecord> records;
-    readRows(statement, &records);
+    readRows(statement, &records, error);
     return records;
 }
 } // namespace
@@ -124,11 +121,6 @@ bool SqlHelper::idText(const QVariant &id, QString *text)
     return ok;
 }
 
-QSqlError SqlHelper::lastError()
-{
-    return lastFailure();
-}
-
 QString SqlHelper::escape(const QVariant &value)
 {
     const QString text = plainText(value);
@@ -168,49 +160,53 @@ bool SqlHelper::tableExists(const QString &table)
 }
 
 bool SqlHelper::hasRow(const QString &table, const QString &column, const QVariant &value,
-                       bool *found)
+                       bool *found, QSqlError *error)
 {
     QSqlQuery query;
     query.setForwardOnly(true);
-    if (!query.exec("SELECT 1 FROM " + identifier(table) + " WHERE " + identifier(column) + "=" +
-                    literal(value) + " LIMIT 1"))
+    if (!report(query,
+                query.exec("SELECT 1 FROM " + identifier(table) + " WHERE " + identifier(column) +
+                           "=" + literal(value) + " LIMIT 1"),
+                error))
         return false;
     *found = query.next();
     return true;
 }
 
-int SqlHelper::lastId(const QString &table)
+int SqlHelper::lastId(const QString &table, QSqlError *error)
 {
     int id = 0;
-    largestId(table, &id);
+    largestId(table, &id, error);
     return id;
 }
 
-bool SqlHelper::largestId(const QString &table, int *id)
+bool SqlHelper::largestId(const QString &table, int *id, QSqlError *error)
 {
     QSqlQuery query;
     *id = 0;
-    if (!remember(query, query.exec("SELECT MAX(id) AS lastId FROM " + identifier(table))))
+    if (!report(query, query.exec("SELECT MAX(id) AS lastId FROM " + identifier(table)), error))
         return false;
     if (query.next())
         *id = query.value(0).toInt();
     return true;
 }
 
-QSqlRecord SqlHelper::emptyRecord(const QString &table)
+QSqlRecord SqlHelper::emptyRecord(const QString &table, QSqlError *error)
 {
     QSqlQuery query;
     query.setForwardOnly(true);
-    query.exec("select * from " + identifier(table));
+    report(query, query.exec("select * from " + identifier(table)), error);
     QSqlRecord record = query.record();
     record.clearValues();
     return record;
 }
 
-QSqlRecord SqlHelper::record(const QString &table, const QVariant &id)
+QSqlRecord SqlHelper::record(const QString &table, const QVariant &id, QSqlError *error)
 {
     QSqlQuery query;
-    query.exec("select * from " + identifier(table) + " WHERE id='" + escape(id) + "'");
+    report(query,
+           query.exec("select * from " + identifier(table) + " WHERE id='" + escape(id) + "'"),
+           error);
     if (query.next())
         return query.record();
     QSqlRecord record = query.record();
@@ -218,14 +214,49 @@ QSqlRecord SqlHelper::record(const QString &table, const QVariant &id)
     return record;
 }
 
-QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where)
+QList<QSqlRecord> SqlHelper::select(const QString &table, const QString &where, QSqlError *error)
 {
-    return rows("select * from " + identifier(table) + " WHERE " + where);
+    return rows("select * from " + identifier(table) + " WHERE " + where, error);
 }
 
-QList<QSqlRecord> SqlHelper::groups()
+QList<QSqlRecord> SqlHelper::groups(QSqlError *error)
 {
-    return rows("select id, name from groups");
+    return rows("select id, name from groups", error);
+}
+
+bool SqlHelper::account(const QString &username, const QString &passwordHash, QSqlRecord *user,
+                        QSqlError *error)
+{
+    // Escaped, so a quote in the name cannot turn the lookup into a condition that finds someone.
+    QSqlQuery query;
+    *user = QSqlRecord();
+    if (!report(query,
+                query.exec("select * from users where username='" + escape(username) +
+                           "' AND password='" + escape(passwordHash) + "'"),
+                error))
+        return false;
+    if (query.next() && !query.value("id").isNull())
+        *user = query.record();
+    return true;
+}
+
+bool SqlHelper::userGroups(const QVariant &userId, QList<QSqlRecord> *groups, QSqlError *error)
+{
+    QString id;
+    if (!idText(userId, &id))
+        return true;
+    return readRows(
+        "select g.* from groups g, groups_users gu WHERE gu.group_id=g.id AND gu.user_id=" + id,
+        groups, error);
+}
+
+bool SqlHelper::info(const QString &column, QVariant *value, QSqlError *error)
+{
+    QSqlQuery query;
+    const bool ok = report(query, query.exec("SELECT " + column + " from infos"), error);
+    query.seek(0);
+    *value = query.record().value(column);
+    return ok;
 }
 
 bool SqlHelper::contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error)
@@ -242,18 +273,26 @@ bool SqlHelper::contacts(int ownerId, QList<QSqlRecord> *users, QSqlError *error
     return ok;
 }
 
-bool SqlHelper::addContact(int ownerId, const QVariant &contactId)
+bool SqlHelper::addContact(int ownerId, const QVariant &contactId, QSqlError *error)
 {
-    QSqlRecord record = emptyRecord("contacts");
+    QSqlError failure;
+    QSqlRecord record = emptyRecord("contacts", &failure);
+    if (failure.isValid()) {
+        if (error)
+            *error = failure;
+        return false;
+    }
     record.setValue("user_id", ownerId);
     record.setValue("contact_user_id", contactId);
-    return save("contacts", record);
+    return save("contacts", record, nullptr, error);
 }
 
-bool SqlHelper::removeContact(int ownerId, const QVariant &contactId)
+bool SqlHelper::removeContact(int ownerId, const QVariant &contactId, QSqlError *error)
 {
-    return remove("contacts", "contact_user_id=" + literal(contactId.toString()) +
-                                  " AND user_id=" + literal(QString::number(ownerId)));
+    return remove("contacts",
+                  "contact_user_id=" + literal(contactId.toString()) +
+                      " AND user_id=" + literal(QString::number(ownerId)),
+                  error);
 }
 
 QString SqlHelper::membershipFilter(const QVariant &groupId)
@@ -280,11 +319,11 @@ QString SqlHelper::relationStatement(const QSqlRelation &relation, const QVarian
 }
 
 bool SqlHelper::relationDisplay(const QSqlRelation &relation, const QVariant &key,
-                                QVariant *display, bool *found)
+                                QVariant *display, bool *found, QSqlError *error)
 {
     const QString statement = relationStatement(relation, key);
     QSqlQuery query;
-    const bool ok = query.exec(statement);
+    const bool ok = report(query, query.exec(statement), error);
     const bool hasRow = ok && query.first();
     if (found)
         *found = hasRow;
@@ -301,10 +340,10 @@ bool SqlHelper::idChoices(const QString &table, const QString &displayColumn,
                     choices, error);
 }
 
-bool SqlHelper::insert(const QString &table, QSqlRecord &record)
+bool SqlHelper::insert(const QString &table, QSqlRecord &record, QSqlError *error)
 {
     QList<QSqlRecord> records = {record};
-    const bool ok = insert(table, records);
+    const bool ok = insert(table, records, error);
     record = records.first();
     return ok;
 }
@@ -347,7 +386,7 @@ QString SqlHelper::insertStatement(const QString &table, const QList<QSqlRecord>
     return "INSERT INTO " + identifier(table) + "  (" + columns + ") VALUES " + rows.join(",");
 }
 
-bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
+bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records, QSqlError *error)
 {
     if (records.isEmpty())
         return true;
@@ -362,7 +401,7 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
             // A failed lookup fails the insert: inside a transaction it may mean the server
             // gave the transaction up, and a statement after that would stand on its own.
             int largest = 0;
-            if (!largestId(table, &largest))
+            if (!largestId(table, &largest, error))
                 return false;
             attempted = qMax(largest, attempted) + 1;
             for (int row = 0; row < records.size(); ++row)
@@ -371,16 +410,16 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records)
         const QString statement = insertStatement(table, records);
         qCDebug(lcSql).noquote() << statement;
         QSqlQuery query;
-        const bool ok = remember(query, query.exec(statement));
-        const QSqlError error = query.lastError();
-        qCDebug(lcSql).noquote() << error.text();
+        const bool ok = query.exec(statement);
         if (ok && serverId && records.size() == 1)
             records.first().setValue("id", query.lastInsertId());
         // Two workstations can compute the same next id; the later one takes a fresh id.
-        const bool idTaken = !ok && hasId && !serverId && error.nativeErrorCode() == "1062" &&
-                             error.databaseText().contains("'PRIMARY'");
+        const QSqlError failure = query.lastError();
+        const bool idTaken = !ok && hasId && !serverId && failure.nativeErrorCode() == "1062" &&
+                             failure.databaseText().contains("'PRIMARY'");
         if (!idTaken || attempt + 1 >= maxInsertAttempts)
-            return ok;
+            return report(query, ok, error);
+        qCDebug(lcSql).noquote() << failure.text();
     }
 }
 
@@ -410,17 +449,14 @@ QString SqlHelper::updateStatement(const QString &table, const QSqlRecord &recor
            escape(record.value("id")) + "'";
 }
 
-bool SqlHelper::update(const QString &table, const QSqlRecord &record)
+bool SqlHelper::update(const QString &table, const QSqlRecord &record, QSqlError *error)
 {
     QSqlQuery query;
-    if (!remember(query, query.exec(updateStatement(table, record)))) {
-        qCDebug(lcSql).noquote() << query.lastError().text();
-        return false;
-    }
-    return true;
+    return report(query, query.exec(updateStatement(table, record)), error);
 }
 
-bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, bool oneRoundTrip)
+bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, bool oneRoundTrip,
+                    QSqlError *error)
 {
     const QString text = statements.join(";\n");
     qCDebug(lcSql).noquote() << text;
@@ -441,18 +477,17 @@ bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, 
     }
     if (done)
         *done = succeeded;
-    if (!remember(query, ok))
-        qCDebug(lcSql).noquote() << query.lastError().text();
-    return ok;
+    return report(query, ok, error);
 }
 
-bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *writtenId)
+bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *writtenId,
+                     QSqlError *error)
 {
     // A table without ids has no row to update: every save is a new row.
     if (!record.contains("id")) {
         QSqlRecord copy = record;
         qCDebug(lcSql).noquote() << "insert " + table;
-        const bool ok = insert(table, copy);
+        const bool ok = insert(table, copy, error);
         if (writtenId)
             *writtenId = QVariant();
         return ok;
@@ -461,35 +496,33 @@ bool SqlHelper::save(const QString &table, const QSqlRecord &record, QVariant *w
     model.setQuery("SELECT * from " + identifier(table) + " where id='" +
                    escape(record.value("id")) + "'");
     QSqlRecord copy = record;
-    lastFailure() = model.lastError();
     bool ok = false;
-    if (lastFailure().isValid()) {
+    if (model.lastError().isValid()) {
         // Without knowing whether the row exists, neither statement is safe.
+        noteLostConnection(model.lastError());
+        if (error)
+            *error = model.lastError();
     } else if (model.rowCount() == 0) {
         qCDebug(lcSql).noquote() << "insert " + table;
-        ok = insert(table, copy);
+        ok = insert(table, copy, error);
     } else {
         qCDebug(lcSql).noquote() << "update " + table;
-        ok = update(table, copy);
+        ok = update(table, copy, error);
     }
     if (writtenId)
         *writtenId = ok ? copy.value("id") : QVariant();
     return ok;
 }
 
-bool SqlHelper::remove(const QString &table, const QString &where)
+bool SqlHelper::remove(const QString &table, const QString &where, QSqlError *error)
 {
     const QString statement = "delete from " + identifier(table) + " WHERE " + where;
     qCDebug(lcSql).noquote() << statement;
     QSqlQuery query;
-    if (!remember(query, query.exec(statement))) {
-        qCDebug(lcSql).noquote() << query.lastError().text();
-        return false;
-    }
-    return true;
+    return report(query, query.exec(statement), error);
 }
 
-bool SqlHelper::remove(const QString &table, const QVariant &id)
+bool SqlHelper::remove(const QString &table, const QVariant &id, QSqlError *error)
 {
     QString bare;
     // The id condition of a delete is written without quotes; anything else names no row.
@@ -498,9 +531,6 @@ bool SqlHelper::remove(const QString &table, const QVariant &id)
         return false;
     }
     QSqlQuery query;
-    if (!remember(query, query.exec("delete from " + identifier(table) + " WHERE id =" + bare))) {
-        qCDebug(lcSql).noquote() << query.lastError().text();
-        return false;
-    }
-    return true;
+    return report(query, query.exec("delete from " + identifier(table) + " WHERE id =" + bare),
+                  error);
 }

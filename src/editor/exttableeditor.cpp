@@ -410,23 +410,30 @@ void ExtTableEditor::mark()
 bool ExtTableEditor::save()
 {
     const int pending = model->pendingRowCount();
+    int failedRow = -1;
+    QString reason;
+    const QMetaObject::Connection failure =
+        connect(model, &ExtModel::saveFailed, this, [&](int row, const QString &why) {
+            failedRow = row;
+            reason = why;
+        });
     beginWork();
     const bool saved = model->save();
     endWork();
+    disconnect(failure);
     if (saved) {
         savedLabel->setText(pending == 1 ? tr("1 row saved") : tr("%1 rows saved").arg(pending));
         return true;
     }
     // The status line keeps the model's message; the box gives the reason.
-    showSaveFailure();
+    showSaveFailure(failedRow, reason);
     return false;
 }
 
 // A line in the status bar is easily missed: the row that stopped the save stays outlined, and
 // a message says which it is and why.
-void ExtTableEditor::showSaveFailure()
+void ExtTableEditor::showSaveFailure(int row, const QString &reason)
 {
-    const int row = model->failedRow;
     if (row < 0)
         return;
     ui->tableView->flagRow(row);
@@ -436,7 +443,7 @@ void ExtTableEditor::showSaveFailure()
         QMessageBox::Warning, tr("not saved"),
         tr("The save of %1 stopped at row %2 (%3).").arg(tableName()).arg(row).arg(rowSummary(row)),
         QMessageBox::Ok, this);
-    box.setInformativeText(model->failureReason + "\n\n" +
+    box.setInformativeText(reason + "\n\n" +
                            tr("The rows before it are saved. This row, outlined in the table, "
                               "and the rows after it are not saved yet."));
     box.exec();

@@ -86,7 +86,7 @@ private:
     // Long operations: the window is disabled, the progress bar shown.
     void beginWork();
     void endWork();
-    void showSaveFailure();
+    void showSaveFailure(int row, const QString &reason);
     // The row's first values, as the grid shows them.
     QString rowSummary(int row) const;
     enum ReviewFilter { AllRows, RowsWithError, RowsNotReviewed, RowsMarked, RowsChanged };

@@ -1,13 +1,11 @@
 #include "extxmlmodel.h"
 
 #include "core/logcategories.h"
-#include "db/sqlhelper.h"
 
 #include <QDebug>
 #include <QDomDocument>
 #include <QFile>
 #include <QFileInfo>
-#include <QSqlQuery>
 #include <QXmlStreamReader>
 
 ExtXmlModel::ExtXmlModel(const QString &fileName, QObject *parent)
@@ -17,14 +15,7 @@ ExtXmlModel::ExtXmlModel(const QString &fileName, QObject *parent)
 
 bool ExtXmlModel::load()
 {
-    // The rows are those of the statement that setTable() has just run, so a load sends the
-    // visibility statement once, not twice.
-    SqlHelper::reopenIfLost();
-    QSqlQuery rows;
-    setTable(QFileInfo(fileName).baseName(), &rows);
-    if (!parseXml())
-        return false;
-    return selectFrom(rows);
+    return ExtModel::load(QFileInfo(fileName).baseName(), [this] { return parseXml(); });
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "extmetadata.h"
 
 #include <QHash>
+#include <QMap>
 #include <QSet>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -143,4 +144,62 @@ QHash<QString, QString> ExtMetadata::userNames()
         while (query.next())
             names.insert(query.value(0).toString(), query.value(1).toString());
     return names;
+}
+
+void ExtMetadata::resolveRelations(ExtRecord &record, QHash<QString, QVariant> *cache)
+{
+    for (auto it = record.relations.cbegin(); it != record.relations.cend(); ++it) {
+        if (!ExtRecord::isComplete(it.value()))
+            continue;
+        const QString statement = record.relationStatement(it.key());
+        if (cache && cache->contains(statement)) {
+            record.displayValues.insert(it.key(), cache->value(statement));
+            continue;
+        }
+        QVariant display;
+        // A failed lookup gives an invalid value; no row gives a null of the column's type.
+        SqlHelper::relationDisplay(it.value(), record.value(it.key()), &display);
+        record.displayValues.insert(it.key(), display);
+        if (cache)
+            cache->insert(statement, display);
+    }
+}
+
+void ExtMetadata::fetchDisplayValues(const QList<ExtRecord *> &records,
+                                     QHash<QString, QVariant> *cache)
+{
+    // The distinct lookups of each relation, in a stable order.
+    QMap<QString, QStringList> lookups;
+    QSet<QString> seen;
+    for (const ExtRecord *record : records) {
+        for (auto it = record->relations.cbegin(); it != record->relations.cend(); ++it) {
+            const QSqlRelation &relation = it.value();
+            if (!ExtRecord::isComplete(relation))
+                continue;
+            const QString statement = record->relationStatement(it.key());
+            if (cache->contains(statement) || seen.contains(statement))
+                continue;
+            seen.insert(statement);
+            lookups[relation.tableName() + '\n' + relation.indexColumn() + '\n' +
+                    relation.displayColumn()]
+                << statement;
+        }
+    }
+    // Each lookup stays as it is, as a subquery, so the key is compared exactly as alone; one
+    // relation per statement, so every branch of the union has the display column's type.
+    constexpr int keysPerStatement = 500;
+    for (const QStringList &statements : lookups) {
+        for (int from = 0; from < statements.size(); from += keysPerStatement) {
+            QStringList branches;
+            for (int i = from; i < qMin(from + keysPerStatement, int(statements.size())); ++i)
+                branches << "SELECT " + QString::number(i) + ", (" + statements.at(i) + " LIMIT 1)";
+            QSqlQuery query;
+            query.setForwardOnly(true);
+            // A failure leaves these keys to the lookups one by one, which report it.
+            if (!query.exec(branches.join(" UNION ALL ")))
+                continue;
+            while (query.next())
+                cache->insert(statements.at(query.value(0).toInt()), query.value(1));
+        }
+    }
 }

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSqlRecord>
 #include <QString>
+#include <QVariant>
 
 class ExtRecord;
 
@@ -21,6 +22,15 @@ public:
     static bool readRecords(const QList<ExtRecord *> &records, const QString &table,
                             const QString &userId, const QSqlRecord &columns,
                             QString *error = nullptr);
+
+    // Looks up the display value of every complete relation of the record: invalid when the
+    // lookup failed, a null of the display column's type when no row matches. With a cache
+    // (statement text to result) a lookup that was already made is not sent again.
+    static void resolveRelations(ExtRecord &record, QHash<QString, QVariant> *cache = nullptr);
+    // Fills the cache for resolveRelations() with the lookups of all records, a few statements
+    // per relation instead of one per key.
+    static void fetchDisplayValues(const QList<ExtRecord *> &records,
+                                   QHash<QString, QVariant> *cache);
 
     // Every user's name by id (as text), in one statement.
     static QHash<QString, QString> userNames();

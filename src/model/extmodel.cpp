@@ -136,6 +136,14 @@ bool ExtModel::select()
     return selectFrom(result);
 }
 
+bool ExtModel::load(const QString &table, const std::function<bool()> &describe)
+{
+    SqlHelper::reopenIfLost();
+    QSqlQuery rows;
+    setTable(table, &rows);
+    return describe() && selectFrom(rows);
+}
+
 bool ExtModel::selectFrom(QSqlQuery &result)
 {
     // A lost connection, or metadata that could not be read, loads nothing: the rows on screen
@@ -175,13 +183,13 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     // Display values are looked up once per load; the next load asks the server again.
     QHash<QString, QVariant> displayCache;
     if (hasRelations)
-        ExtRecord::fetchDisplayValues(loaded, &displayCache);
+        ExtMetadata::fetchDisplayValues(loaded, &displayCache);
     lastProgress = -1;
     for (int n = 0; n < loaded.size(); ++n) {
         reportProgress(n, loaded.size());
         loaded.at(n)->rememberLoaded();
         if (hasRelations)
-            loaded.at(n)->resolveRelations(&displayCache);
+            ExtMetadata::resolveRelations(*loaded.at(n), &displayCache);
         setMessage(tr("loading ") + QString::number(n));
     }
     setMessage(tr("loading finish"));
@@ -210,9 +218,7 @@ QString idText(const ExtRecord &row)
 
 bool ExtModel::save()
 {
-    failureReason.clear();
     SqlHelper::reopenIfLost();
-    failedRow = -1;
     serverFacts = {};
     const int count = rowCount();
     const QList<ExtRecord *> snapshot = records;
@@ -225,9 +231,10 @@ bool ExtModel::save()
         const int position = records.indexOf(row);
         if (row->dirty) {
             ExtRecord written;
-            if (!saveRecord(*row, &written)) {
-                failedRow = position;
+            QString reason;
+            if (!saveRecord(*row, &written, &reason)) {
                 setMessage(tr("error, cannot save item ") + idText(*row));
+                emit saveFailed(position, reason);
                 return false;
             }
             // Written: a later save after a failure must not write this row again, and a new
@@ -241,9 +248,10 @@ bool ExtModel::save()
             rowChanged(position, 0, columnCount() - 1);
         }
         if (row->deleted) {
-            if (!deleteRecord(*row)) {
-                failedRow = position;
+            QString reason;
+            if (!deleteRecord(*row, &reason)) {
                 setMessage(tr("error, cannot delete item ") + idText(*row));
+                emit saveFailed(position, reason);
                 return false;
             }
             beginRemoveRows(QModelIndex(), position, position);
@@ -259,15 +267,17 @@ bool ExtModel::save()
 
 bool ExtModel::saveRecord(const ExtRecord &record)
 {
-    return saveRecord(record, nullptr);
+    return saveRecord(record, nullptr, nullptr);
 }
 
-bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
+bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written, QString *reason)
 {
     ExtRecord copy(record);
-    ExtRecordStore rowStore = store();
-    if (!rowStore.save(copy)) {
-        noteFailure(rowStore, record);
+    QSqlError error;
+    bool conflict = false;
+    if (!store().save(copy, &error, &conflict)) {
+        if (reason)
+            *reason = failureText(error, conflict, record);
         return false;
     }
     if (written)
@@ -277,29 +287,35 @@ bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written)
 
 ExtRecordStore ExtModel::store()
 {
-    ExtRecordStore store(tableName, currentUserId());
+    ExtRecordStore store(tableName, currentUserId(), &serverFacts);
     store.auditTrail = auditTrail;
-    store.facts = &serverFacts;
     return store;
 }
 
-void ExtModel::noteFailure(const ExtRecordStore &store, const ExtRecord &row)
+QString ExtModel::failureText(const QSqlError &error, bool conflict, const ExtRecord &row) const
 {
-    failureReason = store.failure == ExtRecordStore::Failure::Conflict
-                        ? tr("the row was changed or deleted on another workstation since it "
-                             "was loaded; refresh to see that change")
-                        : ExtFailureReason::describe(store.error, tableName, row);
-    if (SqlHelper::noteLostConnection(store.error))
-        failureReason += tr("; the connection to the server was lost, and is opened again at "
-                            "the next load or save");
+    QString text = conflict ? tr("the row was changed or deleted on another workstation since "
+                                 "it was loaded; refresh to see that change")
+                            : ExtFailureReason::describe(error, tableName, row);
+    if (SqlHelper::noteLostConnection(error))
+        text += tr("; the connection to the server was lost, and is opened again at the next "
+                   "load or save");
+    return text;
 }
 
 bool ExtModel::deleteRecord(const ExtRecord &record)
 {
-    ExtRecordStore rowStore = store();
-    if (rowStore.remove(record))
+    return deleteRecord(record, nullptr);
+}
+
+bool ExtModel::deleteRecord(const ExtRecord &record, QString *reason)
+{
+    QSqlError error;
+    bool conflict = false;
+    if (store().remove(record, &error, &conflict))
         return true;
-    noteFailure(rowStore, record);
+    if (reason)
+        *reason = failureText(error, conflict, record);
     return false;
 }
 
@@ -448,7 +464,7 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
     if (!refusal.isEmpty())
         return false;
     row->setValue(index.column() - 2, taken);
-    row->resolveRelations();
+    ExtMetadata::resolveRelations(*row);
     row->dirty = true;
     rowChanged(index.row(), 0, columnCount() - 1);
     return true;

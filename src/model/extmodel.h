@@ -6,6 +6,8 @@
 #include <QSqlRelation>
 #include <QString>
 
+#include <functional>
+
 #include "model/extrecord.h"
 #include "model/extrecordstore.h"
 
@@ -64,37 +66,38 @@ public:
     ExtRecord columnRecord;
     QString tableName;
     QString message;
-    // Why the last save stopped, in the user's words; empty after a save that succeeded.
-    QString failureReason;
-    // The row at which the last save stopped; -1 after a save that succeeded.
-    int failedRow = -1;
-
 signals:
+    // save() stopped at row; reason says why in the user's words.
+    void saveFailed(int row, const QString &reason);
     void progress(int percent);
     void messageChanged(QString message);
 
 protected:
-    // setTable() that hands out the executed statement with its rows, and select() from such
-    // a statement: a load that selects right after setting the table sends it once.
-    void setTable(const QString &table, QSqlQuery *rows);
-    bool selectFrom(QSqlQuery &rows);
+    // setTable() and select() with the visibility statement sent once; describe, run between
+    // the two (labels and relations of a schema), can stop the load.
+    bool load(const QString &table, const std::function<bool()> &describe);
 
 private:
+    // setTable() that hands out the executed statement with its rows, and select() from such
+    // a statement.
+    void setTable(const QString &table, QSqlQuery *rows);
+    bool selectFrom(QSqlQuery &rows);
     void takeServerIds(const QString &table);
     static QVariant currentUserId();
     bool validRow(int row) const { return row >= 0 && row < records.size(); }
     void rowChanged(int row, int firstColumn, int lastColumn);
     void reportProgress(int done, int total);
     bool loadFailed(const QString &reason);
-    // written receives the record as stored: its id and stamps.
-    bool saveRecord(const ExtRecord &record, ExtRecord *written);
+    // written receives the record as stored: its id and stamps; reason, why it failed.
+    bool saveRecord(const ExtRecord &record, ExtRecord *written, QString *reason);
+    bool deleteRecord(const ExtRecord &record, QString *reason);
     ExtRecordStore store();
-    void noteFailure(const ExtRecordStore &store, const ExtRecord &row);
+    QString failureText(const QSqlError &error, bool conflict, const ExtRecord &row) const;
 
     int lastProgress = -1;
     QVariant queryUserId;
     // What the row stores learn of the server, once per save.
-    ExtRecordStore::ServerFacts serverFacts;
+    SqlUnitOfWork::ServerFacts serverFacts;
     bool auditTrail = false;
     // The column limits of limitsTable, read once per table.
     QString limitsTable;

@@ -1,12 +1,9 @@
 #include "extrecord.h"
 
-#include <QDebug>
 #include <QSet>
 #include <QSqlField>
-#include <QSqlQuery>
 #include <QSqlRecord>
 
-#include "core/logcategories.h"
 #include "db/sqlhelper.h"
 
 #include <algorithm>
@@ -162,62 +159,4 @@ void ExtRecord::rememberLoaded()
     loaded.marked = marked;
     loaded.extId = extId;
     loaded.modified = modified;
-}
-
-void ExtRecord::resolveRelations(QHash<QString, QVariant> *cache)
-{
-    for (auto it = relations.cbegin(); it != relations.cend(); ++it) {
-        if (!isComplete(it.value()))
-            continue;
-        const QString statement = relationStatement(it.key());
-        if (cache && cache->contains(statement)) {
-            displayValues.insert(it.key(), cache->value(statement));
-            continue;
-        }
-        QVariant display;
-        // A failed lookup gives an invalid value; no row gives a null of the column's type.
-        SqlHelper::relationDisplay(it.value(), value(it.key()), &display);
-        displayValues.insert(it.key(), display);
-        if (cache)
-            cache->insert(statement, display);
-    }
-}
-
-void ExtRecord::fetchDisplayValues(const QList<ExtRecord *> &records,
-                                   QHash<QString, QVariant> *cache)
-{
-    // The distinct lookups of each relation, in a stable order.
-    QMap<QString, QStringList> lookups;
-    QSet<QString> seen;
-    for (const ExtRecord *record : records) {
-        for (auto it = record->relations.cbegin(); it != record->relations.cend(); ++it) {
-            const QSqlRelation &relation = it.value();
-            if (!isComplete(relation))
-                continue;
-            const QString statement = record->relationStatement(it.key());
-            if (cache->contains(statement) || seen.contains(statement))
-                continue;
-            seen.insert(statement);
-            lookups[relation.tableName() + '\n' + relation.indexColumn() + '\n' +
-                    relation.displayColumn()]
-                << statement;
-        }
-    }
-    // Each lookup stays as it is, as a subquery, so the key is compared exactly as alone; one
-    // relation per statement, so every branch of the union has the display column's type.
-    constexpr int keysPerStatement = 500;
-    for (const QStringList &statements : lookups) {
-        for (int from = 0; from < statements.size(); from += keysPerStatement) {
-            QStringList branches;
-            for (int i = from; i < qMin(from + keysPerStatement, int(statements.size())); ++i)
-                branches << "SELECT " + QString::number(i) + ", (" + statements.at(i) + " LIMIT 1)";
-            QSqlQuery query;
-            query.setForwardOnly(true);
-            // A failure leaves these keys to the lookups one by one, which report it.
-            if (!query.exec(branches.join(" UNION ALL ")))
-                continue;
-            while (query.next())
-                cache->insert(statements.at(query.value(0).toInt()), query.value(1));
-        }
-    }
 }

@@ -37,15 +37,8 @@ public:
     void setCreated(const QDateTime &when, const QVariant &userId);
     void setModified(const QDateTime &when, const QVariant &userId);
     void setValues(const QSqlRecord &row);
-    // Looks up the display value of every complete relation. With a cache (statement text to
-    // result) a lookup that was already made is not sent again.
-    void resolveRelations(QHash<QString, QVariant> *cache = nullptr);
     // Keeps the values, states and mark as they are now as those the row was read with.
     void rememberLoaded();
-    // Fills the cache for resolveRelations() with the lookups of all records, a few statements
-    // per relation instead of one per key.
-    static void fetchDisplayValues(const QList<ExtRecord *> &records,
-                                   QHash<QString, QVariant> *cache);
 
     QMap<int, int> states;
     QMap<int, QSqlRelation> relations;

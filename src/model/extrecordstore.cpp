@@ -13,15 +13,6 @@
 #include "model/extrecord.h"
 
 namespace {
-// The server gave the transaction up for a concurrent one: a deadlock (also how a cluster
-// reports a write-set conflict at commit) or a lock wait that timed out. Running it again
-// usually succeeds.
-bool isTransient(const QSqlError &error)
-{
-    const QString code = error.nativeErrorCode();
-    return code == "1213" || code == "1205";
-}
-
 // Values compared as the server holds them: a number typed as text equals the number.
 bool sameValue(const QVariant &a, const QVariant &b)
 {
@@ -46,82 +37,28 @@ bool isLoadedRow(const ExtRecord &record)
 }
 } // namespace
 
-ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId)
+ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId,
+                               SqlUnitOfWork::ServerFacts *facts)
     : tableName(tableName)
     , userId(userId)
+    , work(facts)
 {}
 
-// Runs one row's statements as a unit: committed when all succeed, otherwise rolled back and,
-// when the server gave it up for a concurrent transaction, run again a few times. Its start
-// and its commit travel with the row's first and last statements.
-template<typename Work>
-bool ExtRecordStore::attempt(const QString &what, Work work)
+// Passes ok on, telling conflict whether a change made elsewhere stopped the work.
+bool ExtRecordStore::finish(bool ok, bool *conflict) const
 {
-    for (int n = 1;; ++n) {
-        failure = Failure::None;
-        error = QSqlError();
-        queue("START TRANSACTION");
-        if (work()) {
-            queue("COMMIT");
-            if (flush("cannot commit: "))
-                return true;
-        }
-        pending.clear();
-        QSqlQuery rollback;
-        rollback.exec("ROLLBACK");
-        if (failure == Failure::Conflict || !isTransient(error) || n >= maxAttempts)
-            return false;
-        qCDebug(lcSql).noquote() << "retrying " + what + " after: " + error.text();
-    }
+    if (conflict)
+        *conflict = !ok && conflicted;
+    return ok;
 }
 
-bool ExtRecordStore::fail(const QString &message, const QSqlError &cause)
-{
-    failure = Failure::Error;
-    error = cause;
-    qCDebug(lcSql).noquote() << message + cause.text();
-    return false;
-}
-
-ExtRecordStore::ServerFacts &ExtRecordStore::known()
-{
-    return facts ? *facts : ownFacts;
-}
-
-// A Galera node that aborts a transaction for a conflicting one in the middle of several
-// statements sent at once says nothing and runs the rest on their own, each committed. There
-// every statement goes alone, and the abort reaches the next one as an error. A server that
-// cannot be asked is treated the same: one statement at a time is right everywhere.
-bool ExtRecordStore::sharesRoundTrips()
-{
-    std::optional<bool> &shared = known().sharedRoundTrips;
-    if (!shared) {
-        QSqlQuery query;
-        shared = query.exec("SHOW VARIABLES LIKE 'wsrep_on'") &&
-                 (!query.next() || query.value(1).toString().compare("ON", Qt::CaseInsensitive));
-    }
-    return *shared;
-}
-
-// The columns of a metadata table with cleared values, read without fetching its rows (the
-// helper's blank record reads the whole table, which grows with every saved row).
-// Inside the row's transaction every statement's error counts: a cluster node that aborts
-// the transaction tells so to the next statement, and any statement after it would be written
-// on its own.
+// The columns of a metadata table with cleared values. Columns the program does not name take
+// the server's defaults: a cleared value would be refused by a NOT NULL column that a group's
+// own database may have added.
 bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
 {
-    QHash<QString, QSqlRecord> &columns = known().columns;
-    if (columns.contains(table)) {
-        *record = columns.value(table);
-        return true;
-    }
-    QSqlQuery query;
-    if (!flush("cannot read the columns of " + table + " ", &query,
-               "SELECT * FROM " + SqlHelper::identifier(table) + " LIMIT 0"))
+    if (!work.columns(table, record))
         return false;
-    *record = query.record();
-    // Columns the program does not name take the server's defaults: a cleared value would be
-    // refused by a NOT NULL column that a group's own database may have added.
     static const QHash<QString, QStringList> named = {
         {"ext_records",
          {"id", "table_name", "table_id", "created_user_id", "created", "modified_user_id",
@@ -130,7 +67,6 @@ bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
         {"ext_records_fields", {"id", "ext_record_id", "field_name", "state"}}};
     for (int i = 0; i < record->count(); ++i)
         record->setGenerated(i, named.value(table).contains(record->fieldName(i)));
-    columns.insert(table, *record);
     return true;
 }
 
@@ -139,23 +75,28 @@ bool ExtRecordStore::blankRecord(const QString &table, QSqlRecord *record)
 bool ExtRecordStore::insertRows(const QString &table, QList<QSqlRecord> &rows,
                                 const QString &failure, const QStringList &successes)
 {
-    if (!SqlHelper::insert(table, rows))
-        return fail(failure, SqlHelper::lastError());
+    QSqlError error;
+    if (!SqlHelper::insert(table, rows, &error))
+        return work.fail(failure, error);
     for (const QString &success : successes)
         qCDebug(lcSql).noquote() << success;
     return true;
 }
 
-bool ExtRecordStore::save(ExtRecord &record)
+bool ExtRecordStore::save(ExtRecord &record, QSqlError *error, bool *conflict)
 {
     ExtRecord written;
-    if (!attempt("the save of a row", [&] {
+    const bool ok = work.attempt(
+        "the save of a row",
+        [&] {
+            conflicted = false;
             written = record;
             return writeRecord(written);
-        }))
-        return false;
-    record = written;
-    return true;
+        },
+        error);
+    if (ok)
+        record = written;
+    return finish(ok, conflict);
 }
 
 bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
@@ -167,10 +108,11 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
     query.setForwardOnly(true);
     // The lock holds until the transaction ends: no other save comes between the comparison
     // and the write.
-    if (!flush("cannot read " + tableName + "--", &query,
-               "SELECT e.id, e.modified, t.* FROM " + SqlHelper::identifier(tableName) +
-                   " t LEFT JOIN ext_records e ON e.table_name='" + SqlHelper::escape(tableName) +
-                   "' AND e.table_id = t.id WHERE t.id = " + id + " ORDER BY e.id FOR UPDATE"))
+    if (!work.flush("cannot read " + tableName + "--", &query,
+                    "SELECT e.id, e.modified, t.* FROM " + SqlHelper::identifier(tableName) +
+                        " t LEFT JOIN ext_records e ON e.table_name='" +
+                        SqlHelper::escape(tableName) +
+                        "' AND e.table_id = t.id WHERE t.id = " + id + " ORDER BY e.id FOR UPDATE"))
         return false;
     bool same = query.next();
     if (gone)
@@ -185,7 +127,7 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
                    sameValue(query.value(i + 2), loaded.values.value(i));
     }
     if (!same) {
-        failure = Failure::Conflict;
+        conflicted = true;
         qCDebug(lcSql).noquote() << tableName + " " + id +
                                         " was changed or deleted elsewhere since it was read";
     }
@@ -195,40 +137,10 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
 bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
                              const QString &failure, const QString &success)
 {
-    if (!SqlHelper::save(table, row, id))
-        return fail(failure, SqlHelper::lastError());
+    QSqlError error;
+    if (!SqlHelper::save(table, row, id, &error))
+        return work.fail(failure, error);
     qCDebug(lcSql).noquote() << success;
-    return true;
-}
-
-// Statements whose only answer is success wait here and go to the server together, in one
-// round trip, when an answer is needed or the row is done.
-void ExtRecordStore::queue(const QString &statement, const QStringList &successes,
-                           const QString &failure)
-{
-    pending << Pending{statement, successes, failure};
-}
-
-bool ExtRecordStore::flush(const QString &failure, QSqlQuery *query, const QString &statement)
-{
-    QList<Pending> batch = std::exchange(pending, {});
-    if (!statement.isEmpty())
-        batch << Pending{statement, {}, {}};
-    if (batch.isEmpty())
-        return true;
-    QStringList statements;
-    for (const Pending &each : std::as_const(batch))
-        statements << each.statement;
-    QSqlQuery own;
-    int done = 0;
-    if (!SqlHelper::run(query ? *query : own, statements, &done, sharesRoundTrips())) {
-        const QString failed = batch.value(done).failure;
-        return fail(failed.isEmpty() ? failure : failed, SqlHelper::lastError());
-    }
-    for (const Pending &each : std::as_const(batch)) {
-        for (const QString &success : each.successes)
-            qCDebug(lcSql).noquote() << success;
-    }
     return true;
 }
 
@@ -244,9 +156,10 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
             return false;
         // Locked and unchanged: the row is there.
         qCDebug(lcSql).noquote() << "update " + tableName;
-        queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."}, failed);
+        work.queue(SqlHelper::updateStatement(tableName, record), {tableName + " saved..."},
+                   failed);
         rowId = record.value("id");
-    } else if (!flush(failed) ||
+    } else if (!work.flush(failed) ||
                !saveRow(tableName, record, &rowId, failed, tableName + " saved...")) {
         return false;
     }
@@ -264,10 +177,10 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
                                                      {"ef", "ext_records_fields"},
                                                      {"et", "ext_records_tasks"}};
     for (const auto &[alias, metadataTable] : metadata)
-        queue("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " + alias +
-              " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" + table +
-              "' AND e.table_id =" + id);
-    queue("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" + id);
+        work.queue("DELETE " + alias + ".* FROM ext_records e, " + metadataTable + " " + alias +
+                   " WHERE e.id = " + alias + ".ext_record_id AND e.table_name='" + table +
+                   "' AND e.table_id =" + id);
+    work.queue("DELETE  FROM ext_records  WHERE table_name='" + table + "' AND table_id =" + id);
 
     // Whole seconds, as the server keeps them, so the record in memory equals the row written.
     QDateTime now = QDateTime::currentDateTime();
@@ -287,16 +200,17 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     meta.setValue("modified_user_id", userId);
     QVariant extId;
     if (SqlHelper::leavesIdToServer(meta)) {
-        queue(SqlHelper::insertStatement("ext_records", {meta}), {"ext_record saved..."},
-              "cannot save in ext_records ");
+        work.queue(SqlHelper::insertStatement("ext_records", {meta}), {"ext_record saved..."},
+                   "cannot save in ext_records ");
         QSqlQuery inserted;
-        if (!flush(failed, &inserted))
+        if (!work.flush(failed, &inserted))
             return false;
         extId = inserted.lastInsertId();
     } else {
         QList<QSqlRecord> metaRows = {meta};
-        if (!flush(failed) || !insertRows("ext_records", metaRows, "cannot save in ext_records ",
-                                          {"ext_record saved..."}))
+        if (!work.flush(failed) ||
+            !insertRows("ext_records", metaRows, "cannot save in ext_records ",
+                        {"ext_record saved..."}))
             return false;
         extId = metaRows.first().value("id");
     }
@@ -350,11 +264,11 @@ bool ExtRecordStore::readOthersMarks(const QString &rowId, QList<QSqlRecord> *ma
     query.setForwardOnly(true);
     QString user;
     const QString self = SqlHelper::idText(userId, &user) ? user : QString("NULL");
-    if (!flush("cannot read the marks of " + tableName + "--", &query,
-               "SELECT em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = "
-               "em.ext_record_id AND e.table_name='" +
-                   SqlHelper::escape(tableName) + "' AND e.table_id =" + rowId +
-                   " AND NOT em.user_id <=> " + self))
+    if (!work.flush("cannot read the marks of " + tableName + "--", &query,
+                    "SELECT em.* FROM ext_records e, ext_records_monitorings em WHERE e.id = "
+                    "em.ext_record_id AND e.table_name='" +
+                        SqlHelper::escape(tableName) + "' AND e.table_id =" + rowId +
+                        " AND NOT em.user_id <=> " + self))
         return false;
     while (query.next()) {
         QSqlRecord mark = query.record();
@@ -374,21 +288,29 @@ bool ExtRecordStore::insertMetadata(const QString &table, QList<QSqlRecord> &row
     if (rows.isEmpty())
         return true;
     if (!rows.first().contains("id") || SqlHelper::leavesIdToServer(rows.first())) {
-        queue(SqlHelper::insertStatement(table, rows), successes, failure);
+        work.queue(SqlHelper::insertStatement(table, rows), successes, failure);
         return true;
     }
-    return flush(failure) && insertRows(table, rows, failure, successes);
+    return work.flush(failure) && insertRows(table, rows, failure, successes);
 }
 
-bool ExtRecordStore::remove(const ExtRecord &record)
+bool ExtRecordStore::remove(const ExtRecord &record, QSqlError *error, bool *conflict)
 {
     const int tableId = record.value("id").toInt();
-    return attempt("the deletion of a row", [&] { return removeRow(tableId, &record); });
+    const bool ok = work.attempt(
+        "the deletion of a row",
+        [&] {
+            conflicted = false;
+            return removeRow(tableId, &record);
+        },
+        error);
+    return finish(ok, conflict);
 }
 
-bool ExtRecordStore::remove(int tableId)
+bool ExtRecordStore::remove(int tableId, QSqlError *error)
 {
-    return attempt("the deletion of a row", [&] { return removeRow(tableId, nullptr); });
+    return work.attempt(
+        "the deletion of a row", [&] { return removeRow(tableId, nullptr); }, error);
 }
 
 bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
@@ -399,22 +321,22 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
     if (record && isLoadedRow(*record) && !unchangedSinceLoaded(*record, &gone)) {
         if (!gone)
             return false;
-        failure = Failure::None;
+        conflicted = false;
         return true;
     }
     const QString failed = "cannot delete from " + tableName + "--";
-    if (!flush(failed))
+    if (!work.flush(failed))
         return false;
-    if (!SqlHelper::remove(tableName, QVariant(tableId)))
-        return fail(failed, SqlHelper::lastError());
+    QSqlError error;
     int extId = 0;
-    if (!findExtRecordId(tableId, &extId))
-        return fail(failed, error);
+    if (!SqlHelper::remove(tableName, QVariant(tableId), &error) ||
+        !findExtRecordId(tableId, &extId, &error))
+        return work.fail(failed, error);
     const QString extCondition = "ext_record_id=" + QString::number(extId);
-    if (!SqlHelper::remove("ext_records", QVariant(extId)) ||
-        !SqlHelper::remove("ext_records_fields", extCondition) ||
-        !SqlHelper::remove("ext_records_monitorings", extCondition))
-        return fail(failed, SqlHelper::lastError());
+    if (!SqlHelper::remove("ext_records", QVariant(extId), &error) ||
+        !SqlHelper::remove("ext_records_fields", extCondition, &error) ||
+        !SqlHelper::remove("ext_records_monitorings", extCondition, &error))
+        return work.fail(failed, error);
     queueTrail(tableId, ExtAuditTrail::removal(record));
     return true;
 }
@@ -424,23 +346,25 @@ void ExtRecordStore::queueTrail(const QVariant &tableId, const QList<ExtAuditEnt
     const QString trail =
         auditTrail ? ExtAuditTrail(tableName, userId).statement(tableId, entries) : QString();
     if (!trail.isEmpty())
-        queue(trail, {}, "cannot save in ext_records_audit ");
+        work.queue(trail, {}, "cannot save in ext_records_audit ");
 }
 
-int ExtRecordStore::extRecordId(int tableId)
+int ExtRecordStore::extRecordId(int tableId, QSqlError *error)
 {
     int extId = 0;
-    findExtRecordId(tableId, &extId);
+    QSqlError failure;
+    if (!findExtRecordId(tableId, &extId, &failure) && error)
+        *error = failure;
     return extId;
 }
 
-bool ExtRecordStore::findExtRecordId(int tableId, int *extId)
+bool ExtRecordStore::findExtRecordId(int tableId, int *extId, QSqlError *error)
 {
     QSqlQuery query;
     *extId = 0;
     if (!query.exec("SELECT id from ext_records where table_name='" + SqlHelper::escape(tableName) +
                     "' AND table_id='" + QString::number(tableId) + "'")) {
-        error = query.lastError();
+        *error = query.lastError();
         return false;
     }
     if (query.next())

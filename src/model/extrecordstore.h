@@ -1,16 +1,14 @@
 #pragma once
 
-#include <QHash>
 #include <QSqlError>
 #include <QSqlRecord>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
 
-#include <optional>
+#include "db/sqlunitofwork.h"
 
 class ExtRecord;
-class QSqlQuery;
 struct ExtAuditEntry;
 
 // Writes and deletes one data row together with its review metadata, for one table and user.
@@ -18,68 +16,33 @@ struct ExtAuditEntry;
 class ExtRecordStore
 {
 public:
-    enum class Failure { None, Error, Conflict };
-
-    ExtRecordStore(const QString &tableName, const QVariant &userId);
+    // facts, when given, is what the caller keeps of the server across the rows of one save.
+    ExtRecordStore(const QString &tableName, const QVariant &userId,
+                   SqlUnitOfWork::ServerFacts *facts = nullptr);
 
     // On success the record holds the id really written and its stamps. A row read from the
     // database is written only while it is as it was read: a row another workstation changed
-    // or deleted since then fails with a Conflict and stays as the other one left it.
-    bool save(ExtRecord &record);
-    bool remove(const ExtRecord &record);
-    bool remove(int tableId);
-    int extRecordId(int tableId);
+    // or deleted since then fails with conflict set (and no error) and stays as the other one
+    // left it. Otherwise a failure gives the server's error.
+    bool save(ExtRecord &record, QSqlError *error = nullptr, bool *conflict = nullptr);
+    bool remove(const ExtRecord &record, QSqlError *error = nullptr, bool *conflict = nullptr);
+    bool remove(int tableId, QSqlError *error = nullptr);
+    // 0 also when the lookup failed; error, when given, then receives the server's error.
+    int extRecordId(int tableId, QSqlError *error = nullptr);
 
     QString tableName;
     QVariant userId;
     // Whether each save and deletion also writes its audit trail, in the same transaction.
     bool auditTrail = false;
-    // What the store learns of the server, kept by the caller across the rows of one save;
-    // without it every row asks again.
-    struct ServerFacts
-    {
-        // The metadata tables' columns.
-        QHash<QString, QSqlRecord> columns;
-        // Whether several statements of a transaction may share a round trip.
-        std::optional<bool> sharedRoundTrips;
-    };
-    ServerFacts *facts = nullptr;
-    // Why the last save or removal failed.
-    Failure failure = Failure::None;
-    QSqlError error;
-
-    // How often a row's transaction runs again after the server gave it up for a conflict
-    // with a concurrent transaction (a deadlock, or a cluster's write-set conflict).
-    static constexpr int maxAttempts = 5;
 
 private:
-    struct Pending
-    {
-        QString statement;
-        QStringList successes;
-        // Empty: the failure text of the flush that sends it.
-        QString failure;
-    };
-    QList<Pending> pending;
-    ServerFacts ownFacts;
-
-    template<typename Work>
-    bool attempt(const QString &what, Work work);
+    bool finish(bool ok, bool *conflict) const;
     bool unchangedSinceLoaded(const ExtRecord &record, bool *gone = nullptr);
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId, const ExtRecord *record);
-    void queue(const QString &statement, const QStringList &successes = {},
-               const QString &failure = QString());
-    // Sends the waiting statements, with statement last when given; query, when given, then
-    // holds the last one's result.
-    bool flush(const QString &failure, QSqlQuery *query = nullptr,
-               const QString &statement = QString());
     void queueTrail(const QVariant &tableId, const QList<ExtAuditEntry> &entries);
-    bool fail(const QString &message, const QSqlError &error);
-    ServerFacts &known();
-    bool sharesRoundTrips();
     bool blankRecord(const QString &table, QSqlRecord *record);
-    bool findExtRecordId(int tableId, int *extId);
+    bool findExtRecordId(int tableId, int *extId, QSqlError *error);
     bool saveRow(const QString &table, const QSqlRecord &row, QVariant *id, const QString &failure,
                  const QString &success);
     bool insertRows(const QString &table, QList<QSqlRecord> &rows, const QString &failure,
@@ -88,4 +51,8 @@ private:
                         const QStringList &successes);
     // The marks of other users on the row's metadata, as they will be written again.
     bool readOthersMarks(const QString &rowId, QList<QSqlRecord> *marks);
+
+    SqlUnitOfWork work;
+    // Whether the current attempt found the row changed elsewhere.
+    bool conflicted = false;
 };

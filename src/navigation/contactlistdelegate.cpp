@@ -31,8 +31,7 @@ QFont emailFont(const QStyleOptionViewItem &option)
 
 ContactListDelegate::ContactListDelegate(QObject *parent)
     : QAbstractItemDelegate(parent)
-{
-}
+{}
 
 void ContactListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                                 const QModelIndex &index) const
@@ -55,10 +54,10 @@ void ContactListDelegate::paint(QPainter *painter, const QStyleOptionViewItem &o
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     painter->setFont(nameFont(option));
     painter->drawText(nameRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(),
-                                             Qt::ElideRight, nameRect.width()));
-    painter->setPen(option.palette.color(selected ? QPalette::HighlightedText
-                                                  : QPalette::PlaceholderText));
+                      nameMetrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
+                                             nameRect.width()));
+    painter->setPen(
+        option.palette.color(selected ? QPalette::HighlightedText : QPalette::PlaceholderText));
     painter->setFont(emailFont(option));
     painter->drawText(emailRect, Qt::AlignLeft | Qt::AlignVCenter,
                       QFontMetrics(emailFont(option))

@@ -2,6 +2,7 @@
 
 #include <QDebug>
 #include <QIcon>
+#include <QSqlError>
 
 #include "db/sqlhelper.h"
 
@@ -51,9 +52,9 @@ void ContactListModel::addContact(const QVariant &contactId)
         bool known = contactId.toInt() == userId;
         for (const QSqlRecord &record : records)
             known = known || record.value("id").toInt() == contactId.toInt();
-        // A failed save shows as the contact missing from the reloaded list.
-        if (!known)
-            SqlHelper::addContact(userId, contactId);
+        QSqlError error;
+        if (!known && !SqlHelper::addContact(userId, contactId, &error))
+            emit failed(tr("cannot add the contact: %1").arg(error.text()));
     }
     load(userId);
 }
@@ -62,7 +63,8 @@ void ContactListModel::remContact(const QModelIndex &index)
 {
     if (index.row() < 0 || index.row() >= records.size())
         return;
-    // A failed removal shows as the contact still listed after the reload.
-    SqlHelper::removeContact(userId, records.at(index.row()).value("id"));
+    QSqlError error;
+    if (!SqlHelper::removeContact(userId, records.at(index.row()).value("id"), &error))
+        emit failed(tr("cannot remove the contact: %1").arg(error.text()));
     load(userId);
 }

@@ -24,6 +24,10 @@ public slots:
     void addContact(const QVariant &contactId);
     void remContact(const QModelIndex &index);
 
+signals:
+    // An addition or removal failed: why, for the user.
+    void failed(const QString &message);
+
 private:
     QList<QSqlRecord> records;
     int userId = 0;

@@ -12,8 +12,8 @@ IconLabel::IconLabel(const QIcon &icon, const QString & /*text*/, QWidget *paren
 {
     pixmapLabel->setPixmap(icon.pixmap(16, 16));
     textLabel->setTextFormat(Qt::RichText);
-    textLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse
-                                       | Qt::LinksAccessibleByKeyboard);
+    textLabel->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse |
+                                       Qt::LinksAccessibleByKeyboard);
     auto *layout = new QHBoxLayout(this);
     layout->addWidget(pixmapLabel);
     layout->addWidget(textLabel);

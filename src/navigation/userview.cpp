@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QSortFilterProxyModel>
 #include <QUrl>
 
@@ -36,6 +37,8 @@ UserView::UserView(QWidget *parent)
     ui->listView->addAction(remove);
     ui->listView->setContextMenuPolicy(Qt::ActionsContextMenu);
     connect(remove, &QAction::triggered, this, &UserView::remContact);
+    connect(model, &ContactListModel::failed, this,
+            [this](const QString &message) { QMessageBox::warning(this, tr("error"), message); });
 }
 
 UserView::~UserView()

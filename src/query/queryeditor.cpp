@@ -8,11 +8,11 @@
 
 #include "core/stavimor.h"
 #include "core/usermanager.h"
+#include "db/savedqueries.h"
 #include "db/sqlhelper.h"
 #include "editor/modelexporter.h"
 #include "query/queryresultmodel.h"
 #include "query/querysavedialog.h"
-#include "query/savedqueries.h"
 
 QueryEditor::QueryEditor(const QString &query, QWidget *parent)
     : QMainWindow(parent)
@@ -145,13 +145,15 @@ void QueryEditor::save()
     QuerySaveDialog dialog(nullptr);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    if (SavedQueries::save(dialog.name(), ui->textEdit->toPlainText(), dialog.groupId()))
+    QSqlError error;
+    if (SavedQueries::save(dialog.name(), ui->textEdit->toPlainText(), dialog.groupId(), &error))
         emit saved();
     else
         QMessageBox::warning(this, tr("error"),
                              tr("the query %1 could not be saved; the one saved before under "
                                 "this name is kept")
-                                 .arg(dialog.name()));
+                                     .arg(dialog.name()) +
+                                 "\n" + error.text());
 }
 
 void QueryEditor::setAction(bool enable)

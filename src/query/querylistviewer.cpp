@@ -5,8 +5,8 @@
 
 #include "core/stavimor.h"
 #include "core/usermanager.h"
+#include "db/savedqueries.h"
 #include "query/queryeditor.h"
-#include "query/savedqueries.h"
 
 QueryListViewer::QueryListViewer(QWidget *parent)
     : ListViewer(parent)
@@ -73,7 +73,11 @@ void QueryListViewer::removeQuery()
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
-    SavedQueries::remove(action->text());
+    QSqlError error;
+    if (!SavedQueries::remove(action->text(), &error))
+        QMessageBox::warning(this, tr("remove query"),
+                             tr("The saved query \"%1\" could not be removed: %2")
+                                 .arg(action->text(), error.text()));
     load();
 }
 
