@@ -16,6 +16,7 @@
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
 #include "model/extfailurereason.h"
+#include "model/extfieldqueries.h"
 #include "model/extmetadata.h"
 
 ExtModel::ExtModel(QObject *parent)
@@ -72,6 +73,7 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
             columnRecord.limits.insert(i, limitsByName.value(columnRecord.fieldName(i)));
     takeServerIds(name);
     auditTrail = ExtAuditTrail::isKept();
+    reviewTables = ExtReviewStore::isKept();
     if (rows)
         *rows = std::move(result);
 }
@@ -191,7 +193,59 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     qDeleteAll(records);
     records = loaded;
     endResetModel();
+    readReview();
     return true;
+}
+
+void ExtModel::readReview()
+{
+    signatures.clear();
+    questionCounts.clear();
+    if (reviewTables) {
+        signatures = ExtSignatures(tableName, currentUserId()).active();
+        questionCounts = ExtFieldQueries(tableName, currentUserId()).openCounts();
+    }
+    emit reviewRead();
+    if (records.isEmpty())
+        return;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+}
+
+const ExtSignature *ExtModel::signature(int row) const
+{
+    if (!validRow(row) || records.at(row)->isNull("id"))
+        return nullptr;
+    const auto found = signatures.constFind(records.at(row)->value("id").toString());
+    return found == signatures.cend() ? nullptr : &found.value();
+}
+
+QString ExtModel::signedRefusal(int row) const
+{
+    const ExtSignature *signedBy = signature(row);
+    if (!signedBy)
+        return QString();
+    return tr("This row was signed (%1) by %2 on %3: its values, review states and deletion "
+              "stay as signed until the signature is withdrawn.")
+        .arg(signedBy->meaning, signedBy->userName,
+             signedBy->when.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+}
+
+bool ExtModel::refuseSigned(int row)
+{
+    const QString reason = signedRefusal(row);
+    if (reason.isEmpty())
+        return false;
+    emit refused(reason);
+    return true;
+}
+
+int ExtModel::openQuestions(int row, int field) const
+{
+    if (!validRow(row) || records.at(row)->isNull("id"))
+        return 0;
+    return questionCounts.value(records.at(row)->value("id").toString())
+        .value(columnRecord.fieldName(field));
 }
 
 bool ExtModel::loadFailed(const QString &reason)
@@ -279,16 +333,26 @@ ExtRecordStore ExtModel::store()
 {
     ExtRecordStore store(tableName, currentUserId());
     store.auditTrail = auditTrail;
+    store.signatures = reviewTables;
     store.facts = &serverFacts;
     return store;
 }
 
 void ExtModel::noteFailure(const ExtRecordStore &store, const ExtRecord &row)
 {
-    failureReason = store.failure == ExtRecordStore::Failure::Conflict
-                        ? tr("the row was changed or deleted on another workstation since it "
-                             "was loaded; refresh to see that change")
-                        : ExtFailureReason::describe(store.error, tableName, row);
+    switch (store.failure) {
+    case ExtRecordStore::Failure::Conflict:
+        failureReason = tr("the row was changed or deleted on another workstation since it "
+                           "was loaded; refresh to see that change");
+        break;
+    case ExtRecordStore::Failure::Signed:
+        failureReason = tr("the row is signed by %1 (signed on another workstation after it was "
+                           "loaded); its signature must be withdrawn before it can change")
+                            .arg(store.signer);
+        break;
+    default:
+        failureReason = ExtFailureReason::describe(store.error, tableName, row);
+    }
     if (SqlHelper::noteLostConnection(store.error))
         failureReason += tr("; the connection to the server was lost, and is opened again at "
                             "the next load or save");
@@ -326,6 +390,8 @@ bool ExtModel::removeRecord(int row, const QModelIndex &parent)
 {
     Q_UNUSED(parent)
     if (!validRow(row))
+        return false;
+    if (refuseSigned(row))
         return false;
     ExtRecord *record = records.at(row);
     if (!record->dirty && !record->deleted) {
@@ -368,7 +434,7 @@ bool ExtModel::isMarked(int row) const
 
 void ExtModel::setState(int row, int field, int state)
 {
-    if (!validRow(row))
+    if (!validRow(row) || refuseSigned(row))
         return;
     records.at(row)->setState(field, state);
     records.at(row)->dirty = true;
@@ -441,6 +507,8 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
         return false;
     if (index.column() < 2)
         return true;
+    if (refuseSigned(index.row()))
+        return false;
     ExtRecord *row = records.at(index.row());
     // A value the column cannot hold never reaches the row, and so never the server.
     QString refusal;
@@ -456,6 +524,16 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
 
 QVariant ExtModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Vertical && (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
+        const ExtSignature *signedBy = signature(section);
+        if (!signedBy)
+            return QVariant();
+        if (role == Qt::DecorationRole)
+            return QIcon(":/16x16/security.png");
+        return tr("signed (%1) by %2 on %3")
+            .arg(signedBy->meaning, signedBy->userName,
+                 signedBy->when.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+    }
     if (role != Qt::DisplayRole)
         return QVariant();
     if (orientation == Qt::Horizontal) {
@@ -490,7 +568,8 @@ Qt::ItemFlags ExtModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (index.column() < 2)
+    // A signed row opens no editor; the table editor says why instead.
+    if (index.column() < 2 || signature(index.row()))
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
 }

@@ -6,11 +6,13 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <algorithm>
 
 #include "core/logcategories.h"
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
 #include "model/extrecord.h"
+#include "model/extsignatures.h"
 
 namespace {
 // The server gave the transaction up for a concurrent one: a deadlock (also how a cluster
@@ -69,7 +71,8 @@ bool ExtRecordStore::attempt(const QString &what, Work work)
         pending.clear();
         QSqlQuery rollback;
         rollback.exec("ROLLBACK");
-        if (failure == Failure::Conflict || !isTransient(error) || n >= maxAttempts)
+        if (failure == Failure::Conflict || failure == Failure::Signed || !isTransient(error) ||
+            n >= maxAttempts)
             return false;
         qCDebug(lcSql).noquote() << "retrying " + what + " after: " + error.text();
     }
@@ -192,6 +195,32 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
     return same;
 }
 
+// The signature is read under the lock the comparison above took on the data row, which the
+// signing takes as well. A change of the mark alone leaves a signed row as it was signed.
+bool ExtRecordStore::unsignedSinceLoaded(const ExtRecord &record, bool removal)
+{
+    if (!signatures)
+        return true;
+    const QList<ExtAuditEntry> changes = ExtAuditTrail::changes(record);
+    if (!removal && std::all_of(changes.cbegin(), changes.cend(), [](const ExtAuditEntry &change) {
+            return change.action == "mark";
+        }))
+        return true;
+    QString id;
+    SqlHelper::idText(record.value("id"), &id);
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!flush("cannot read the signatures of " + tableName + "--", &query,
+               ExtSignatures::activeStatement(tableName, id)))
+        return false;
+    if (!query.next())
+        return true;
+    failure = Failure::Signed;
+    signer = query.value(0).toString();
+    qCDebug(lcSql).noquote() << tableName + " " + id + " is signed by " + signer;
+    return false;
+}
+
 bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
                              const QString &failure, const QString &success)
 {
@@ -240,7 +269,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     const bool mayHaveMetadata =
         isLoadedRow(record) ? record.loaded.extId != 0 : !record.isNull("id");
     if (isLoadedRow(record)) {
-        if (!unchangedSinceLoaded(record))
+        if (!unchangedSinceLoaded(record) || !unsignedSinceLoaded(record, false))
             return false;
         // Locked and unchanged: the row is there.
         qCDebug(lcSql).noquote() << "update " + tableName;
@@ -402,6 +431,8 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
         failure = Failure::None;
         return true;
     }
+    if (record && isLoadedRow(*record) && !unsignedSinceLoaded(*record, true))
+        return false;
     const QString failed = "cannot delete from " + tableName + "--";
     if (!flush(failed))
         return false;

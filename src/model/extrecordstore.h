@@ -18,7 +18,7 @@ struct ExtAuditEntry;
 class ExtRecordStore
 {
 public:
-    enum class Failure { None, Error, Conflict };
+    enum class Failure { None, Error, Conflict, Signed };
 
     ExtRecordStore(const QString &tableName, const QVariant &userId);
 
@@ -34,6 +34,9 @@ public:
     QVariant userId;
     // Whether each save and deletion also writes its audit trail, in the same transaction.
     bool auditTrail = false;
+    // Whether a row's signature keeps its values, states and existence (the database has
+    // signatures).
+    bool signatures = false;
     // What the store learns of the server, kept by the caller across the rows of one save;
     // without it every row asks again.
     struct ServerFacts
@@ -47,6 +50,8 @@ public:
     // Why the last save or removal failed.
     Failure failure = Failure::None;
     QSqlError error;
+    // Who signed the row that a Signed failure refused.
+    QString signer;
 
     // How often a row's transaction runs again after the server gave it up for a conflict
     // with a concurrent transaction (a deadlock, or a cluster's write-set conflict).
@@ -66,6 +71,7 @@ private:
     template<typename Work>
     bool attempt(const QString &what, Work work);
     bool unchangedSinceLoaded(const ExtRecord &record, bool *gone = nullptr);
+    bool unsignedSinceLoaded(const ExtRecord &record, bool removal);
     bool writeRecord(ExtRecord &record);
     bool removeRow(int tableId, const ExtRecord *record);
     void queue(const QString &statement, const QStringList &successes = {},
