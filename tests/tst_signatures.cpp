@@ -1,9 +1,26 @@
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSqlQuery>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QTreeWidget>
 #include <QtTest>
+#include <atomic>
 #include <thread>
 
+#include "editor/extquestionswidget.h"
+#include "editor/extrecordeditor.h"
+#include "editor/extrecordmodel.h"
+#include "editor/exttableeditor.h"
+#include "editor/extxmlmodel.h"
 #include "model/extfieldqueries.h"
 #include "model/extmodel.h"
 #include "model/extsignatures.h"
@@ -31,13 +48,22 @@ private slots:
     void questionThread();
     void answersAtOnceAreBothKept();
     void databaseWithoutReviewTables();
+    void signInEditor_data();
+    void signInEditor();
+    void signedRowInEditor();
+    void questionsInEditor();
 
 private:
     void exec(const QString &sql) { QVERIFY_SQL(db, sql); }
     QStringList rows(const QString &sql) const;
     bool sign(ExtModel &model, const QList<int> &ids, const QString &meaning = "reviewed");
+    // An editor on tstsigned, loaded, with the row of id selected.
+    std::unique_ptr<ExtTableEditor> openEditor(int id);
+    // Types the password into the signature prompt and presses its Ok; true if it closed.
+    static bool typePassword(QWidget *prompt, const QString &password);
 
     TestDatabase db;
+    QTemporaryDir dir;
     int alice = 0;
     int bob = 0;
 };
@@ -311,6 +337,7 @@ void SignaturesTest::answersAtOnceAreBothKept()
     QVERIFY(asAlice.open(1, "name", "spelling?"));
     const ExtFieldQuery question = asAlice.ofRow(1).value(0);
     QString error;
+    std::atomic<bool> locked = false;
     std::thread other([&] {
         QSqlDatabase connection = db.connection("other");
         if (!connection.open())
@@ -319,6 +346,7 @@ void SignaturesTest::answersAtOnceAreBothKept()
         query.exec("START TRANSACTION");
         query.exec("SELECT status FROM ext_records_queries WHERE id = " +
                    QString::number(question.id) + " FOR UPDATE");
+        locked = true;
         query.exec(QString("INSERT INTO ext_records_query_messages (query_id, user_id, time, "
                            "text) VALUES (%1, %2, UTC_TIMESTAMP(), 'from bob')")
                        .arg(question.id)
@@ -327,7 +355,8 @@ void SignaturesTest::answersAtOnceAreBothKept()
         query.exec("COMMIT");
         error = query.lastError().text();
     });
-    QThread::msleep(100);
+    for (int wait = 0; !locked && wait < 500; ++wait)
+        QThread::msleep(10);
     ExtFieldQueries asCarl("tstsigned", bob);
     const bool answered = asCarl.answer(question, "from carl");
     other.join();
@@ -348,6 +377,13 @@ void SignaturesTest::databaseWithoutReviewTables()
         QVERIFY(model.setData(model.index(TestHelpers::rowOf(model, 1), 2 + 1), "Anke"));
         QVERIFY2(model.save(), qPrintable(model.failureReason));
         QVERIFY(!model.signature(0));
+        // The editor offers nothing it could not keep.
+        auto editor = openEditor(1);
+        QVERIFY(!editor->findChild<QAction *>("actionSign")->isEnabled());
+        QCOMPARE(
+            editor->findChild<QComboBox *>("reviewFilter")->findText("rows with open questions"),
+            -1);
+        QVERIFY(editor->recordEditor->findChild<QToolButton *>("askButton")->isHidden());
     }
     // The script adds the tables to the existing database; a second run changes nothing.
     for (int run = 0; run < 2; ++run) {
@@ -370,6 +406,168 @@ void SignaturesTest::databaseWithoutReviewTables()
     QVERIFY(model.select());
     QVERIFY(sign(model, {1}));
     QCOMPARE(db.count("ext_records_signatures"), 1);
+}
+
+std::unique_ptr<ExtTableEditor> SignaturesTest::openEditor(int id)
+{
+    const QString path = dir.filePath("tstsigned.xml");
+    TestHelpers::writeFile(path, R"(<?xml version="1.0"?><table><fields>
+        <field name="name"><label>Patient name</label></field>
+        <field name="dose"><label>Dose</label></field></fields></table>)");
+    auto editor = std::make_unique<ExtTableEditor>(path);
+    editor->show();
+    editor->refresh();
+    auto *grid = editor->findChild<QTableView *>("tableView");
+    const int row = TestHelpers::rowOf(*editor->model, id);
+    grid->selectRow(row);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(editor->model->index(row, 3)).center());
+    return editor;
+}
+
+bool SignaturesTest::typePassword(QWidget *prompt, const QString &password)
+{
+    prompt->findChild<QLineEdit *>("passwordEdit")->setText(password);
+    prompt->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    return !prompt->isVisible();
+}
+
+// The second component is checked before anything is written: a wrong password keeps the prompt
+// open, a cancelled prompt writes nothing, and only saved, fully reviewed rows are offered.
+void SignaturesTest::signInEditor_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<int>("written");
+    QTest::newRow("right password") << 1 << "a"
+                                    << "" << 1;
+    QTest::newRow("wrong password, then cancelled") << 1 << "b"
+                                                    << "" << 0;
+    QTest::newRow("cancelled prompt") << 1 << ""
+                                      << "" << 0;
+    QTest::newRow("not fully reviewed") << 3 << "a"
+                                        << "not fully reviewed" << 0;
+    QTest::newRow("pending change") << 2 << "a"
+                                    << "not saved yet" << 0;
+}
+
+void SignaturesTest::signInEditor()
+{
+    QFETCH(int, id);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+    QFETCH(int, written);
+    auto editor = openEditor(id);
+    if (message.contains("saved"))
+        editor->model->toggleMark(TestHelpers::rowOf(*editor->model, id));
+    bool closedByPassword = false;
+    bool stayedOpen = false;
+    ModalAnswer answer([&](QWidget *prompt) {
+        if (!qobject_cast<QMessageBox *>(prompt) && !password.isEmpty())
+            closedByPassword = typePassword(prompt, password);
+        const auto *error = prompt->findChild<QLabel *>("errorLabel");
+        stayedOpen = prompt->isVisible() && error && error->text().contains("alice");
+        if (!closedByPassword)
+            ModalAnswer::clickButton(message.isEmpty() ? "Cancel" : "OK")(prompt);
+    });
+    editor->findChild<QAction *>("actionSign")->trigger();
+    QVERIFY(answer.answered());
+    if (!message.isEmpty())
+        QVERIFY2(answer.text().contains(message), qPrintable(answer.text()));
+    QCOMPARE(closedByPassword, written == 1);
+    QCOMPARE(stayedOpen, password == "b");
+    QCOMPARE(rows("SELECT table_id, user_id, meaning FROM ext_records_signatures"),
+             written ? QStringList{QString("1 %1 reviewed").arg(alice)} : QStringList());
+}
+
+// A signed row shows its signer in the form and a seal in the grid, refuses edits with a message
+// naming the signer, and its signature is withdrawn with a reason and the password.
+void SignaturesTest::signedRowInEditor()
+{
+    {
+        ExtModel model("tstsigned");
+        QVERIFY(model.select());
+        QVERIFY(sign(model, {1}, "approved"));
+    }
+    auto editor = openEditor(1);
+    const int row = TestHelpers::rowOf(*editor->model, 1);
+    QVERIFY(editor->recordEditor->findChild<QLabel *>("signatureLabel")
+                ->text()
+                .contains("approved) by alice"));
+    QVERIFY(!editor->model->headerData(row, Qt::Vertical, Qt::DecorationRole).isNull());
+    QVERIFY(editor->model->headerData(row + 1, Qt::Vertical, Qt::DecorationRole).isNull());
+    auto *grid = editor->findChild<QTableView *>("tableView");
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {},
+                       grid->visualRect(editor->model->index(row, 3)).center());
+    auto *refusal = editor->findChild<QMessageBox *>("refusalBox");
+    QVERIFY(refusal && refusal->isVisible());
+    QVERIFY(refusal->text().contains("by alice"));
+    refusal->close();
+    editor->rem();
+    QVERIFY(refusal->isVisible());
+    QCOMPARE(editor->model->pendingRowCount(), 0);
+
+    ModalAnswer answer([](QWidget *prompt) {
+        prompt->findChild<QLineEdit *>("reasonEdit")->setText("dose misread");
+        if (!typePassword(prompt, "a"))
+            ModalAnswer::reject()(prompt);
+    });
+    editor->findChild<QAction *>("actionWithdraw")->trigger();
+    QVERIFY(answer.answered());
+    QCOMPARE(rows("SELECT table_id, withdrawn_by, reason FROM ext_records_signatures"),
+             QStringList{QString("1 %1 dose misread").arg(alice)});
+    QVERIFY(editor->model->headerData(row, Qt::Vertical, Qt::DecorationRole).isNull());
+    QVERIFY(editor->model->setData(editor->model->index(row, 3), "Anke"));
+}
+
+// A question asked in the form is written at once, counted on its field and by the filter, and
+// answered and closed in the questions tab.
+void SignaturesTest::questionsInEditor()
+{
+    auto editor = openEditor(2);
+    auto *form = editor->recordEditor->findChild<QTableView *>("tableView");
+    form->selectRow(editor->model->columnRecord.indexOf("dose"));
+    ModalAnswer asked([](QWidget *prompt) {
+        prompt->findChild<QPlainTextEdit *>()->setPlainText("20 mg or 20 g?");
+        ModalAnswer::clickButton("Ask")(prompt);
+    });
+    editor->recordEditor->findChild<QToolButton *>("askButton")->click();
+    QVERIFY(asked.answered());
+    QCOMPARE(rows("SELECT q.table_id, q.field_name, q.status, m.text FROM ext_records_queries q "
+                  "JOIN ext_records_query_messages m ON m.query_id = q.id"),
+             QStringList{"2 dose open 20 mg or 20 g?"});
+    const int row = TestHelpers::rowOf(*editor->model, 2);
+    const int dose = editor->model->columnRecord.indexOf("dose");
+    QCOMPARE(editor->model->openQuestions(row, dose), 1);
+    QVERIFY(!editor->recordEditor->recordModel
+                 ->data(editor->recordEditor->recordModel->index(dose, 0), Qt::DecorationRole)
+                 .isNull());
+    auto *filter = editor->findChild<QComboBox *>("reviewFilter");
+    filter->setCurrentIndex(filter->findText("rows with open questions"));
+    QCOMPARE(editor->reviewSummary().left(5), QString("1 row"));
+
+    auto *tab = editor->findChild<ExtQuestionsWidget *>("questionsWidget");
+    auto *tree = tab->findChild<QTreeWidget *>("questionTree");
+    QCOMPARE(tree->topLevelItemCount(), 1);
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 1);
+    tree->setCurrentItem(tree->topLevelItem(0));
+    // With the group, bob (no member, and not the one who asked) cannot close it.
+    const int administrators = db.addGroup("administrators");
+    TestHelpers::logIn(bob);
+    tab->refresh();
+    QVERIFY(!tab->findChild<QPushButton *>("closeButton")->isEnabled());
+    tab->findChild<QPlainTextEdit *>("answerEdit")->setPlainText("20 mg");
+    tab->findChild<QPushButton *>("answerButton")->click();
+    TestHelpers::logIn(alice);
+    tab->refresh();
+    QCOMPARE(tree->topLevelItem(0)->childCount(), 2);
+    QCOMPARE(tree->topLevelItem(0)->child(1)->text(1), QString("bob"));
+    tab->findChild<QPushButton *>("closeButton")->click();
+    QCOMPARE(rows("SELECT status FROM ext_records_queries"), QStringList{"closed"});
+    QCOMPARE(editor->model->openQuestions(row, dose), 0);
+    QCOMPARE(tab->findChild<QPushButton *>("closeButton")->text(), QString("reopen"));
+    exec("DELETE FROM groups WHERE id = " + QString::number(administrators));
 }
 
 QTEST_MAIN(SignaturesTest)
