@@ -65,8 +65,9 @@ void ExtRecordEditor::showReview()
     ui->askButton->setVisible(tableModel->keepsReview());
     ui->askButton->setEnabled(saved);
     // The form's decorations show the open questions.
-    emit recordModel->dataChanged(recordModel->index(0, 0),
-                                  recordModel->index(recordModel->rowCount() - 1, 0));
+    if (recordModel->rowCount() > 0)
+        emit recordModel->dataChanged(recordModel->index(0, 0),
+                                      recordModel->index(recordModel->rowCount() - 1, 0));
 }
 
 void ExtRecordEditor::ask()

@@ -499,7 +499,35 @@ void ExtTableEditor::print()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    ModelExporter(model).print(&printer, model->tableName);
+    ModelExporter exporter(model);
+    if (model->keepsReview()) {
+        QList<int> rows(model->rowCount());
+        std::iota(rows.begin(), rows.end(), 0);
+        exporter.addColumn(tr("signed by"), signedBy(rows));
+        exporter.addColumn(tr("signed at"), signedAt(rows));
+    }
+    exporter.print(&printer, model->tableName);
+}
+
+QStringList ExtTableEditor::signedBy(const QList<int> &rows) const
+{
+    QStringList texts;
+    for (int row : rows) {
+        const ExtSignature *signature = model->signature(row);
+        texts << (signature ? tr("%1 (%2)").arg(signature->userName, signature->meaning)
+                            : QString());
+    }
+    return texts;
+}
+
+QStringList ExtTableEditor::signedAt(const QList<int> &rows) const
+{
+    QStringList texts;
+    for (int row : rows) {
+        const ExtSignature *signature = model->signature(row);
+        texts << (signature ? signature->when.toString("yyyy-MM-dd HH:mm:ss") + " UTC" : QString());
+    }
+    return texts;
 }
 
 void ExtTableEditor::exportCsv()
@@ -528,6 +556,8 @@ QList<QStringList> ExtTableEditor::reviewTable() const
     }
     header << tr("progress") << tr("mark") << tr("created") << tr("created by") << tr("modified")
            << tr("modified by");
+    if (model->keepsReview())
+        header << tr("signed by") << tr("signed at");
     QList<QStringList> lines{header};
     const QHash<QString, QString> names = ExtMetadata::userNames();
     const auto user = [&names](const QVariant &id) {
@@ -551,6 +581,8 @@ QList<QStringList> ExtTableEditor::reviewTable() const
         line << QString::number(record->progress()) << (record->marked ? "1" : "0")
              << stamp(record->created) << user(record->createdUserId) << stamp(record->modified)
              << user(record->modifiedUserId);
+        if (model->keepsReview())
+            line << signedBy({row}) << signedAt({row});
         lines << line;
     }
     return lines;

@@ -115,6 +115,9 @@ private:
     void readTrail();
     // The filter's entry is there only while the database keeps what it needs.
     void offerFilter(ReviewFilter filter, const QString &text, bool offered);
+    // Who signed each row, with the meaning, and when (UTC); empty for an unsigned row.
+    QStringList signedBy(const QList<int> &rows) const;
+    QStringList signedAt(const QList<int> &rows) const;
     // The selected rows that may be signed; otherwise, in why, the first that may not.
     QList<int> signableRows(QString *why) const;
 
