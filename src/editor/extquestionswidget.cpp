@@ -14,8 +14,11 @@ ExtQuestionsWidget::ExtQuestionsWidget(ExtModel *model, QWidget *parent)
     , model(model)
 {
     ui->setupUi(this);
-    ui->questionTree->header()->setSectionResizeMode(0, QHeaderView::Stretch);
-    ui->questionTree->header()->setStretchLastSection(false);
+    QHeaderView *header = ui->questionTree->header();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(2, QHeaderView::ResizeToContents);
     connect(ui->answerButton, &QPushButton::clicked, this, &ExtQuestionsWidget::answer);
     connect(ui->closeButton, &QPushButton::clicked, this, &ExtQuestionsWidget::toggleClosed);
     connect(ui->questionTree, &QTreeWidget::currentItemChanged, this,

@@ -10,7 +10,6 @@
 ExtReviewStore::ExtReviewStore(const QString &tableName, const QVariant &userId)
     : tableName(tableName)
     , userId(userId)
-    , auditTrail(ExtAuditTrail::isKept())
 {}
 
 bool ExtReviewStore::isKept()
@@ -56,7 +55,7 @@ bool ExtReviewStore::refuse(const QString &reason)
 
 bool ExtReviewStore::writeTrail(const QVariant &tableId, const ExtAuditEntry &entry)
 {
-    if (!auditTrail)
+    if (!ExtAuditTrail::isKept())
         return true;
     QSqlQuery query;
     return exec(query, ExtAuditTrail(tableName, userId).statement(tableId, {entry}));

@@ -24,8 +24,6 @@ public:
 
     QString tableName;
     QVariant userId;
-    // Whether the writes also go to the audit trail; asked of the server at construction.
-    bool auditTrail = false;
     // Why the last write was refused or failed, in the user's words; empty after a success.
     QString failureReason;
     QSqlError error;
@@ -37,6 +35,7 @@ protected:
     // A statement of the work; a failure keeps the server's error.
     bool exec(QSqlQuery &query, const QString &statement);
     bool refuse(const QString &reason);
+    // Written where the database keeps a trail, asked of the server at each write.
     bool writeTrail(const QVariant &tableId, const ExtAuditEntry &entry);
     // The stored wall-clock time is UTC; the driver hands it over as local.
     static QDateTime utc(const QVariant &stored);
