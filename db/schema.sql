@@ -92,14 +92,17 @@ CREATE TABLE ext_records_tasks (
 ) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
 
 -- The audit trail of the review data: one row per change a save makes, never changed or
--- removed afterwards. db/add_audit.sh adds this part, from here to the end, to an older
+-- removed afterwards. db/add_audit.sh adds this part, up to the review questions, to an older
 -- database, and running it again changes nothing.
 CREATE TABLE IF NOT EXISTS ext_records_audit (
     id BIGINT NOT NULL AUTO_INCREMENT,
     table_name VARCHAR(64) NOT NULL,
     table_id INT NOT NULL,
     field_name VARCHAR(64) NULL,
-    action ENUM('insert', 'update', 'delete', 'state', 'mark') NOT NULL,
+    -- The last five: a question asked, a message on it, its status changed, a row signed, a
+    -- signature withdrawn.
+    action ENUM('insert', 'update', 'delete', 'state', 'mark', 'question', 'answer', 'status',
+                'sign', 'withdraw') NOT NULL,
     old_value LONGTEXT NULL,
     new_value LONGTEXT NULL,
     old_state INT NULL,
@@ -117,3 +120,88 @@ CREATE TRIGGER IF NOT EXISTS ext_records_audit_no_update BEFORE UPDATE ON ext_re
 
 CREATE TRIGGER IF NOT EXISTS ext_records_audit_no_delete BEFORE DELETE ON ext_records_audit
     FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'the audit trail cannot be changed';
+
+-- Review questions on single fields, their messages, and the signatures of rows: optional, like
+-- the trail. db/add_review.sh adds this part, from here to the end, to an older database, and
+-- running it again changes nothing. Rows are keyed by table name and row id, as the trail is
+-- (an ext_records id changes at every save). Times are UTC, taken by the server.
+CREATE TABLE IF NOT EXISTS ext_records_queries (
+    id INT NOT NULL AUTO_INCREMENT,
+    table_name VARCHAR(64) NOT NULL,
+    table_id INT NOT NULL,
+    field_name VARCHAR(64) NOT NULL,
+    opened_by INT NULL,
+    opened DATETIME NOT NULL,
+    status ENUM('open', 'answered', 'closed') NOT NULL DEFAULT 'open',
+    PRIMARY KEY (id),
+    KEY ext_records_queries_row (table_name, table_id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE IF NOT EXISTS ext_records_query_messages (
+    id INT NOT NULL AUTO_INCREMENT,
+    query_id INT NOT NULL,
+    user_id INT NULL,
+    time DATETIME NOT NULL,
+    text TEXT NOT NULL,
+    PRIMARY KEY (id),
+    KEY ext_records_query_messages_query (query_id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+CREATE TABLE IF NOT EXISTS ext_records_signatures (
+    id INT NOT NULL AUTO_INCREMENT,
+    table_name VARCHAR(64) NOT NULL,
+    table_id INT NOT NULL,
+    user_id INT NOT NULL,
+    meaning VARCHAR(64) NOT NULL,
+    signed DATETIME NOT NULL,
+    withdrawn_by INT NULL,
+    withdrawn DATETIME NULL,
+    reason TEXT NULL,
+    PRIMARY KEY (id),
+    KEY ext_records_signatures_row (table_name, table_id)
+) ENGINE=InnoDB DEFAULT CHARSET=utf8mb4 COLLATE=utf8mb4_unicode_ci;
+
+-- A trail made before the questions learns their actions.
+ALTER TABLE IF EXISTS ext_records_audit MODIFY action ENUM('insert', 'update', 'delete', 'state',
+    'mark', 'question', 'answer', 'status', 'sign', 'withdraw') NOT NULL;
+
+-- A question's thread and a signature are records: a message is never changed or removed, a
+-- question only changes its status, and a signature only gets its withdrawal, once.
+CREATE TRIGGER IF NOT EXISTS ext_records_query_messages_no_update
+    BEFORE UPDATE ON ext_records_query_messages
+    FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'a message cannot be changed';
+
+CREATE TRIGGER IF NOT EXISTS ext_records_query_messages_no_delete
+    BEFORE DELETE ON ext_records_query_messages
+    FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'a message cannot be changed';
+
+CREATE TRIGGER IF NOT EXISTS ext_records_queries_no_delete BEFORE DELETE ON ext_records_queries
+    FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'a question cannot be removed';
+
+CREATE TRIGGER IF NOT EXISTS ext_records_signatures_no_delete
+    BEFORE DELETE ON ext_records_signatures
+    FOR EACH ROW SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'a signature cannot be removed';
+
+DELIMITER //
+CREATE TRIGGER IF NOT EXISTS ext_records_queries_status_only
+    BEFORE UPDATE ON ext_records_queries FOR EACH ROW
+BEGIN
+    IF NOT (NEW.id <=> OLD.id AND NEW.table_name <=> OLD.table_name AND
+            NEW.table_id <=> OLD.table_id AND NEW.field_name <=> OLD.field_name AND
+            NEW.opened_by <=> OLD.opened_by AND NEW.opened <=> OLD.opened) THEN
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'only the status of a question can change';
+    END IF;
+END//
+
+CREATE TRIGGER IF NOT EXISTS ext_records_signatures_withdrawal_only
+    BEFORE UPDATE ON ext_records_signatures FOR EACH ROW
+BEGIN
+    IF NOT (NEW.id <=> OLD.id AND NEW.table_name <=> OLD.table_name AND
+            NEW.table_id <=> OLD.table_id AND NEW.user_id <=> OLD.user_id AND
+            NEW.meaning <=> OLD.meaning AND NEW.signed <=> OLD.signed) OR
+       OLD.withdrawn IS NOT NULL OR NEW.withdrawn IS NULL OR NEW.withdrawn_by IS NULL OR
+       COALESCE(NEW.reason, '') = '' THEN
+        SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'a signature can only be withdrawn, once';
+    END IF;
+END//
+DELIMITER ;

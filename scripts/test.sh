@@ -62,7 +62,7 @@ if [ $# -eq 0 ]; then
     echo "The data layer's tests on db/schema_minimal.sql:"
     mariadb_run_client env STAVIMOR_TEST_SCHEMA=schema_minimal.sql ctest \
         --test-dir "$(stavimor_build_dir)" --output-on-failure -j2 \
-        -R '^(tst_extmodel|tst_extrecordstore|tst_exttableeditor|tst_audittrail|tst_concurrentsave|tst_admin|tst_contacts|tst_query|tst_centralwidget|stress_short)$' ||
+        -R '^(tst_extmodel|tst_extrecordstore|tst_exttableeditor|tst_audittrail|tst_concurrentsave|tst_admin|tst_contacts|tst_query|tst_centralwidget|tst_signatures|stress_short)$' ||
         status=$?
 fi
 mariadb_stop

@@ -236,13 +236,17 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(
             QString::fromUtf8(file.readAll()),
-            QString("id,id state,Code,Code state,Birth date,Birth date state,Weight (kg),"
-                    "Weight (kg) state,Centre,Centre state,group_id,group_id state,progress,"
-                    "mark,created,created by,modified,modified by\n"
-                    "4,todo,S-4,todo,2001-01-15,todo,60,todo,,todo,0,todo,50,0,,,,\n"
-                    "3,todo,R-3,todo,,todo,100,todo,\"Arras, \"\"Nord\"\"\",todo,0,todo,50,1,,,,\n"
-                    "2,todo,R-2,error,1985-12-31,valid,80,todo,\"Arras, \"\"Nord\"\"\",todo,0,"
-                    "todo,50,0,2026-01-02 03:04:05,alice,2026-02-03 04:05:06,alice\n"));
+            QString(
+                "id,id state,Code,Code state,Birth date,Birth date state,Weight (kg),"
+                "Weight (kg) state,Centre,Centre state,group_id,group_id state,progress,"
+                "mark,created,created by,modified,modified by%1\n"
+                "4,todo,S-4,todo,2001-01-15,todo,60,todo,,todo,0,todo,50,0,,,,%2\n"
+                "3,todo,R-3,todo,,todo,100,todo,\"Arras, \"\"Nord\"\"\",todo,0,todo,50,1,,,,%2\n"
+                "2,todo,R-2,error,1985-12-31,valid,80,todo,\"Arras, \"\"Nord\"\"\",todo,0,"
+                "todo,50,0,2026-01-02 03:04:05,alice,2026-02-03 04:05:06,alice%2\n")
+                // With the signatures' tables each line ends in who signed the row and when.
+                .arg(editor->model->keepsReview() ? ",signed by,signed at" : "",
+                     editor->model->keepsReview() ? ",," : ""));
     }
 
 private:

@@ -31,6 +31,12 @@ QSqlRecord UserManager::user(const QVariant &id)
     return SqlHelper::record("users", id);
 }
 
+bool UserManager::confirmPassword(const QSqlRecord &user, const QString &password)
+{
+    const QSqlRecord found = login(user.value("username").toString(), passwordHash(password));
+    return !found.isEmpty() && found.value("id").toString() == user.value("id").toString();
+}
+
 void UserManager::setCurrentUser(const QSqlRecord &user)
 {
     currentUser = user;

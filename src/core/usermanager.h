@@ -19,6 +19,8 @@ public:
     static QSqlRecord login(const QString &username, const QString &passwordHash);
     static QList<QSqlRecord> groups(const QVariant &userId);
     static QSqlRecord user(const QVariant &id);
+    // Whether password is the user's own, asked of `users` as the login asks it.
+    static bool confirmPassword(const QSqlRecord &user, const QString &password);
 
     void setCurrentUser(const QSqlRecord &user);
     // A member of the group "administrators" when the database has that group; without it

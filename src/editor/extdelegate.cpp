@@ -34,6 +34,10 @@ void ExtDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         QStyledItemDelegate::paint(painter, option, index);
         if (states && record && index.column() > 1)
             paintState(painter, option.rect, record->state(fieldIndex(index)));
+        const auto *model = qobject_cast<const ExtModel *>(index.model());
+        if (model && record && index.column() > 1 &&
+            model->openQuestions(index.row(), fieldIndex(index)) > 0)
+            paintQuestion(painter, option.rect);
         return;
     }
     QStyleOptionProgressBar bar;
@@ -93,6 +97,17 @@ void ExtDelegate::paintState(QPainter *painter, const QRect &cell, int state)
     painter->restore();
 }
 
+void ExtDelegate::paintQuestion(QPainter *painter, const QRect &cell)
+{
+    const int side = qMin(6, qMin(cell.width(), cell.height()) / 2);
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing);
+    painter->setPen(Qt::NoPen);
+    painter->setBrush(QColor(40, 110, 200));
+    painter->drawEllipse(QRect(cell.left() + 1, cell.top() + 1, side, side));
+    painter->restore();
+}
+
 QString ExtDelegate::stateToolTip(const QModelIndex &index)
 {
     const ExtRecord *record = ExtRecordModel::rowRecord(index);
@@ -120,7 +135,11 @@ bool ExtDelegate::helpEvent(QHelpEvent *event, QAbstractItemView *view,
 {
     if (!states || event->type() != QEvent::ToolTip || index.column() < 2)
         return QStyledItemDelegate::helpEvent(event, view, option, index);
-    const QString tip = stateToolTip(index);
+    QString tip = stateToolTip(index);
+    const auto *model = qobject_cast<const ExtModel *>(index.model());
+    const int open = model ? model->openQuestions(index.row(), fieldIndex(index)) : 0;
+    if (open > 0)
+        tip += "\n" + (open == 1 ? tr("1 open question") : tr("%1 open questions").arg(open));
     if (tip.isEmpty())
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     QToolTip::showText(event->globalPos(), tip, view->viewport(), option.rect);

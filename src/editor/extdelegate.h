@@ -4,6 +4,7 @@
 
 // The table view's delegate: each field's own editor, the progress column as a bar, and, while
 // states are shown, each field's review state as a coloured corner with a tool tip naming it.
+// A field with an open question carries a blue dot in its top left corner.
 class ExtDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -28,6 +29,7 @@ public:
 private:
     static int fieldIndex(const QModelIndex &index);
     static void paintState(QPainter *painter, const QRect &cell, int state);
+    static void paintQuestion(QPainter *painter, const QRect &cell);
 
     bool states = true;
 };

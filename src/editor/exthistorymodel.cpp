@@ -106,10 +106,19 @@ QString ExtHistoryModel::fieldText(const ExtAuditEntry &entry) const
 {
     if (entry.action == "mark")
         return tr("mark");
+    if (entry.action == "sign")
+        return tr("signature");
+    if (entry.action == "withdraw")
+        return tr("signature withdrawn");
     if (entry.fieldName.isEmpty())
         return entry.action == "delete" ? tr("row deleted") : tr("row created");
     const int field = tableModel->columnRecord.indexOf(entry.fieldName);
-    return field < 0 ? entry.fieldName : tableModel->columnRecord.label(field);
+    const QString label = field < 0 ? entry.fieldName : tableModel->columnRecord.label(field);
+    if (entry.action == "question" || entry.action == "status")
+        return tr("question on %1").arg(label);
+    if (entry.action == "answer")
+        return tr("answer on %1").arg(label);
+    return label;
 }
 
 QString ExtHistoryModel::valueText(const ExtAuditEntry &entry, const QVariant &value,
@@ -119,7 +128,9 @@ QString ExtHistoryModel::valueText(const ExtAuditEntry &entry, const QVariant &v
         return stateName(state);
     if (entry.action == "mark")
         return value.isNull() ? QString() : (value.toInt() ? tr("marked") : tr("not marked"));
-    if (value.isNull() || entry.fieldName.isEmpty())
+    // Texts of questions and signatures are no values of the field.
+    static const QStringList review = {"question", "answer", "status", "sign", "withdraw"};
+    if (value.isNull() || entry.fieldName.isEmpty() || review.contains(entry.action))
         return value.toString();
     return displayValue(tableModel->columnRecord.indexOf(entry.fieldName), value);
 }

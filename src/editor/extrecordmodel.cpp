@@ -2,6 +2,8 @@
 
 #include <QColor>
 #include <QDebug>
+#include <QPainter>
+#include <QPixmap>
 
 #include "core/logcategories.h"
 #include "model/extmodel.h"
@@ -29,11 +31,40 @@ int ExtRecordModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : 2;
 }
 
+namespace {
+// The number of open questions on a field, in a small blue disc before its label.
+QPixmap questionBadge(int count)
+{
+    QPixmap badge(16, 16);
+    badge.fill(Qt::transparent);
+    QPainter painter(&badge);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(QColor(40, 110, 200));
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(badge.rect().adjusted(1, 1, -1, -1));
+    painter.setPen(Qt::white);
+    QFont font = painter.font();
+    font.setPixelSize(10);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.drawText(badge.rect(), Qt::AlignCenter, count > 9 ? "9+" : QString::number(count));
+    return badge;
+}
+} // namespace
+
 QVariant ExtRecordModel::data(const QModelIndex &index, int role) const
 {
     const int field = index.row();
     if (!index.isValid() || field < 0 || field >= current.count())
         return QVariant();
+    if (index.column() == 0 && (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
+        const int open = tableModel->openQuestions(currentRow, field);
+        if (open == 0)
+            return QVariant();
+        if (role == Qt::DecorationRole)
+            return questionBadge(open);
+        return open == 1 ? tr("1 open question") : tr("%1 open questions").arg(open);
+    }
     if (role == Qt::DisplayRole) {
         if (index.column() == 0)
             return current.label(field);
@@ -70,7 +101,8 @@ QVariant ExtRecordModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags ExtRecordModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-    if (index.column() == 1)
+    // A signed row opens no editor; the table editor says why instead.
+    if (index.column() == 1 && !tableModel->signature(currentRow))
         flags |= Qt::ItemIsEditable;
     return flags;
 }
@@ -87,13 +119,15 @@ bool ExtRecordModel::setData(const QModelIndex &index, const QVariant &value, in
     const QVariant taken = current.limit(field).take(value, &refusal);
     if (!refusal.isEmpty())
         return false;
-    current.setValue(field, taken);
     const QModelIndex target = tableModel->index(currentRow, field + 2);
     if (!target.isValid())
         return false;
     qCDebug(lcApp) << "row" << currentRow << "column" << field + 2 << tableModel->tableName
                    << tableModel->metaObject()->className();
-    tableModel->setData(target, current.value(field), Qt::EditRole);
+    // A row that refuses the value (it is signed) keeps it in the form too.
+    if (!tableModel->setData(target, taken, Qt::EditRole))
+        return false;
+    current.setValue(field, taken);
     return true;
 }
 
@@ -122,8 +156,11 @@ void ExtRecordModel::setState(int row, int state)
 {
     if (row < 0 || row >= current.count())
         return;
-    current.setState(row, state);
+    // A signed row refuses, saying why, and the form keeps its state.
     tableModel->setState(currentRow, row, state);
+    if (tableModel->signature(currentRow))
+        return;
+    current.setState(row, state);
     emit dataChanged(index(row, 0), index(row, 1));
 }
 

@@ -26,10 +26,14 @@
 #include <numeric>
 
 #include "core/logcategories.h"
+#include "core/stavimor.h"
+#include "core/usermanager.h"
 #include "editor/extdelegate.h"
 #include "editor/exthistorymodel.h"
+#include "editor/extquestionswidget.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
+#include "editor/extsignaturedialog.h"
 #include "editor/extstatecommand.h"
 #include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
@@ -73,6 +77,23 @@ ExtTableEditor::ExtTableEditor(const QString &schemaFile, QWidget *parent)
     historyView->verticalHeader()->hide();
     historyView->horizontalHeader()->setStretchLastSection(true);
     ui->tabWidget->addTab(historyView, tr("history"));
+    questionsWidget = new ExtQuestionsWidget(model);
+    questionsWidget->setObjectName("questionsWidget");
+    ui->tabWidget->addTab(questionsWidget, tr("questions"));
+    connect(ui->tableView, &QTableView::clicked, this,
+            [this](const QModelIndex &index) { questionsWidget->setRow(index.row()); });
+    signAction = new QAction(QIcon(":/16x16/security.png"), tr("Sign row..."), this);
+    signAction->setObjectName("actionSign");
+    withdrawAction = new QAction(tr("Withdraw signature..."), this);
+    withdrawAction->setObjectName("actionWithdraw");
+    ui->menuView->addSeparator();
+    ui->menuView->addActions({signAction, withdrawAction});
+    connect(signAction, &QAction::triggered, this, &ExtTableEditor::signRows);
+    connect(withdrawAction, &QAction::triggered, this, &ExtTableEditor::withdrawSignature);
+    connect(model, &ExtModel::refused, this, &ExtTableEditor::showRefusal);
+    // A signed row opens no editor: a double click says why.
+    connect(ui->tableView, &QTableView::doubleClicked, this,
+            [this](const QModelIndex &index) { model->refuseSigned(index.row()); });
 
     progressBar = new QProgressBar;
     progressBar->setRange(0, 100);
@@ -186,16 +207,22 @@ void ExtTableEditor::endWork()
 
 void ExtTableEditor::readTrail()
 {
+    offerFilter(RowsChanged, tr("rows changed since reviewed"), model->keepsAuditTrail());
+    offerFilter(RowsWithQuestions, tr("rows with open questions"), model->keepsReview());
+    signAction->setEnabled(model->keepsReview());
+    withdrawAction->setEnabled(model->keepsReview());
     changedRows.clear();
-    const int entry = reviewFilter->findData(RowsChanged);
-    if (!model->keepsAuditTrail()) {
-        if (entry >= 0)
-            reviewFilter->removeItem(entry);
-        return;
-    }
-    if (entry < 0)
-        reviewFilter->addItem(tr("rows changed since reviewed"), RowsChanged);
-    changedRows = ExtAuditTrail(model->tableName, QVariant()).changedSinceReviewed();
+    if (model->keepsAuditTrail())
+        changedRows = ExtAuditTrail(model->tableName, QVariant()).changedSinceReviewed();
+}
+
+void ExtTableEditor::offerFilter(ReviewFilter filter, const QString &text, bool offered)
+{
+    const int entry = reviewFilter->findData(filter);
+    if (!offered && entry >= 0)
+        reviewFilter->removeItem(entry);
+    else if (offered && entry < 0)
+        reviewFilter->addItem(text, filter);
 }
 
 void ExtTableEditor::showProgress(int percent)
@@ -354,6 +381,10 @@ void ExtTableEditor::showGridMenu(const QPoint &position)
     menu.addAction(findChild<QAction *>("actionUndoReview"));
     menu.addSeparator();
     menu.addActions({ui->actionMark, ui->actionRem});
+    if (model->keepsReview()) {
+        menu.addSeparator();
+        menu.addActions({signAction, withdrawAction});
+    }
     menu.exec(ui->tableView->viewport()->mapToGlobal(position));
 }
 
@@ -475,7 +506,35 @@ void ExtTableEditor::print()
     QPrintDialog dialog(&printer, this);
     if (dialog.exec() != QDialog::Accepted)
         return;
-    ModelExporter(model).print(&printer, model->tableName);
+    ModelExporter exporter(model);
+    if (model->keepsReview()) {
+        QList<int> rows(model->rowCount());
+        std::iota(rows.begin(), rows.end(), 0);
+        exporter.addColumn(tr("signed by"), signedBy(rows));
+        exporter.addColumn(tr("signed at"), signedAt(rows));
+    }
+    exporter.print(&printer, model->tableName);
+}
+
+QStringList ExtTableEditor::signedBy(const QList<int> &rows) const
+{
+    QStringList texts;
+    for (int row : rows) {
+        const ExtSignature *signature = model->signature(row);
+        texts << (signature ? tr("%1 (%2)").arg(signature->userName, signature->meaning)
+                            : QString());
+    }
+    return texts;
+}
+
+QStringList ExtTableEditor::signedAt(const QList<int> &rows) const
+{
+    QStringList texts;
+    for (int row : rows) {
+        const ExtSignature *signature = model->signature(row);
+        texts << (signature ? signature->when.toString("yyyy-MM-dd HH:mm:ss") + " UTC" : QString());
+    }
+    return texts;
 }
 
 void ExtTableEditor::exportCsv()
@@ -504,6 +563,8 @@ QList<QStringList> ExtTableEditor::reviewTable() const
     }
     header << tr("progress") << tr("mark") << tr("created") << tr("created by") << tr("modified")
            << tr("modified by");
+    if (model->keepsReview())
+        header << tr("signed by") << tr("signed at");
     QList<QStringList> lines{header};
     const QHash<QString, QString> names = ExtMetadata::userNames();
     const auto user = [&names](const QVariant &id) {
@@ -527,9 +588,99 @@ QList<QStringList> ExtTableEditor::reviewTable() const
         line << QString::number(record->progress()) << (record->marked ? "1" : "0")
              << stamp(record->created) << user(record->createdUserId) << stamp(record->modified)
              << user(record->modifiedUserId);
+        if (model->keepsReview())
+            line << signedBy({row}) << signedAt({row});
         lines << line;
     }
     return lines;
+}
+
+QList<int> ExtTableEditor::signableRows(QString *why) const
+{
+    QList<int> rows;
+    for (int row : selectedRows()) {
+        const ExtRecord *record = model->records.at(row);
+        const QString name = tr("row %1 (%2)").arg(row).arg(rowSummary(row));
+        if (record->dirty || record->deleted)
+            *why = tr("%1 has changes that are not saved yet.").arg(name);
+        else if (record->progress() < 100)
+            *why = tr("%1 is not fully reviewed (%2 %).").arg(name).arg(record->progress());
+        else if (model->signature(row))
+            *why = tr("%1 is signed already.").arg(name);
+        else
+            rows << row;
+        if (!why->isEmpty())
+            return {};
+    }
+    return rows;
+}
+
+void ExtTableEditor::signRows()
+{
+    if (!model->keepsReview())
+        return;
+    QString why;
+    const QList<int> rows = signableRows(&why);
+    if (rows.isEmpty()) {
+        QMessageBox::information(this, tr("not signed"),
+                                 why.isEmpty() ? tr("Select the rows to sign.") : why);
+        return;
+    }
+    const QSqlRecord user = Stavimor::instance()->userManager->currentUser;
+    ExtSignatureDialog dialog(ExtSignatureDialog::Sign, user,
+                              rows.size() == 1 ? tr("1 row") : tr("%1 rows").arg(rows.size()),
+                              this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    QList<const ExtRecord *> records;
+    for (int row : rows)
+        records << model->records.at(row);
+    ExtSignatures signatures(model->tableName, user.value("id"));
+    if (!signatures.sign(records, dialog.meaning()))
+        QMessageBox::warning(this, tr("not signed"), signatures.failureReason);
+    model->readReview();
+}
+
+void ExtTableEditor::withdrawSignature()
+{
+    const QList<int> rows = selectedRows();
+    const ExtSignature *signature = rows.size() == 1 ? model->signature(rows.first()) : nullptr;
+    if (!signature) {
+        QMessageBox::information(this, tr("no signature"),
+                                 tr("Select one signed row to withdraw its signature."));
+        return;
+    }
+    UserManager *users = Stavimor::instance()->userManager;
+    const bool administrator = users->isAdministrator();
+    if (!administrator &&
+        signature->userId.toString() != users->currentUser.value("id").toString()) {
+        QMessageBox::information(this, tr("no signature"),
+                                 tr("Only %1, who signed the row, or an administrator may "
+                                    "withdraw its signature.")
+                                     .arg(signature->userName));
+        return;
+    }
+    const ExtSignature withdrawn = *signature;
+    ExtSignatureDialog dialog(ExtSignatureDialog::Withdraw, users->currentUser,
+                              tr("row %1 (%2)").arg(rows.first()).arg(rowSummary(rows.first())),
+                              this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    ExtSignatures signatures(model->tableName, users->currentUser.value("id"));
+    if (!signatures.withdraw(withdrawn, dialog.reason(), administrator))
+        QMessageBox::warning(this, tr("not withdrawn"), signatures.failureReason);
+    model->readReview();
+}
+
+void ExtTableEditor::showRefusal(const QString &reason)
+{
+    if (!refusalBox) {
+        refusalBox = new QMessageBox(QMessageBox::Information, tr("signed row"), QString(),
+                                     QMessageBox::Ok, this);
+        refusalBox->setObjectName("refusalBox");
+    }
+    refusalBox->setText(reason);
+    refusalBox->open();
 }
 
 void ExtTableEditor::showPanel(bool visible, int tab)
@@ -588,6 +739,11 @@ bool ExtTableEditor::passesFilter(int row) const
         return record->marked;
     case RowsChanged:
         return changedRows.contains(record->value("id").toString());
+    case RowsWithQuestions:
+        for (int field = 0; field < record->count(); ++field)
+            if (model->openQuestions(row, field) > 0)
+                return true;
+        return false;
     default:
         return true;
     }

@@ -19,7 +19,9 @@ class QTableView;
 class QTimer;
 class QUndoStack;
 class ExtDelegate;
+class ExtQuestionsWidget;
 class ExtStateCommand;
+class QMessageBox;
 
 namespace Ui {
 class ExtTableEditor;
@@ -68,6 +70,13 @@ public slots:
     // The rows shown, in the grid's order, each field followed by its state, then the row's
     // progress, mark and stamps; a header line first.
     QList<QStringList> reviewTable() const;
+    // Signs the selected rows, after asking for the meaning and the password: only rows
+    // without pending changes and fully reviewed, all or none.
+    void signRows();
+    // Withdraws the signature of the selected row, after asking for a reason and the password.
+    void withdrawSignature();
+    // Says, without blocking, why a signed row refused a change.
+    void showRefusal(const QString &reason);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -89,7 +98,14 @@ private:
     void showSaveFailure(int row, const QString &reason);
     // The row's first values, as the grid shows them.
     QString rowSummary(int row) const;
-    enum ReviewFilter { AllRows, RowsWithError, RowsNotReviewed, RowsMarked, RowsChanged };
+    enum ReviewFilter {
+        AllRows,
+        RowsWithError,
+        RowsNotReviewed,
+        RowsMarked,
+        RowsChanged,
+        RowsWithQuestions
+    };
     bool passesFilter(int row) const;
     static bool hasError(const ExtRecord &record);
     // The form's state buttons set their fields themselves; the step is taken down before
@@ -97,6 +113,13 @@ private:
     void watchFormButtons();
     // What the filter needs from the trail, once per load.
     void readTrail();
+    // The filter's entry is there only while the database keeps what it needs.
+    void offerFilter(ReviewFilter filter, const QString &text, bool offered);
+    // Who signed each row, with the meaning, and when (UTC); empty for an unsigned row.
+    QStringList signedBy(const QList<int> &rows) const;
+    QStringList signedAt(const QList<int> &rows) const;
+    // The selected rows that may be signed; otherwise, in why, the first that may not.
+    QList<int> signableRows(QString *why) const;
 
     Ui::ExtTableEditor *ui;
     QProgressBar *progressBar;
@@ -114,4 +137,8 @@ private:
     QComboBox *reviewFilter;
     // The ids of the rows changed since they were reviewed, as the trail has it.
     QSet<QString> changedRows;
+    ExtQuestionsWidget *questionsWidget;
+    QAction *signAction;
+    QAction *withdrawAction;
+    QMessageBox *refusalBox = nullptr;
 };

@@ -48,7 +48,15 @@ QStringList ModelExporter::rowTexts(int row) const
         const QVariant value = model->index(row, column).data(Qt::DisplayRole);
         texts << (value.isNull() ? QString() : value.toString());
     }
+    for (const QStringList &column : extraTexts)
+        texts << column.value(row);
     return texts;
+}
+
+void ModelExporter::addColumn(const QString &header, const QStringList &texts)
+{
+    extraHeaders << header;
+    extraTexts << texts;
 }
 
 QStringList ModelExporter::headerTexts() const
@@ -56,7 +64,7 @@ QStringList ModelExporter::headerTexts() const
     QStringList texts;
     for (int column = 0; column < model->columnCount(); ++column)
         texts << model->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
-    return texts;
+    return texts + extraHeaders;
 }
 
 // Written beside the target and renamed over it when complete: an interrupted export never
@@ -106,7 +114,8 @@ void ModelExporter::fillDocument(QTextDocument *document, const QString &title) 
     tableFormat.setCellPadding(2);
     tableFormat.setCellSpacing(0);
     QTextTable *table =
-        cursor.insertTable(model->rowCount() + 1, qMax(1, model->columnCount()), tableFormat);
+        cursor.insertTable(model->rowCount() + 1,
+                           qMax(1, model->columnCount() + int(extraHeaders.size())), tableFormat);
     QTextCharFormat headerFormat;
     headerFormat.setFontWeight(QFont::Bold);
     const QStringList header = headerTexts();

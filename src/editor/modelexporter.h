@@ -27,6 +27,9 @@ public:
     // The table printed at once on the default printer in landscape; the caller owns the
     // printer returned.
     QPrinter *paintToPrinter() const;
+    // A column after the model's, with one text per model row, for the header line, the PDF and
+    // the print.
+    void addColumn(const QString &header, const QStringList &texts);
 
 private:
     QStringList rowTexts(int row) const;
@@ -34,4 +37,6 @@ private:
     void fillDocument(QTextDocument *document, const QString &title) const;
 
     QAbstractItemModel *model;
+    QStringList extraHeaders;
+    QList<QStringList> extraTexts;
 };

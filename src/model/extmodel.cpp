@@ -16,6 +16,7 @@
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
 #include "model/extfailurereason.h"
+#include "model/extfieldqueries.h"
 #include "model/extmetadata.h"
 
 ExtModel::ExtModel(QObject *parent)
@@ -72,6 +73,7 @@ void ExtModel::setTable(const QString &table, QSqlQuery *rows)
             columnRecord.limits.insert(i, limitsByName.value(columnRecord.fieldName(i)));
     takeServerIds(name);
     auditTrail = ExtAuditTrail::isKept();
+    reviewTables = ExtReviewStore::isKept();
     if (rows)
         *rows = std::move(result);
 }
@@ -199,7 +201,59 @@ bool ExtModel::selectFrom(QSqlQuery &result)
     qDeleteAll(records);
     records = loaded;
     endResetModel();
+    readReview();
     return true;
+}
+
+void ExtModel::readReview()
+{
+    signatures.clear();
+    questionCounts.clear();
+    if (reviewTables) {
+        signatures = ExtSignatures(tableName, currentUserId()).active();
+        questionCounts = ExtFieldQueries(tableName, currentUserId()).openCounts();
+    }
+    emit reviewRead();
+    if (records.isEmpty())
+        return;
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    emit headerDataChanged(Qt::Vertical, 0, rowCount() - 1);
+}
+
+const ExtSignature *ExtModel::signature(int row) const
+{
+    if (!validRow(row) || records.at(row)->isNull("id"))
+        return nullptr;
+    const auto found = signatures.constFind(records.at(row)->value("id").toString());
+    return found == signatures.cend() ? nullptr : &found.value();
+}
+
+QString ExtModel::signedRefusal(int row) const
+{
+    const ExtSignature *signedBy = signature(row);
+    if (!signedBy)
+        return QString();
+    return tr("This row was signed (%1) by %2 on %3: its values, review states and deletion "
+              "stay as signed until the signature is withdrawn.")
+        .arg(signedBy->meaning, signedBy->userName,
+             signedBy->when.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+}
+
+bool ExtModel::refuseSigned(int row)
+{
+    const QString reason = signedRefusal(row);
+    if (reason.isEmpty())
+        return false;
+    emit refused(reason);
+    return true;
+}
+
+int ExtModel::openQuestions(int row, int field) const
+{
+    if (!validRow(row) || records.at(row)->isNull("id"))
+        return 0;
+    return questionCounts.value(records.at(row)->value("id").toString())
+        .value(columnRecord.fieldName(field));
 }
 
 bool ExtModel::loadFailed(const QString &reason)
@@ -274,7 +328,7 @@ bool ExtModel::saveRecord(const ExtRecord &record, ExtRecord *written, QString *
 {
     ExtRecord copy(record);
     QSqlError error;
-    bool conflict = false;
+    QString conflict;
     if (!store().save(copy, &error, &conflict)) {
         if (reason)
             *reason = failureText(error, conflict, record);
@@ -289,14 +343,15 @@ ExtRecordStore ExtModel::store()
 {
     ExtRecordStore store(tableName, currentUserId(), &serverFacts);
     store.auditTrail = auditTrail;
+    store.signatures = reviewTables;
     return store;
 }
 
-QString ExtModel::failureText(const QSqlError &error, bool conflict, const ExtRecord &row) const
+QString ExtModel::failureText(const QSqlError &error, const QString &conflict,
+                              const ExtRecord &row) const
 {
-    QString text = conflict ? tr("the row was changed or deleted on another workstation since "
-                                 "it was loaded; refresh to see that change")
-                            : ExtFailureReason::describe(error, tableName, row);
+    QString text =
+        conflict.isEmpty() ? ExtFailureReason::describe(error, tableName, row) : conflict;
     if (SqlHelper::noteLostConnection(error))
         text += tr("; the connection to the server was lost, and is opened again at the next "
                    "load or save");
@@ -311,7 +366,7 @@ bool ExtModel::deleteRecord(const ExtRecord &record)
 bool ExtModel::deleteRecord(const ExtRecord &record, QString *reason)
 {
     QSqlError error;
-    bool conflict = false;
+    QString conflict;
     if (store().remove(record, &error, &conflict))
         return true;
     if (reason)
@@ -342,6 +397,8 @@ bool ExtModel::removeRecord(int row, const QModelIndex &parent)
 {
     Q_UNUSED(parent)
     if (!validRow(row))
+        return false;
+    if (refuseSigned(row))
         return false;
     ExtRecord *record = records.at(row);
     if (!record->dirty && !record->deleted) {
@@ -384,7 +441,7 @@ bool ExtModel::isMarked(int row) const
 
 void ExtModel::setState(int row, int field, int state)
 {
-    if (!validRow(row))
+    if (!validRow(row) || refuseSigned(row))
         return;
     records.at(row)->setState(field, state);
     records.at(row)->dirty = true;
@@ -457,6 +514,8 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
         return false;
     if (index.column() < 2)
         return true;
+    if (refuseSigned(index.row()))
+        return false;
     ExtRecord *row = records.at(index.row());
     // A value the column cannot hold never reaches the row, and so never the server.
     QString refusal;
@@ -472,6 +531,16 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
 
 QVariant ExtModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (orientation == Qt::Vertical && (role == Qt::DecorationRole || role == Qt::ToolTipRole)) {
+        const ExtSignature *signedBy = signature(section);
+        if (!signedBy)
+            return QVariant();
+        if (role == Qt::DecorationRole)
+            return QIcon(":/16x16/security.png");
+        return tr("signed (%1) by %2 on %3")
+            .arg(signedBy->meaning, signedBy->userName,
+                 signedBy->when.toLocalTime().toString("yyyy-MM-dd HH:mm"));
+    }
     if (role != Qt::DisplayRole)
         return QVariant();
     if (orientation == Qt::Horizontal) {
@@ -506,7 +575,8 @@ Qt::ItemFlags ExtModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    if (index.column() < 2)
+    // A signed row opens no editor; the table editor says why instead.
+    if (index.column() < 2 || signature(index.row()))
         return Qt::ItemIsSelectable | Qt::ItemIsEnabled;
     return Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsEnabled;
 }

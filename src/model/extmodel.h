@@ -10,6 +10,7 @@
 
 #include "model/extrecord.h"
 #include "model/extrecordstore.h"
+#include "model/extsignatures.h"
 
 // The rows of one table that the logged-in user may see, with their review metadata. Changes
 // stay in memory as flags on the rows until save() writes them and reloads.
@@ -60,6 +61,20 @@ public:
     // False when the database has no audit table: saves then write no trail. Checked by
     // setTable(), that is once per load.
     bool keepsAuditTrail() const { return auditTrail; }
+    // False when the database has no tables for questions and signatures; checked with the
+    // trail.
+    bool keepsReview() const { return reviewTables; }
+    // The signature in force on the row, as read at the last load or review step; none when
+    // the row is not signed.
+    const ExtSignature *signature(int row) const;
+    // Why the row's values, states and existence stay as they are; empty when it is not signed.
+    QString signedRefusal(int row) const;
+    // The questions not closed yet on one field of the row.
+    int openQuestions(int row, int field) const;
+    // Reads the signatures and the open questions again, after a review step wrote at once.
+    void readReview();
+    // True, after saying why (refused), when the row is signed.
+    bool refuseSigned(int row);
 
     QString query;
     QList<ExtRecord *> records;
@@ -71,6 +86,10 @@ signals:
     void saveFailed(int row, const QString &reason);
     void progress(int percent);
     void messageChanged(QString message);
+    // A change refused because the row is signed.
+    void refused(QString reason);
+    // The signatures and open questions were read again.
+    void reviewRead();
 
 protected:
     // setTable() and select() with the visibility statement sent once; describe, run between
@@ -92,13 +111,18 @@ private:
     bool saveRecord(const ExtRecord &record, ExtRecord *written, QString *reason);
     bool deleteRecord(const ExtRecord &record, QString *reason);
     ExtRecordStore store();
-    QString failureText(const QSqlError &error, bool conflict, const ExtRecord &row) const;
+    QString failureText(const QSqlError &error, const QString &conflict,
+                        const ExtRecord &row) const;
 
     int lastProgress = -1;
     QVariant queryUserId;
     // What the row stores learn of the server, once per save.
     SqlUnitOfWork::ServerFacts serverFacts;
     bool auditTrail = false;
+    bool reviewTables = false;
+    // By row id as text.
+    QHash<QString, ExtSignature> signatures;
+    QHash<QString, QHash<QString, int>> questionCounts;
     // The column limits of limitsTable, read once per table.
     QString limitsTable;
     QHash<QString, ColumnLimit> limitsByName;

@@ -1,5 +1,7 @@
 #include "extrecordstore.h"
 
+#include <algorithm>
+
 #include <QDateTime>
 #include <QDebug>
 #include <QSqlDatabase>
@@ -11,6 +13,7 @@
 #include "db/sqlhelper.h"
 #include "model/extaudittrail.h"
 #include "model/extrecord.h"
+#include "model/extsignatures.h"
 
 namespace {
 // Values compared as the server holds them: a number typed as text equals the number.
@@ -44,11 +47,11 @@ ExtRecordStore::ExtRecordStore(const QString &tableName, const QVariant &userId,
     , work(facts)
 {}
 
-// Passes ok on, telling conflict whether a change made elsewhere stopped the work.
-bool ExtRecordStore::finish(bool ok, bool *conflict) const
+// Passes ok on, telling conflict why a change made elsewhere stopped the work.
+bool ExtRecordStore::finish(bool ok, QString *conflict) const
 {
     if (conflict)
-        *conflict = !ok && conflicted;
+        *conflict = ok ? QString() : conflicted;
     return ok;
 }
 
@@ -83,13 +86,13 @@ bool ExtRecordStore::insertRows(const QString &table, QList<QSqlRecord> &rows,
     return true;
 }
 
-bool ExtRecordStore::save(ExtRecord &record, QSqlError *error, bool *conflict)
+bool ExtRecordStore::save(ExtRecord &record, QSqlError *error, QString *conflict)
 {
     ExtRecord written;
     const bool ok = work.attempt(
         "the save of a row",
         [&] {
-            conflicted = false;
+            conflicted.clear();
             written = record;
             return writeRecord(written);
         },
@@ -127,11 +130,40 @@ bool ExtRecordStore::unchangedSinceLoaded(const ExtRecord &record, bool *gone)
                    sameValue(query.value(i + 2), loaded.values.value(i));
     }
     if (!same) {
-        conflicted = true;
+        conflicted = tr("the row was changed or deleted on another workstation since it was "
+                        "loaded; refresh to see that change");
         qCDebug(lcSql).noquote() << tableName + " " + id +
                                         " was changed or deleted elsewhere since it was read";
     }
     return same;
+}
+
+// The signature is read under the lock the comparison above took on the data row, which the
+// signing takes as well. A change of the mark alone leaves a signed row as it was signed.
+bool ExtRecordStore::unsignedSinceLoaded(const ExtRecord &record, bool removal)
+{
+    if (!signatures)
+        return true;
+    const QList<ExtAuditEntry> changes = ExtAuditTrail::changes(record);
+    if (!removal && std::all_of(changes.cbegin(), changes.cend(), [](const ExtAuditEntry &change) {
+            return change.action == "mark";
+        }))
+        return true;
+    QString id;
+    SqlHelper::idText(record.value("id"), &id);
+    QSqlQuery query;
+    query.setForwardOnly(true);
+    if (!work.flush("cannot read the signatures of " + tableName + "--", &query,
+                    ExtSignatures::activeStatement(tableName, id)))
+        return false;
+    if (!query.next())
+        return true;
+    const QString signer = query.value(0).toString();
+    conflicted = tr("the row is signed by %1 (signed on another workstation after it was "
+                    "loaded); its signature must be withdrawn before it can change")
+                     .arg(signer);
+    qCDebug(lcSql).noquote() << tableName + " " + id + " is signed by " + signer;
+    return false;
 }
 
 bool ExtRecordStore::saveRow(const QString &table, const QSqlRecord &row, QVariant *id,
@@ -152,7 +184,7 @@ bool ExtRecordStore::writeRecord(ExtRecord &record)
     const bool mayHaveMetadata =
         isLoadedRow(record) ? record.loaded.extId != 0 : !record.isNull("id");
     if (isLoadedRow(record)) {
-        if (!unchangedSinceLoaded(record))
+        if (!unchangedSinceLoaded(record) || !unsignedSinceLoaded(record, false))
             return false;
         // Locked and unchanged: the row is there.
         qCDebug(lcSql).noquote() << "update " + tableName;
@@ -294,13 +326,13 @@ bool ExtRecordStore::insertMetadata(const QString &table, QList<QSqlRecord> &row
     return work.flush(failure) && insertRows(table, rows, failure, successes);
 }
 
-bool ExtRecordStore::remove(const ExtRecord &record, QSqlError *error, bool *conflict)
+bool ExtRecordStore::remove(const ExtRecord &record, QSqlError *error, QString *conflict)
 {
     const int tableId = record.value("id").toInt();
     const bool ok = work.attempt(
         "the deletion of a row",
         [&] {
-            conflicted = false;
+            conflicted.clear();
             return removeRow(tableId, &record);
         },
         error);
@@ -321,9 +353,11 @@ bool ExtRecordStore::removeRow(int tableId, const ExtRecord *record)
     if (record && isLoadedRow(*record) && !unchangedSinceLoaded(*record, &gone)) {
         if (!gone)
             return false;
-        conflicted = false;
+        conflicted.clear();
         return true;
     }
+    if (record && isLoadedRow(*record) && !unsignedSinceLoaded(*record, true))
+        return false;
     const QString failed = "cannot delete from " + tableName + "--";
     if (!work.flush(failed))
         return false;

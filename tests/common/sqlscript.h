@@ -2,7 +2,8 @@
 
 #include <QStringList>
 
-// Splits an SQL script as the mysql client would: on ';' outside quotes and "-- " comments.
+// Splits an SQL script as the mysql client would: on the delimiter (";" unless a DELIMITER line
+// names another) outside quotes and "-- " comments.
 namespace SqlScript {
 QStringList split(const QString &script);
 }

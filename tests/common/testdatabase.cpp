@@ -61,15 +61,27 @@ bool TestDatabase::create(QString *error)
 
 bool TestDatabase::addAuditTrail(QString *error) const
 {
+    return addSchemaPart("-- The audit trail of the review data",
+                         "-- Review questions on single fields", error);
+}
+
+bool TestDatabase::addReviewTables(QString *error) const
+{
+    return addSchemaPart("-- Review questions on single fields", QString(), error);
+}
+
+bool TestDatabase::addSchemaPart(const QString &from, const QString &until, QString *error) const
+{
     QFile schema(STAVIMOR_SOURCE_DIR "/db/schema.sql");
     if (!schema.open(QIODevice::ReadOnly))
         return fail(error, "cannot read " + schema.fileName());
     const QString text = QString::fromUtf8(schema.readAll());
-    const qsizetype start = text.indexOf("-- The audit trail of the review data");
+    const qsizetype start = text.indexOf(from);
     if (start < 0)
-        return fail(error, "no audit trail in " + schema.fileName());
-    // As the script adds it, with its own counter whatever the layout.
-    for (const QString &statement : SqlScript::split(text.mid(start))) {
+        return fail(error, "no \"" + from + "\" in " + schema.fileName());
+    const qsizetype end = until.isEmpty() ? -1 : text.indexOf(until, start);
+    // As the scripts add it, with its own counter whatever the layout.
+    for (const QString &statement : SqlScript::split(text.mid(start, end < 0 ? -1 : end - start))) {
         QSqlQuery query(admin());
         if (!query.exec(statement))
             return fail(error, query.lastError().text() + " in: " + statement);

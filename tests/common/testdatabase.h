@@ -45,6 +45,8 @@ public:
     bool create(QString *error = nullptr);
     // Adds the audit trail part of db/schema.sql, as db/add_audit.sh does.
     bool addAuditTrail(QString *error = nullptr) const;
+    // Adds the review questions and signatures part of db/schema.sql, as db/add_review.sh does.
+    bool addReviewTables(QString *error = nullptr) const;
     // The largest id of table plus one.
     int nextId(const QString &table) const;
     // Drops the database and removes every connection this fixture made.
@@ -79,6 +81,9 @@ public:
 
 private:
     QSqlDatabase admin() const;
+    // Runs the part of db/schema.sql from the line starting with from up to the one starting
+    // with until (or the end).
+    bool addSchemaPart(const QString &from, const QString &until, QString *error) const;
 
     QString dbName;
     QString adminConnection;

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTextEdit>
@@ -24,13 +25,18 @@
 #include "core/usermanager.h"
 #include "db/connectionsettings.h"
 #include "editor/extlistviewer.h"
+#include "editor/extquestiondialog.h"
+#include "editor/extquestionswidget.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
+#include "editor/extsignaturedialog.h"
 #include "editor/exttableeditor.h"
 #include "editor/extxmlmodel.h"
 #include "forms/formdialog.h"
 #include "forms/preferencedialog.h"
 #include "modalanswer.h"
+#include "model/extfieldqueries.h"
+#include "model/extsignatures.h"
 #include "modules/getmoduledialog.h"
 #include "modules/modulesettingswidget.h"
 #include "navigation/aboutstavimordialog.h"
@@ -193,6 +199,52 @@ void dialogs()
             ModalAnswer::clickButton("Cancel")(modal);
         });
         editor.refresh();
+    }
+    {
+        // A row signed, with questions on two of its fields: the form, the grid's seal and marks,
+        // the questions tab, and the prompts. The signature is withdrawn again afterwards.
+        ExtTableEditor editor(QDir(ExtListViewer::schemaDirectory()).filePath("patients.xml"));
+        editor.resize(1200, 700);
+        editor.show();
+        editor.refresh();
+        ExtXmlModel *model = editor.model;
+        const QSqlRecord user = Stavimor::instance()->userManager->currentUser;
+        if (model->keepsReview() && model->rowCount() > 2) {
+            const ExtRecord *row = model->records.at(1);
+            ExtFieldQueries questions(model->tableName, user.value("id"));
+            // Once: the demo database keeps what an earlier run asked.
+            if (questions.ofRow(row->value("id")).isEmpty()) {
+                questions.open(row->value("id"), row->fieldName(3),
+                               "M on the CRF, F in the lab report: which one?");
+                questions.open(row->value("id"), row->fieldName(4),
+                               "Is this the date on the consent form?");
+                questions.answer(questions.ofRow(row->value("id")).value(1),
+                                 "Yes, checked against the original.");
+            }
+            ExtSignatures signatures(model->tableName, user.value("id"));
+            signatures.sign({row}, "reviewed");
+            model->readReview();
+            auto *view = editor.findChild<QTableView *>("tableView");
+            view->selectRow(1);
+            editor.recordEditor->recordModel->setRecordFromIndex(model->index(1, 2));
+            editor.findChild<ExtQuestionsWidget *>("questionsWidget")->setRow(1);
+            editor.showForm(true);
+            shoot(&editor, "table-editor-signed");
+            model->refuseSigned(1);
+            shoot(editor.findChild<QWidget *>("refusalBox"), "signed-row-refusal");
+            editor.findChild<QWidget *>("refusalBox")->close();
+            editor.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(3);
+            shoot(&editor, "table-editor-questions");
+            if (const ExtSignature *signature = model->signature(1))
+                signatures.withdraw(*signature, "screenshots", true);
+        }
+        ExtSignatureDialog sign(ExtSignatureDialog::Sign, user, "2 rows");
+        shoot(&sign, "sign-rows");
+        ExtSignatureDialog withdraw(ExtSignatureDialog::Withdraw, user,
+                                    "row 1 (Martin | 1961-03-02)");
+        shoot(&withdraw, "withdraw-signature");
+        ExtQuestionDialog ask("Weight", "12");
+        shoot(&ask, "ask-question");
     }
     {
         QueryEditor result("SELECT c.name AS centre, c.city, COUNT(p.id) AS patients\n"

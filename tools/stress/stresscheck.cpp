@@ -1,6 +1,7 @@
 #include "stresscheck.h"
 
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 
 #include "stressconfig.h"
@@ -16,7 +17,7 @@ bool StressCheck::run(const StressConfig &config, QSqlDatabase db, QString *erro
     for (int i = 0; i < config.workers; ++i)
         journals << config.journalPath(i);
     for (const QString &path : journals)
-        if (!StressJournal::read(path, &rows, &events, error))
+        if (!StressJournal::read(path, &rows, &events, error, &details))
             return false;
     const int setupRows = StressSetup::initialRows;
     for (int i = 0; i < rows.size(); ++i) {
@@ -45,6 +46,49 @@ bool StressCheck::run(const StressConfig &config, QSqlDatabase db, QString *erro
     detachedMeta = snapshot.detachedMetaRows;
     checkRows(snapshot);
     checkSaves();
+    return checkReview(db, snapshot, error);
+}
+
+bool StressCheck::checkReview(QSqlDatabase db, const StressSnapshot &snapshot, QString *error)
+{
+    // A database without the questions' and signatures' tables had none written.
+    if (!db.tables().contains("ext_records_signatures"))
+        return true;
+    QSqlQuery query(db);
+    query.setForwardOnly(true);
+    QSet<QString> texts;
+    if (!query.exec("SELECT text FROM ext_records_query_messages")) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next())
+        texts.insert(query.value(0).toString());
+    for (const QString &text : details.value("message")) {
+        if (!texts.contains(text)) {
+            ++messagesLost;
+            note("message lost", QString(), text);
+        }
+    }
+    // A signature in force holds its row at the token it was signed with ("id token").
+    QHash<qlonglong, QString> tokens;
+    for (const StressSnapshot::DataRow &data : snapshot.rows)
+        tokens.insert(data.id, data.token);
+    const QStringList signings = details.value("signed");
+    if (!query.exec("SELECT table_id, withdrawn IS NULL FROM ext_records_signatures")) {
+        *error = query.lastError().text();
+        return false;
+    }
+    while (query.next()) {
+        ++signaturesAtEnd;
+        const qlonglong id = query.value(0).toLongLong();
+        if (query.value(1).toInt() == 1 &&
+            (!tokens.contains(id) ||
+             !signings.contains(QString::number(id) + " " + tokens.value(id)))) {
+            ++signedRowsChanged;
+            note("signed row changed", QString(), QString("id %1").arg(id));
+        }
+    }
+    signaturesLost = qMax(0, int(signings.size()) - signaturesAtEnd);
     return true;
 }
 
@@ -195,11 +239,16 @@ QList<QPair<QString, int>> StressCheck::figures() const
         {"rows deleted", rowsDeleted},
         {"conflicts retried", events.value("retry")},
         {"rows refused as changed elsewhere", events.value("changed elsewhere")},
+        {"rows refused as signed since loaded", events.value("signed elsewhere")},
         {"loads failed", events.value("load failed")},
         {"logins", events.value("login")},
         {"logins failed", events.value("login failed")},
         {"rows at the end", rowsAtEnd},
         {"rows written by a save reported failed", failedButWritten},
+        {"question messages written", int(details.value("message").size())},
+        {"rows signed", int(details.value("signed").size())},
+        {"signatures withdrawn", int(details.value("withdrawn").size())},
+        {"signatures at the end", signaturesAtEnd},
         {"violation: metadata of no row", metaOfNoRow},
         {"violation: metadata rows of no ext_records row", detachedMeta},
         {"violation: rows with two metadata rows", rowsWithTwoMeta},
@@ -213,6 +262,9 @@ QList<QPair<QString, int>> StressCheck::figures() const
         {"violation: saved changes lost", changesLost},
         {"violation: marks lost", marksLost},
         {"violation: marks removed by another user's save", marksRemovedByOthers},
+        {"violation: question messages lost", messagesLost},
+        {"violation: signed rows changed", signedRowsChanged},
+        {"violation: signatures lost", signaturesLost},
     };
 }
 

@@ -44,17 +44,25 @@ public:
     int marksLost = 0;
     int deletedRowsBack = 0;
     int rowsOfNoSave = 0;
+    // The questions and signatures: a message written and not found, a row changed or gone
+    // under a signature in force, a signature written and not found.
+    int messagesLost = 0;
+    int signedRowsChanged = 0;
+    int signaturesLost = 0;
+    int signaturesAtEnd = 0;
     // One line per violation found, naming the row.
     QStringList notes;
 
 private:
     void checkRows(const StressSnapshot &snapshot);
     void checkSaves();
+    bool checkReview(QSqlDatabase db, const StressSnapshot &snapshot, QString *error);
     QList<const StressJournal::Row *> chain(const QString &token) const;
     void note(const QString &what, const QString &origin, const QString &detail);
 
     QList<StressJournal::Row> rows;
     QHash<QString, const StressJournal::Row *> byToken;
+    QHash<QString, QStringList> details;
     QHash<QString, QList<const StressJournal::Row *>> deletions;
     // The tokens on each remaining row's chain, by origin (the first row of that origin).
     QHash<QString, QSet<QString>> chains;

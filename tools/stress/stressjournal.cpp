@@ -34,7 +34,7 @@ void StressJournal::event(const QString &name, const QString &detail)
 }
 
 bool StressJournal::read(const QString &path, QList<Row> *rows, QHash<QString, int> *events,
-                         QString *error)
+                         QString *error, QHash<QString, QStringList> *details)
 {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -50,6 +50,8 @@ bool StressJournal::read(const QString &path, QList<Row> *rows, QHash<QString, i
         const QStringList fields = line.split('\t');
         if (fields.value(0) == "event" && fields.size() == 3) {
             (*events)[fields.at(1)]++;
+            if (details)
+                (*details)[fields.at(1)] << fields.at(2);
         } else if (fields.value(0) == "row" && fields.size() == 9) {
             Row row;
             row.result = fields.at(1);

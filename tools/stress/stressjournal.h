@@ -32,9 +32,10 @@ public:
     // An event: "save ok", "save failed", "load failed", "login", "retry" ...
     void event(const QString &name, const QString &detail = QString());
 
-    // Reads a journal: its rows, and how often each event occurred.
+    // Reads a journal: its rows, how often each event occurred and, when asked, the details
+    // of each event by its name.
     static bool read(const QString &path, QList<Row> *rows, QHash<QString, int> *events,
-                     QString *error);
+                     QString *error, QHash<QString, QStringList> *details = nullptr);
     // Field states as one comparable text: "name=state" of the non-zero states, by name.
     static QString statesText(const QMap<QString, int> &states);
 

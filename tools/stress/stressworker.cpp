@@ -13,11 +13,14 @@
 #include "core/usermanager.h"
 #include "db/connectionsettings.h"
 #include "editor/extxmlmodel.h"
+#include "model/extfieldqueries.h"
 #include "model/extrecord.h"
+#include "model/extsignatures.h"
 
 namespace {
 int retryLines = 0;
 int refusalLines = 0;
+int signedLines = 0;
 
 void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
@@ -26,6 +29,8 @@ void messageHandler(QtMsgType type, const QMessageLogContext &, const QString &m
             ++retryLines;
         else if (message.endsWith(" was changed or deleted elsewhere since it was read"))
             ++refusalLines;
+        else if (message.contains(" is signed by "))
+            ++signedLines;
         return;
     }
     QTextStream(stderr) << message << "\n";
@@ -151,7 +156,8 @@ QList<StressWorker::Pending> StressWorker::changeRows(ExtXmlModel &model)
     const int changes = loaded > 0 ? 1 + random.bounded(3) : 0;
     for (int c = 0; c < changes; ++c) {
         const int row = pickRow(loaded);
-        if (touched.contains(row))
+        // A signed row takes no change in the editor.
+        if (touched.contains(row) || model.signature(row))
             continue;
         touched.insert(row);
         ExtRecord *record = model.records.at(row);
@@ -199,7 +205,8 @@ QList<StressWorker::Pending> StressWorker::changeRows(ExtXmlModel &model)
     // One of its own earlier rows, now and then, that this save does not change as well.
     QList<int> own;
     for (int row = 0; row < loaded; ++row) {
-        if (!touched.contains(row) && model.records.at(row)->value("creator").toInt() == userId)
+        if (!touched.contains(row) && !model.signature(row) &&
+            model.records.at(row)->value("creator").toInt() == userId)
             own << row;
     }
     if (!own.isEmpty() && random.bounded(2)) {
@@ -220,6 +227,47 @@ QList<StressWorker::Pending> StressWorker::changeRows(ExtXmlModel &model)
         entry.row.marked = entry.record->marked;
     }
     return pending;
+}
+
+void StressWorker::reviewStep(ExtXmlModel &model)
+{
+    if (!model.keepsReview() || model.rowCount() == 0)
+        return;
+    const ExtRecord *record = model.records.at(pickRow(model.rowCount()));
+    ExtFieldQueries questions(model.tableName, userId);
+    const QList<ExtFieldQuery> asked = questions.ofRow(record->value("id"));
+    const QString text = "message " + newToken();
+    bool written = false;
+    if (asked.isEmpty() || random.bounded(4) == 0) {
+        written =
+            questions.open(record->value("id"),
+                           reviewedFields.at(random.bounded(int(reviewedFields.size()))), text);
+    } else {
+        // As an administrator: any workstation closes and reopens.
+        const ExtFieldQuery &question = asked.at(random.bounded(int(asked.size())));
+        if (question.status == "closed" || random.bounded(5) == 0)
+            questions.setClosed(question, question.status != "closed", true);
+        else
+            written = questions.answer(question, text);
+    }
+    if (written)
+        journal.event("message", text);
+
+    ExtSignatures signatures(model.tableName, userId);
+    const int signedRow = pickRow(model.rowCount());
+    // Any row, fully reviewed or not: the store's refusal is what is under test.
+    if (random.bounded(6) == 0 && !model.signature(signedRow) &&
+        signatures.sign({model.records.at(signedRow)}, "reviewed"))
+        journal.event("signed", model.records.at(signedRow)->value("id").toString() + " " +
+                                    model.records.at(signedRow)->value("token").toString());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const ExtSignature *own = model.signature(row);
+        if (!own || own->userId.toInt() != userId || random.bounded(2))
+            continue;
+        if (signatures.withdraw(*own, "stress", false))
+            journal.event("withdrawn", own->tableId.toString());
+        break;
+    }
 }
 
 void StressWorker::journalSave(ExtXmlModel &model, QList<Pending> &pending, bool saved)
@@ -260,14 +308,18 @@ int StressWorker::run()
                 return 1;
             continue;
         }
+        reviewStep(model);
         QList<Pending> pending = changeRows(model);
         retryLines = 0;
         refusalLines = 0;
+        signedLines = 0;
         const bool saved = model.save();
         for (int i = 0; i < retryLines; ++i)
             journal.event("retry");
         for (int i = 0; i < refusalLines; ++i)
             journal.event("changed elsewhere");
+        for (int i = 0; i < signedLines; ++i)
+            journal.event("signed elsewhere");
         journalSave(model, pending, saved);
         journal.event(saved ? "save ok" : "save failed", model.message);
         if (!saved && !connectionAlive() && !loginAgain())

@@ -39,6 +39,9 @@ private:
     void setField(ExtXmlModel &model, int row, const QString &field, const QVariant &value);
     void changeState(ExtXmlModel &model, int row);
     QList<Pending> changeRows(ExtXmlModel &model);
+    // Asks, answers, closes and reopens questions, signs rows and withdraws its own signatures,
+    // each written at once, as reviewers do between saves.
+    void reviewStep(ExtXmlModel &model);
     void journalSave(ExtXmlModel &model, QList<Pending> &pending, bool saved);
     static QString statesText(const ExtRecord &record);
 

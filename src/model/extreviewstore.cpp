@@ -1,0 +1,75 @@
+#include "extreviewstore.h"
+
+#include <QDebug>
+#include <QSqlQuery>
+
+#include "core/logcategories.h"
+#include "db/sqlhelper.h"
+#include "model/extaudittrail.h"
+
+ExtReviewStore::ExtReviewStore(const QString &tableName, const QVariant &userId)
+    : tableName(tableName)
+    , userId(userId)
+{}
+
+bool ExtReviewStore::isKept()
+{
+    QSqlQuery query;
+    return query.exec("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
+                      "DATABASE() AND TABLE_NAME IN ('ext_records_queries', "
+                      "'ext_records_query_messages', 'ext_records_signatures')") &&
+           query.next() && query.value(0).toInt() == 3;
+}
+
+bool ExtReviewStore::transact(const std::function<bool()> &work)
+{
+    failureReason.clear();
+    error = QSqlError();
+    SqlHelper::reopenIfLost();
+    QSqlQuery query;
+    if (exec(query, "START TRANSACTION") && work() && exec(query, "COMMIT"))
+        return true;
+    query.exec("ROLLBACK");
+    if (failureReason.isEmpty())
+        failureReason = error.text();
+    if (SqlHelper::noteLostConnection(error))
+        failureReason += tr("; the connection to the server was lost, and is opened again at "
+                            "the next load or save");
+    return false;
+}
+
+bool ExtReviewStore::exec(QSqlQuery &query, const QString &statement)
+{
+    if (query.exec(statement))
+        return true;
+    error = query.lastError();
+    qCDebug(lcSql).noquote() << "review write failed: " + error.text();
+    return false;
+}
+
+bool ExtReviewStore::refuse(const QString &reason)
+{
+    failureReason = reason;
+    return false;
+}
+
+bool ExtReviewStore::writeTrail(const QVariant &tableId, const ExtAuditEntry &entry)
+{
+    if (!ExtAuditTrail::isKept())
+        return true;
+    QSqlQuery query;
+    return exec(query, ExtAuditTrail(tableName, userId).statement(tableId, {entry}));
+}
+
+QDateTime ExtReviewStore::utc(const QVariant &stored)
+{
+    if (stored.isNull())
+        return QDateTime();
+    const QDateTime local = stored.toDateTime();
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+QString ExtReviewStore::userName(const QVariant &id, const QVariant &name)
+{
+    return name.isNull() ? id.toString() : name.toString();
+}
