@@ -251,11 +251,43 @@ private slots:
 
 private:
     // cells: "id:field" separated by blanks, selected in the grid.
-    void selectCells(const QString &cells);
-    QModelIndex cell(const QString &idAndField) const;
-    QString storedStates() const;
+    void selectCells(const QString &cells)
+    {
+        grid->selectionModel()->clear();
+        for (const QString &one : cells.split(' ', Qt::SkipEmptyParts)) {
+            if (one.endsWith(":*"))
+                grid->selectRow(cell(one.chopped(2) + ":id").row());
+            else
+                grid->selectionModel()->select(cell(one), QItemSelectionModel::Select);
+        }
+    }
+    QModelIndex cell(const QString &idAndField) const
+    {
+        const QStringList parts = idAndField.split(':');
+        const int row = TestHelpers::rowOf(*model, parts.value(0).toInt());
+        return model->index(row, 2 + model->columnRecord.indexOf(parts.value(1)));
+    }
+    // The review as the database holds it: "id:field:state", by id and field.
+    QString storedStates() const
+    {
+        return db
+            .scalar("SELECT GROUP_CONCAT(CONCAT(e.table_id, ':', f.field_name, ':', f.state) "
+                    "ORDER BY e.table_id, f.field_name) FROM ext_records e JOIN "
+                    "ext_records_fields f ON f.ext_record_id = e.id "
+                    "WHERE e.table_name = 'tstreview'")
+            .toString();
+    }
     // The ids of the rows the grid shows, top down.
-    QList<int> shownIds() const;
+    QList<int> shownIds() const
+    {
+        QList<int> ids;
+        for (int visual = 0; visual < model->rowCount(); ++visual) {
+            const int row = grid->verticalHeader()->logicalIndex(visual);
+            if (!grid->isRowHidden(row))
+                ids << model->records.at(row)->value("id").toInt();
+        }
+        return ids;
+    }
     void trigger(const char *name) { editor->findChild<QAction *>(name)->trigger(); }
     void setFilter(const QString &text)
     {
@@ -277,46 +309,6 @@ private:
     QTableView *grid = nullptr;
     ExtXmlModel *model = nullptr;
 };
-
-QModelIndex ReviewTest::cell(const QString &idAndField) const
-{
-    const QStringList parts = idAndField.split(':');
-    const int row = TestHelpers::rowOf(*model, parts.value(0).toInt());
-    return model->index(row, 2 + model->columnRecord.indexOf(parts.value(1)));
-}
-
-void ReviewTest::selectCells(const QString &cells)
-{
-    grid->selectionModel()->clear();
-    for (const QString &one : cells.split(' ', Qt::SkipEmptyParts)) {
-        if (one.endsWith(":*"))
-            grid->selectRow(cell(one.chopped(2) + ":id").row());
-        else
-            grid->selectionModel()->select(cell(one), QItemSelectionModel::Select);
-    }
-}
-
-// The review as the database holds it: "id:field:state", by id and field.
-QString ReviewTest::storedStates() const
-{
-    return db
-        .scalar("SELECT GROUP_CONCAT(CONCAT(e.table_id, ':', f.field_name, ':', f.state) "
-                "ORDER BY e.table_id, f.field_name) FROM ext_records e JOIN "
-                "ext_records_fields f ON f.ext_record_id = e.id "
-                "WHERE e.table_name = 'tstreview'")
-        .toString();
-}
-
-QList<int> ReviewTest::shownIds() const
-{
-    QList<int> ids;
-    for (int visual = 0; visual < model->rowCount(); ++visual) {
-        const int row = grid->verticalHeader()->logicalIndex(visual);
-        if (!grid->isRowHidden(row))
-            ids << model->records.at(row)->value("id").toInt();
-    }
-    return ids;
-}
 
 QTEST_MAIN(ReviewTest)
 #include "tst_review.moc"
