@@ -39,6 +39,7 @@ private slots:
         alice = db.addUser("alice", "a");
         bob = db.addUser("bob", "b");
     }
+
     void init()
     {
         login(alice);
@@ -64,6 +65,7 @@ private slots:
         // The trail cannot be emptied: each test reads what came after this.
         auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
     }
+
     void cleanupTestCase() { db.drop(); }
 
     void saveWritesTrail_data()
@@ -95,6 +97,7 @@ private slots:
             << QStringList{"update name Anna Anja NULL NULL", "update name Anja Anke NULL NULL",
                            "state name NULL NULL 0 -1"};
     }
+
     void saveWritesTrail()
     {
         QFETCH(QStringList, steps);
@@ -133,6 +136,7 @@ private slots:
             trail("NOT (table_name = 'tstaudit' AND table_id = " + QString::number(tableId) + ")"),
             QStringList{});
     }
+
     // The change never lands without its trail; rows saved before the refused one stay saved.
     void refusedTrailRollsBackTheChange()
     {
@@ -158,6 +162,7 @@ private slots:
         }
         QCOMPARE(trail(1), QStringList{"update name Anna New NULL NULL"});
     }
+
     void historyTab()
     {
         // A table of its own: the trail of the other tests on tstaudit stays.
@@ -206,6 +211,7 @@ private slots:
                                          .toString("yyyy-MM-dd HH:mm:ss");
         QCOMPARE(shown->index(0, ExtHistoryModel::When).data().toString(), expectedWhen);
     }
+
     // Last: it drops the trail.
     // The model saves as before, the history tab says why it is empty.
     void databaseWithoutTrail()
@@ -231,16 +237,19 @@ private:
     {
         return model.columnRecord.indexOf(field) + 2;
     }
+
     QString writeSchema(const QString &table)
     {
         const QString path = dir.filePath(table + ".xml");
         return TestHelpers::writeFile(path, schema) ? path : QString();
     }
+
     // action, field, old value, new value, old state, new state; "NULL" for null.
     QStringList trail(int tableId) const
     {
         return trail("table_name = 'tstaudit' AND table_id = " + QString::number(tableId));
     }
+
     QStringList trail(const QString &where) const
     {
         const QString text =

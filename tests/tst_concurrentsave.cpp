@@ -27,6 +27,7 @@ private slots:
         alice = db.addUser("alice", "a");
         TestHelpers::logIn(alice);
     }
+
     // Row 2 was reviewed before.
     void init()
     {
@@ -45,6 +46,7 @@ private slots:
             qPrintable(error));
         auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
     }
+
     void cleanupTestCase() { db.drop(); }
     void changeElsewhereIsNotOverwritten_data()
     {
@@ -67,6 +69,7 @@ private slots:
         QTest::newRow("first review of a row read without one") << QStringList{"DELETE FROM ext_records"} << QStringList{"INSERT INTO ext_records (id, table_name, table_id) VALUES (21, 'tstconc', 2)"} << "state" << true;
         // clang-format on
     }
+
     void changeElsewhereIsNotOverwritten()
     {
         QFETCH(QStringList, beforeLoad);
@@ -110,6 +113,7 @@ private slots:
         QVERIFY(model.records.at(conflicting)->dirty || model.records.at(conflicting)->deleted);
         QCOMPARE(rowSnapshot(3), QString("3/Cleo/30 |  | 0"));
     }
+
     void lockedRowIsRetried_data()
     {
         QTest::addColumn<int>("holdMs");
@@ -120,6 +124,7 @@ private slots:
         QTest::newRow("held past every attempt")
             << (SqlUnitOfWork::maxAttempts + 2) * 1000 << false;
     }
+
     void lockedRowIsRetried()
     {
         QFETCH(int, holdMs);
@@ -205,6 +210,7 @@ private:
                 db.count("ext_records_audit", of + " AND id > " + QString::number(auditBefore)))}
             .join(" | ");
     }
+
     static int rowOf(const ExtModel &model, int id) { return TestHelpers::rowOf(model, id); }
 
     TestDatabase db;

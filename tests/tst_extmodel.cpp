@@ -31,6 +31,7 @@ private slots:
         db.addMembership(9, alice);
         db.addMembership(8, bob);
     }
+
     void init()
     {
         QString error;
@@ -45,6 +46,7 @@ private slots:
             qPrintable(error));
         TestHelpers::logIn(alice);
     }
+
     void cleanupTestCase()
     {
         delete Stavimor::instance();
@@ -75,6 +77,7 @@ private slots:
         QVERIFY2(db.statements().contains(expected.trimmed()),
                  qPrintable(db.statements().join("\n")));
     }
+
     void loading_data()
     {
         QTest::addColumn<QString>("table");
@@ -86,6 +89,7 @@ private slots:
         QTest::newRow("nobody logged in") << "items" << 3 << QList<int>{};
         QTest::newRow("missing table") << "nosuch" << 0 << QList<int>{};
     }
+
     // The rows a user may see, and the messages of the loading: one step per row.
     void loading()
     {
@@ -106,6 +110,7 @@ private slots:
         QCOMPARE(seen, ids);
         QCOMPARE(texts(messages), steps << "loading finish");
     }
+
     void dataRoles()
     {
         exec(
@@ -127,6 +132,7 @@ private slots:
                  QString("seven")); // the group's name
         QVERIFY(model.data(model.index(plain, 4)).isNull());
     }
+
     // New rows go before the given row or at the end; removing a loaded row flags it and a second
     // removal withdraws the flag, removing a new or edited row drops it from the list.
     void insertAndRemoveRecords()
@@ -153,6 +159,7 @@ private slots:
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(db.count("items"), 4);
     }
+
     void saveWithNothingFlagged()
     {
         exec("UPDATE items SET group_id = NULL");
@@ -169,6 +176,7 @@ private slots:
                                        QRegularExpression::CaseInsensitiveOption);
         QCOMPARE(db.statements().filter(write), QStringList());
     }
+
     // save() writes every flagged row and reloads; saveRecord() and deleteRecord() work on a copy.
     void saveWritesAndReloads()
     {
@@ -210,6 +218,7 @@ private slots:
         QCOMPARE(db.count("items", "id = 1"), 0);
         QCOMPARE(model.rowCount(), 3);
     }
+
     // The irregularities the batched reading must treat as the per-row reading does: two metadata
     // rows for one data row, names in other letter cases, states naming no column or no metadata
     // row, null states, marks by several users, and relation keys null, unknown, quoted or equal
@@ -257,6 +266,7 @@ private slots:
         QCOMPARE(model.records.at(rowOf(model, 2))->displayValue(3).toString(), QString("Gamma"));
         QCOMPARE(model.records.at(rowOf(model, 4))->displayValue(3).toString(), QString("Q"));
     }
+
     void resolveWritesStatementAndSkipsIncomplete()
     {
         ExtRecord record = withFields({"id", "group_id", "other"});

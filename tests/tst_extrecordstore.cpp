@@ -22,6 +22,7 @@ private slots:
         alice = db.addUser("alice", "a");
         bob = db.addUser("bob", "b");
     }
+
     void init()
     {
         QString error;
@@ -38,6 +39,7 @@ private slots:
                           &error),
             qPrintable(error));
     }
+
     void cleanupTestCase() { db.drop(); }
 
     void saveNewRow()
@@ -60,6 +62,7 @@ private slots:
                                     "monitoring saved...", "a saved...", "b saved..."})
             QVERIFY2(capture.contains(line), qPrintable(line));
     }
+
     // The same statements, in one round trip where the server allows it and one at a time on a
     // cluster node.
     void resaveReplacesMetadata_data()
@@ -68,6 +71,7 @@ private slots:
         QTest::newRow("round trips shared") << true;
         QTest::newRow("one statement at a time") << false;
     }
+
     void resaveReplacesMetadata()
     {
         QFETCH(bool, shared);
@@ -109,6 +113,7 @@ private slots:
         QVERIFY(store.save(record));
         QCOMPARE(snapshot().section(" | ", 3, 3), expected("other/5/{b},t/5/{a},t/5/{b}"));
     }
+
     void savedRowThatVanishedGetsItsNewId()
     {
         addReviewedRow();
@@ -121,6 +126,7 @@ private slots:
         QCOMPARE(snapshot().section(" | ", 2, 2),
                  QString("other/5/a/1,t/%1/a/1,t/%1/b/-1").arg(id));
     }
+
     // Tasks are never removed with their row.
     void remove()
     {
@@ -137,6 +143,7 @@ private slots:
                          "delete from ext_records_fields WHERE ext_record_id=10",
                          "delete from ext_records_monitorings WHERE ext_record_id=10"});
     }
+
     void failedWriteLeavesRowIntact_data()
     {
         QTest::addColumn<QString>("refused"); // a trigger's event and table
@@ -149,6 +156,7 @@ private slots:
         QTest::newRow("removal refused") << "DELETE ON ext_records_monitorings" << "remove" << "cannot delete from t--";
         // clang-format on
     }
+
     void failedWriteLeavesRowIntact()
     {
         QFETCH(QString, refused);
@@ -174,6 +182,7 @@ private slots:
         const QRegularExpression line("^" + QRegularExpression::escape(message) + ".*refused");
         QVERIFY2(capture.lines().filter(line).size() == 1, qPrintable(capture.lines().join("\n")));
     }
+
     // The single-row statements beneath.
     void statementTexts_data()
     {
@@ -193,6 +202,7 @@ private slots:
         QTest::newRow("remove by id") << "removeId" << "delete from t WHERE id =5";
         // clang-format on
     }
+
     void statementTexts()
     {
         QFETCH(QString, operation);
@@ -222,6 +232,7 @@ private slots:
         const QStringList received = db.statements();
         QVERIFY2(received.contains(statement), qPrintable(received.join("\n")));
     }
+
     // The ids written go back into the records: the server's for a record of the table's own
     // columns, the next ones after the largest for rows of other columns, all in one statement.
     void insertWritesIdsBack()
@@ -240,6 +251,7 @@ private slots:
         for (int i = 0; i < 3; ++i)
             QCOMPARE(records.at(i).value("id").toInt(), i + 2);
     }
+
     void save_data()
     {
         QTest::addColumn<QVariant>("id");
@@ -248,6 +260,7 @@ private slots:
         QTest::newRow("null id") << QVariant() << "insert t";
         QTest::newRow("unknown id: a new row") << QVariant(40) << "insert t";
     }
+
     void save()
     {
         QFETCH(QVariant, id);
@@ -262,6 +275,7 @@ private slots:
         QVERIFY(capture.contains(line));
         QCOMPARE(db.count("t"), line == "insert t" ? 2 : 1);
     }
+
     void bytesSurviveInsertAndUpdate()
     {
         QVERIFY_SQL(db, "ALTER TABLE t ADD COLUMN picture BLOB NULL");
@@ -277,6 +291,7 @@ private slots:
         QVERIFY(SqlHelper::update("t", record));
         QCOMPARE(SqlHelper::record("t", record.value("id")).value("picture").toByteArray(), bytes);
     }
+
     void hostileValuesKeepTheirMeaning_data()
     {
         QTest::addColumn<QString>("value");
@@ -285,6 +300,7 @@ private slots:
         QTest::newRow("second statement") << "x'); DROP TABLE t; -- ";
         QTest::newRow("id with a condition") << "0 OR 1=1";
     }
+
     void hostileValuesKeepTheirMeaning()
     {
         QFETCH(QString, value);
@@ -304,6 +320,7 @@ private slots:
         QCOMPARE(db.scalar("SELECT GROUP_CONCAT(name ORDER BY id) FROM t").toString(),
                  QString("bystander,by hostile id"));
     }
+
     void failuresAreReportedNotRun()
     {
         MessageCapture capture;
@@ -314,6 +331,7 @@ private slots:
         QVERIFY2(!capture.lines().filter("doesn't exist").isEmpty(),
                  qPrintable(capture.lines().join("\n")));
     }
+
     // Inside a transaction the maximum comes from the transaction's snapshot; a row another
     // connection committed since then makes the computed id collide.
     void insertTakesFreshIdAfterCollision()
@@ -332,6 +350,7 @@ private slots:
         QCOMPARE(db.scalar("SELECT GROUP_CONCAT(name ORDER BY id) FROM t").toString(),
                  QString("first,other,another,mine"));
     }
+
     // Last: it lays the metadata tables out anew.
     // Metadata tables as a group's own database may have them: no ids of their own, no server
     // counter, a column the program never names. Both readings agree, and another user's mark
@@ -387,6 +406,7 @@ private:
         ExtMetadata::readRecord(record, "t", QString::number(alice), record);
         return record;
     }
+
     // Row 5 reviewed by bob in 2020: states on a and b, marks by both users, two tasks; row 5 of
     // another table has metadata of its own.
     void addReviewedRow()
@@ -409,12 +429,14 @@ private:
                 .arg(alice);
         QVERIFY2(db.execScript(script, &error), qPrintable(error));
     }
+
     // The rows of t, ext_records, fields, monitorings and tasks; stamps only when asked.
     QString snapshot(bool withStamps = false) const;
     QString expected(QString text) const
     {
         return text.replace("{a}", QString::number(alice)).replace("{b}", QString::number(bob));
     }
+
     void checkedSequence(const QStringList &expected) const
     {
         // Statements that need no answer travel together.

@@ -38,6 +38,7 @@ private slots:
             qPrintable(error));
         TestHelpers::logIn(alice);
     }
+
     void cleanupTestCase() { db.drop(); }
 
     void relations_data()
@@ -58,6 +59,7 @@ private slots:
             << QStringList{"customers", "id", "name FROM customers; DROP TABLE customers; --"}
             << QStringList{"", "", ""};
     }
+
     void relations()
     {
         QFETCH(QString, relation);
@@ -73,6 +75,7 @@ private slots:
         QCOMPARE(column(model, 3), shown);
         QCOMPARE(db.count("customers"), 2); // the hostile display column ran nothing
     }
+
     void tableFromFileName_data()
     {
         QTest::addColumn<QString>("fileName");
@@ -89,6 +92,7 @@ private slots:
         }
         // clang-format on
     }
+
     void tableFromFileName()
     {
         QFETCH(QString, fileName);
@@ -102,6 +106,7 @@ private slots:
         QCOMPARE(model.rowCount(), rows);
         QCOMPARE(db.count("victims"), 2);
     }
+
     // The rows visible to the user logged in at each load or select.
     void visibilityStatement()
     {
@@ -113,6 +118,7 @@ private slots:
         QVERIFY(model.select());
         QCOMPARE(column(model, 2), (QStringList{"1", "2", "3"}));
     }
+
     // Labels matched to columns ignoring case, with all the text of the label; a load reads the
     // file again, and entries no longer in it keep what an earlier load stored.
     void labelsAndReload()
@@ -132,6 +138,7 @@ private slots:
         QCOMPARE(headers(model), (QStringList{"B", "customer_id", "Order name", "group_id"}));
         QCOMPARE(column(model, 3), (QStringList{"Acme", "Acme", "Bolt"}));
     }
+
     void unreadableSchema_data()
     {
         QTest::addColumn<QString>("fileName");
@@ -140,6 +147,7 @@ private slots:
         QTest::newRow("missing") << data + "Orders.missing.xml" << false;
         QTest::newRow("unclosed element") << data + "Orders.unclosed.xml" << true;
     }
+
     void unreadableSchema()
     {
         QFETCH(QString, fileName);
@@ -160,6 +168,7 @@ private:
         return TestHelpers::writeFile(dir.filePath(name), xml.toUtf8()) ? dir.filePath(name)
                                                                         : QString();
     }
+
     static QStringList headers(const ExtModel &model);
     static QStringList column(const ExtModel &model, int column);
 

@@ -37,6 +37,7 @@ private slots:
         const int editor = db.addUser("editor", "secret");
         Stavimor::instance()->userManager->setCurrentUser(UserManager::user(editor));
     }
+
     void cleanupTestCase() { db.drop(); }
 
     void loginNames_data()
@@ -51,6 +52,7 @@ private slots:
         QTest::newRow("quote escaped by a backslash") << "q"
                                                       << "q\\' OR 1=1 -- " << false;
     }
+
     void loginNames()
     {
         QFETCH(QString, stored);
@@ -64,6 +66,7 @@ private slots:
         QCOMPARE(user.value("username").toString(), found ? stored : QString());
         QCOMPARE(db.count("users"), 2);
     }
+
     void refusedQueryKeepsTheSavedOne()
     {
         QVERIFY(SavedQueries::save("report's \"best\"", "SELECT 1", 1));
@@ -73,6 +76,7 @@ private slots:
                  QString("SELECT 1"));
         QCOMPARE(db.count("querys"), 1);
     }
+
     void schemas_data()
     {
         QTest::addColumn<QByteArray>("content");
@@ -100,6 +104,7 @@ private slots:
             << laughs + "]><s><fields><f name=\"label\"><label>&l9;</label></f></fields></s>"
             << "document type";
     }
+
     void schemas()
     {
         QFETCH(QByteArray, content);
@@ -114,6 +119,7 @@ private slots:
         QVERIFY2(shown.contains(said), qPrintable(shown));
         QVERIFY(!shown.contains("TOPSECRET"));
     }
+
     // The network readers share one limit; the module catalogue stands for them.
     void networkAnswers_data()
     {
@@ -122,6 +128,7 @@ private slots:
         QTest::newRow("slow") << true << "no complete answer within 1 seconds";
         QTest::newRow("3 MB") << false << "larger than 2097152 bytes";
     }
+
     void networkAnswers()
     {
         QFETCH(bool, slow);
@@ -142,6 +149,7 @@ private slots:
         QVERIFY2(message->text().contains(said), qPrintable(message->text()));
         QCOMPARE(dialog.findChild<QTreeWidget *>("treeWidget")->topLevelItemCount(), 0);
     }
+
     void stalledDownload()
     {
         LoopbackHttpServer::Response response;
@@ -163,6 +171,7 @@ private slots:
         QVERIFY2(box.text().contains("nothing received for 1 seconds"), qPrintable(box.text()));
         QVERIFY(QDir(target.path()).isEmpty());
     }
+
     void cellLimits_data()
     {
         QTest::addColumn<int>("column");
@@ -173,6 +182,7 @@ private slots:
         QTest::newRow("text one longer than the column")
             << 3 << QVariant(QString(17, 'w')) << false;
     }
+
     // A value the column cannot hold is refused by the cell, or else fails the save of its row,
     // which stays pending; nothing is cut or changed on the way.
     void cellLimits()
@@ -194,6 +204,7 @@ private slots:
             QCOMPARE(model.index(0, column).data(), value);
         }
     }
+
     // A table and a column whose names carry a quote and a backtick (a schema file may be named
     // so), and a value with both, through the save, its metadata and audit trail, and a reload.
     void quotedNamesThroughSaveAndHistory()

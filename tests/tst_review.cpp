@@ -59,6 +59,7 @@ private slots:
       ('tstreview', 2, 'weight', 'update', %1, '2000-01-01'))")
                             .arg(alice));
     }
+
     // Row 1 fully valid, row 2 with an error, row 3 marked, row 4 untouched; the editor loaded.
     void init()
     {
@@ -91,17 +92,20 @@ private slots:
         grid = editor->findChild<QTableView *>("tableView");
         model = editor->model;
     }
+
     void cleanup()
     {
         editor.reset();
         QFile::remove(schemaFile);
         settings.clear();
     }
+
     void cleanupTestCase()
     {
         QDesktopServices::unsetUrlHandler("file");
         db.drop();
     }
+
     void bulkReview_data()
     {
         QTest::addColumn<Bulk>("c");
@@ -115,6 +119,7 @@ private slots:
         QTest::newRow("scattered cells back to todo")
             << Bulk{"1:code 1:weight 2:birth", "todo", 2, "1:birth:1,1:centre_id:1,2:code:-1"};
     }
+
     void bulkReview()
     {
         QFETCH(Bulk, c);
@@ -127,6 +132,7 @@ private slots:
         QVERIFY(editor->save());
         QCOMPARE(storedStates(), c.stored);
     }
+
     // Each Ctrl+Z takes one step back; a row back where it was read has nothing left to save.
     void undoRestoresStates()
     {
@@ -153,6 +159,7 @@ private slots:
         QTest::keyClick(errorButton, Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(QList<int>({state(4, "birth"), form->state(birth)}), QList<int>({0, 0}));
     }
+
     void summary()
     {
         selectCells("2:code");
@@ -162,6 +169,7 @@ private slots:
         QCOMPARE(editor->findChild<QLabel *>("summaryLabel")->text(),
                  QString("3 rows · 50 % valid · 0 with errors · 1 marked"));
     }
+
     void filter_data()
     {
         QTest::addColumn<QString>("filter");
@@ -177,6 +185,7 @@ private slots:
         QTest::newRow("search, any case") << all << "r-" << QList<int>{1, 2, 3};
         QTest::newRow("search a relation's name") << all << "zurich" << QList<int>{1};
     }
+
     void filter()
     {
         QFETCH(QString, filter);
@@ -192,6 +201,7 @@ private slots:
         std::sort(ids.begin(), ids.end());
         QCOMPARE(ids, shown);
     }
+
     void sort_data()
     {
         QTest::addColumn<QString>("field");
@@ -203,6 +213,7 @@ private slots:
         QTest::newRow("relation by its name")
             << "centre_id" << Qt::AscendingOrder << QList<int>{4, 2, 3, 1};
     }
+
     // Sorted by a header click, the top row of the grid is still the record it shows.
     void sort()
     {
@@ -221,6 +232,7 @@ private slots:
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(top).center());
         QCOMPARE(editor->recordEditor->recordModel->record().value("id").toInt(), shown.first());
     }
+
     // Filtered and sorted as the grid shows it; a value with a comma and quotes is quoted.
     void exportReview()
     {
@@ -267,6 +279,7 @@ private:
         const int row = TestHelpers::rowOf(*model, parts.value(0).toInt());
         return model->index(row, 2 + model->columnRecord.indexOf(parts.value(1)));
     }
+
     // The review as the database holds it: "id:field:state", by id and field.
     QString storedStates() const
     {
@@ -277,6 +290,7 @@ private:
                     "WHERE e.table_name = 'tstreview'")
             .toString();
     }
+
     // The ids of the rows the grid shows, top down.
     QList<int> shownIds() const
     {
@@ -288,6 +302,7 @@ private:
         }
         return ids;
     }
+
     void trigger(const char *name) { editor->findChild<QAction *>(name)->trigger(); }
     void setFilter(const QString &text)
     {
@@ -295,6 +310,7 @@ private:
         choice->setCurrentIndex(choice->findText(text));
         QCOMPARE(choice->currentText(), text);
     }
+
     int state(int id, const char *field) const
     {
         return model->records.at(TestHelpers::rowOf(*model, id))->state(QString(field));
