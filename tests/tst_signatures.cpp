@@ -109,9 +109,6 @@ private slots:
                "VALUES ('tstsigned', 1, 2, 'approved', UTC_TIMESTAMP())"
             << "reviewed"
             << "signed already, by bob";
-        QTest::newRow("no meaning") << ""
-                                    << " "
-                                    << "meaning";
     }
 
     void signRefused()
@@ -421,9 +418,6 @@ private slots:
                 .toString();
         QCOMPARE(table.value(row + 1).mid(table.first().size() - 2),
                  QStringList({"alice (approved)", signedAt}));
-        QCOMPARE(
-            table.value(TestHelpers::rowOf(*editor->model, 2) + 1).mid(table.first().size() - 2),
-            QStringList({"", ""}));
 
         ModalAnswer answer([](QWidget *prompt) {
             prompt->findChild<QLineEdit *>("reasonEdit")->setText("dose misread");
