@@ -159,6 +159,21 @@ bool SqlHelper::tableExists(const QString &table)
     return QSqlDatabase::database().tables(QSql::Tables).contains(table, Qt::CaseSensitive);
 }
 
+bool SqlHelper::hasTables(const QStringList &tables, QSqlError *error)
+{
+    QStringList names;
+    for (const QString &table : tables)
+        names << literal(table);
+    QSqlQuery query;
+    if (!report(query,
+                query.exec("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
+                           "DATABASE() AND TABLE_NAME IN (" +
+                           names.join(", ") + ")"),
+                error))
+        return false;
+    return query.next() && query.value(0).toInt() == tables.size();
+}
+
 bool SqlHelper::hasRow(const QString &table, const QString &column, const QVariant &value,
                        bool *found, QSqlError *error)
 {

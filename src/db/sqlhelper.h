@@ -22,6 +22,9 @@ public:
     SqlHelper(const QString &table, QObject *parent = nullptr);
 
     static bool tableExists(const QString &table);
+    // Whether the database has every one of the tables: an optional part of the layout that a
+    // script adds to a database made before it.
+    static bool hasTables(const QStringList &tables, QSqlError *error = nullptr);
     // Whether the table has a row whose column holds value, in *found; false when the
     // statement failed.
     static bool hasRow(const QString &table, const QString &column, const QVariant &value,

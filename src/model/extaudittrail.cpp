@@ -42,10 +42,7 @@ ExtAuditTrail::ExtAuditTrail(const QString &tableName, const QVariant &userId)
 
 bool ExtAuditTrail::isKept()
 {
-    QSqlQuery query;
-    return query.exec("SELECT 1 FROM information_schema.TABLES WHERE TABLE_SCHEMA = DATABASE() "
-                      "AND TABLE_NAME = 'ext_records_audit'") &&
-           query.next();
+    return SqlHelper::hasTables({"ext_records_audit"});
 }
 
 QList<ExtAuditEntry> ExtAuditTrail::changes(const ExtRecord &record)

@@ -14,11 +14,8 @@ ExtReviewStore::ExtReviewStore(const QString &tableName, const QVariant &userId)
 
 bool ExtReviewStore::isKept()
 {
-    QSqlQuery query;
-    return query.exec("SELECT COUNT(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA = "
-                      "DATABASE() AND TABLE_NAME IN ('ext_records_queries', "
-                      "'ext_records_query_messages', 'ext_records_signatures')") &&
-           query.next() && query.value(0).toInt() == 3;
+    return SqlHelper::hasTables(
+        {"ext_records_queries", "ext_records_query_messages", "ext_records_signatures"});
 }
 
 bool ExtReviewStore::transact(const std::function<bool()> &work)
