@@ -118,8 +118,9 @@ void ExtQuestionsWidget::answer()
     if (!question)
         return;
     ExtFieldQueries questionStore = store();
-    if (!questionStore.answer(*question, ui->answerEdit->toPlainText())) {
-        QMessageBox::warning(this, tr("not answered"), questionStore.failureReason);
+    QString why;
+    if (!questionStore.answer(*question, ui->answerEdit->toPlainText(), &why)) {
+        QMessageBox::warning(this, tr("not answered"), why);
         return;
     }
     ui->answerEdit->clear();
@@ -132,7 +133,8 @@ void ExtQuestionsWidget::toggleClosed()
     if (!question)
         return;
     ExtFieldQueries questionStore = store();
-    if (!questionStore.setClosed(*question, question->status != "closed", administrator))
-        QMessageBox::warning(this, tr("not changed"), questionStore.failureReason);
+    QString why;
+    if (!questionStore.setClosed(*question, question->status != "closed", administrator, &why))
+        QMessageBox::warning(this, tr("not changed"), why);
     model->readReview();
 }

@@ -83,7 +83,8 @@ void ExtRecordEditor::ask()
         return;
     ExtFieldQueries questions(tableModel->tableName,
                               Stavimor::instance()->userManager->currentUser.value("id"));
-    if (!questions.open(record->value("id"), record->fieldName(field), dialog.text()))
-        QMessageBox::warning(this, tr("question not asked"), questions.failureReason);
+    QString why;
+    if (!questions.open(record->value("id"), record->fieldName(field), dialog.text(), &why))
+        QMessageBox::warning(this, tr("question not asked"), why);
     tableModel->readReview();
 }

@@ -636,8 +636,8 @@ void ExtTableEditor::signRows()
     for (int row : rows)
         records << model->records.at(row);
     ExtSignatures signatures(model->tableName, user.value("id"));
-    if (!signatures.sign(records, dialog.meaning()))
-        QMessageBox::warning(this, tr("not signed"), signatures.failureReason);
+    if (!signatures.sign(records, dialog.meaning(), &why))
+        QMessageBox::warning(this, tr("not signed"), why);
     model->readReview();
 }
 
@@ -667,8 +667,9 @@ void ExtTableEditor::withdrawSignature()
     if (dialog.exec() != QDialog::Accepted)
         return;
     ExtSignatures signatures(model->tableName, users->currentUser.value("id"));
-    if (!signatures.withdraw(withdrawn, dialog.reason(), administrator))
-        QMessageBox::warning(this, tr("not withdrawn"), signatures.failureReason);
+    QString why;
+    if (!signatures.withdraw(withdrawn, dialog.reason(), administrator, &why))
+        QMessageBox::warning(this, tr("not withdrawn"), why);
     model->readReview();
 }
 

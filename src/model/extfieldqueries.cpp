@@ -58,30 +58,33 @@ QList<ExtFieldQuery> ExtFieldQueries::ofRow(const QVariant &tableId) const
     return questions;
 }
 
-bool ExtFieldQueries::open(const QVariant &tableId, const QString &fieldName, const QString &text)
+bool ExtFieldQueries::open(const QVariant &tableId, const QString &fieldName, const QString &text,
+                           QString *why)
 {
     QString id;
     if (!SqlHelper::idText(tableId, &id))
-        return refuse(tr("a question is asked on a saved row"));
+        return refuse(tr("a question is asked on a saved row"), why);
     if (text.trimmed().isEmpty())
-        return refuse(tr("a question needs its text"));
-    return transact([&] {
-        QSqlQuery query;
-        ExtAuditEntry entry;
-        entry.action = "question";
-        entry.fieldName = fieldName;
-        entry.newValue = text.trimmed();
-        return exec(query, "INSERT INTO ext_records_queries (table_name, table_id, field_name, "
-                           "opened_by, opened, status) VALUES (" +
-                               SqlHelper::literal(tableName) + ", " + id + ", " +
-                               SqlHelper::literal(fieldName) + ", " + SqlHelper::literal(userId) +
-                               ", UTC_TIMESTAMP(), 'open')") &&
-               exec(query, "INSERT INTO ext_records_query_messages (query_id, user_id, time, "
-                           "text) VALUES (LAST_INSERT_ID(), " +
-                               SqlHelper::literal(userId) + ", UTC_TIMESTAMP(), " +
-                               SqlHelper::literal(text.trimmed()) + ")") &&
-               writeTrail(id, entry);
-    });
+        return refuse(tr("a question needs its text"), why);
+    return transact(
+        [&] {
+            QSqlQuery query;
+            ExtAuditEntry entry;
+            entry.action = "question";
+            entry.fieldName = fieldName;
+            entry.newValue = text.trimmed();
+            return exec(query, "INSERT INTO ext_records_queries (table_name, table_id, field_name, "
+                               "opened_by, opened, status) VALUES (" +
+                                   SqlHelper::literal(tableName) + ", " + id + ", " +
+                                   SqlHelper::literal(fieldName) + ", " +
+                                   SqlHelper::literal(userId) + ", UTC_TIMESTAMP(), 'open')") &&
+                   exec(query, "INSERT INTO ext_records_query_messages (query_id, user_id, time, "
+                               "text) VALUES (LAST_INSERT_ID(), " +
+                                   SqlHelper::literal(userId) + ", UTC_TIMESTAMP(), " +
+                                   SqlHelper::literal(text.trimmed()) + ")") &&
+                   writeTrail(id, entry);
+        },
+        why);
 }
 
 bool ExtFieldQueries::lockStatus(const ExtFieldQuery &question, QString *status)
@@ -96,55 +99,62 @@ bool ExtFieldQueries::lockStatus(const ExtFieldQuery &question, QString *status)
     return true;
 }
 
-bool ExtFieldQueries::answer(const ExtFieldQuery &question, const QString &text)
+bool ExtFieldQueries::answer(const ExtFieldQuery &question, const QString &text, QString *why)
 {
     if (text.trimmed().isEmpty())
-        return refuse(tr("an answer needs its text"));
-    return transact([&] {
-        QString status;
-        if (!lockStatus(question, &status))
-            return false;
-        if (status == "closed")
-            return refuse(tr("the question was closed; reopen it to answer"));
-        const bool asker = question.openedBy.toString() == userId.toString();
-        QSqlQuery query;
-        ExtAuditEntry entry;
-        entry.action = "answer";
-        entry.fieldName = question.fieldName;
-        entry.newValue = text.trimmed();
-        // Appended, never merged: answers from two workstations at once are both kept.
-        return exec(query, "INSERT INTO ext_records_query_messages (query_id, user_id, time, "
-                           "text) VALUES (" +
-                               QString::number(question.id) + ", " + SqlHelper::literal(userId) +
-                               ", UTC_TIMESTAMP(), " + SqlHelper::literal(text.trimmed()) + ")") &&
-               exec(query, QString("UPDATE ext_records_queries SET status = '%1' WHERE id = %2")
-                               .arg(asker ? "open" : "answered")
-                               .arg(question.id)) &&
-               writeTrail(question.tableId, entry);
-    });
+        return refuse(tr("an answer needs its text"), why);
+    return transact(
+        [&] {
+            QString status;
+            if (!lockStatus(question, &status))
+                return false;
+            if (status == "closed")
+                return refuse(tr("the question was closed; reopen it to answer"));
+            const bool asker = question.openedBy.toString() == userId.toString();
+            QSqlQuery query;
+            ExtAuditEntry entry;
+            entry.action = "answer";
+            entry.fieldName = question.fieldName;
+            entry.newValue = text.trimmed();
+            // Appended, never merged: answers from two workstations at once are both kept.
+            return exec(query, "INSERT INTO ext_records_query_messages (query_id, user_id, time, "
+                               "text) VALUES (" +
+                                   QString::number(question.id) + ", " +
+                                   SqlHelper::literal(userId) + ", UTC_TIMESTAMP(), " +
+                                   SqlHelper::literal(text.trimmed()) + ")") &&
+                   exec(query, QString("UPDATE ext_records_queries SET status = '%1' WHERE id = %2")
+                                   .arg(asker ? "open" : "answered")
+                                   .arg(question.id)) &&
+                   writeTrail(question.tableId, entry);
+        },
+        why);
 }
 
-bool ExtFieldQueries::setClosed(const ExtFieldQuery &question, bool closed, bool administrator)
+bool ExtFieldQueries::setClosed(const ExtFieldQuery &question, bool closed, bool administrator,
+                                QString *why)
 {
     if (!administrator && question.openedBy.toString() != userId.toString())
         return refuse(tr("only %1, who asked the question, or an administrator may close or "
                          "reopen it")
-                          .arg(question.openedByName));
-    return transact([&] {
-        QString status;
-        if (!lockStatus(question, &status))
-            return false;
-        const QString next = closed ? "closed" : "open";
-        if (status == next)
-            return true;
-        QSqlQuery query;
-        ExtAuditEntry entry;
-        entry.action = "status";
-        entry.fieldName = question.fieldName;
-        entry.oldValue = status;
-        entry.newValue = next;
-        return exec(query, "UPDATE ext_records_queries SET status = '" + next +
-                               "' WHERE id = " + QString::number(question.id)) &&
-               writeTrail(question.tableId, entry);
-    });
+                          .arg(question.openedByName),
+                      why);
+    return transact(
+        [&] {
+            QString status;
+            if (!lockStatus(question, &status))
+                return false;
+            const QString next = closed ? "closed" : "open";
+            if (status == next)
+                return true;
+            QSqlQuery query;
+            ExtAuditEntry entry;
+            entry.action = "status";
+            entry.fieldName = question.fieldName;
+            entry.oldValue = status;
+            entry.newValue = next;
+            return exec(query, "UPDATE ext_records_queries SET status = '" + next +
+                                   "' WHERE id = " + QString::number(question.id)) &&
+                   writeTrail(question.tableId, entry);
+        },
+        why);
 }

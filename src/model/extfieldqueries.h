@@ -46,10 +46,13 @@ public:
     // The row's questions, oldest first, with their threads.
     QList<ExtFieldQuery> ofRow(const QVariant &tableId) const;
 
-    bool open(const QVariant &tableId, const QString &fieldName, const QString &text);
+    // Writes that fail or are refused give why in the user's words.
+    bool open(const QVariant &tableId, const QString &fieldName, const QString &text,
+              QString *why = nullptr);
     // A message of the one who opened the question asks again; anyone else's answers it.
-    bool answer(const ExtFieldQuery &query, const QString &text);
-    bool setClosed(const ExtFieldQuery &query, bool closed, bool administrator);
+    bool answer(const ExtFieldQuery &query, const QString &text, QString *why = nullptr);
+    bool setClosed(const ExtFieldQuery &query, bool closed, bool administrator,
+                   QString *why = nullptr);
 
 private:
     // The question's status as it stands now, locked until the commit.

@@ -18,20 +18,22 @@ bool ExtReviewStore::isKept()
         {"ext_records_queries", "ext_records_query_messages", "ext_records_signatures"});
 }
 
-bool ExtReviewStore::transact(const std::function<bool()> &work)
+bool ExtReviewStore::transact(const std::function<bool()> &work, QString *why)
 {
-    failureReason.clear();
+    reason.clear();
     error = QSqlError();
     SqlHelper::reopenIfLost();
     QSqlQuery query;
     if (exec(query, "START TRANSACTION") && work() && exec(query, "COMMIT"))
         return true;
     query.exec("ROLLBACK");
-    if (failureReason.isEmpty())
-        failureReason = error.text();
-    if (SqlHelper::noteLostConnection(error))
-        failureReason += tr("; the connection to the server was lost, and is opened again at "
-                            "the next load or save");
+    const bool lost = SqlHelper::noteLostConnection(error);
+    if (why) {
+        *why = reason.isEmpty() ? error.text() : reason;
+        if (lost)
+            *why += tr("; the connection to the server was lost, and is opened again at the "
+                       "next load or save");
+    }
     return false;
 }
 
@@ -44,9 +46,11 @@ bool ExtReviewStore::exec(QSqlQuery &query, const QString &statement)
     return false;
 }
 
-bool ExtReviewStore::refuse(const QString &reason)
+bool ExtReviewStore::refuse(const QString &text, QString *why)
 {
-    failureReason = reason;
+    reason = text;
+    if (why)
+        *why = text;
     return false;
 }
 

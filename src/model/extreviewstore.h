@@ -24,21 +24,22 @@ public:
 
     QString tableName;
     QVariant userId;
-    // Why the last write was refused or failed, in the user's words; empty after a success.
-    QString failureReason;
-    QSqlError error;
 
 protected:
     // Runs work between START TRANSACTION and COMMIT; a false from it, or a failed commit,
-    // rolls everything back.
-    bool transact(const std::function<bool()> &work);
+    // rolls everything back, and why (in the user's words) goes to why when given.
+    bool transact(const std::function<bool()> &work, QString *why);
     // A statement of the work; a failure keeps the server's error.
     bool exec(QSqlQuery &query, const QString &statement);
-    bool refuse(const QString &reason);
+    bool refuse(const QString &text, QString *why = nullptr);
     // Written where the database keeps a trail, asked of the server at each write.
     bool writeTrail(const QVariant &tableId, const ExtAuditEntry &entry);
     // The stored wall-clock time is UTC; the driver hands it over as local.
     static QDateTime utc(const QVariant &stored);
     // The user's name, or the id when the user is gone.
     static QString userName(const QVariant &id, const QVariant &name);
+
+    // Why the current write was refused or failed.
+    QString reason;
+    QSqlError error;
 };

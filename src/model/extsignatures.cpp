@@ -37,16 +37,18 @@ QString ExtSignatures::activeStatement(const QString &tableName, const QString &
            " AND s.withdrawn IS NULL FOR UPDATE";
 }
 
-bool ExtSignatures::sign(const QList<const ExtRecord *> &rows, const QString &meaning)
+bool ExtSignatures::sign(const QList<const ExtRecord *> &rows, const QString &meaning, QString *why)
 {
     if (meaning.trimmed().isEmpty())
-        return refuse(tr("a signature needs its meaning"));
-    return transact([&] {
-        for (const ExtRecord *row : rows)
-            if (!signRow(*row, meaning.trimmed()))
-                return false;
-        return true;
-    });
+        return refuse(tr("a signature needs its meaning"), why);
+    return transact(
+        [&] {
+            for (const ExtRecord *row : rows)
+                if (!signRow(*row, meaning.trimmed()))
+                    return false;
+            return true;
+        },
+        why);
 }
 
 bool ExtSignatures::signRow(const ExtRecord &row, const QString &meaning)
@@ -82,29 +84,32 @@ bool ExtSignatures::signRow(const ExtRecord &row, const QString &meaning)
 }
 
 bool ExtSignatures::withdraw(const ExtSignature &signature, const QString &reason,
-                             bool administrator)
+                             bool administrator, QString *why)
 {
     if (reason.trimmed().isEmpty())
-        return refuse(tr("a signature is withdrawn with a reason"));
+        return refuse(tr("a signature is withdrawn with a reason"), why);
     if (!administrator && signature.userId.toString() != userId.toString())
         return refuse(tr("only %1, who signed the row, or an administrator may withdraw this "
                          "signature")
-                          .arg(signature.userName));
-    return transact([&] {
-        QSqlQuery query;
-        // Withdrawn once: a second workstation's withdrawal finds it done.
-        if (!exec(query,
-                  "UPDATE ext_records_signatures SET withdrawn_by = " + SqlHelper::literal(userId) +
-                      ", withdrawn = UTC_TIMESTAMP(), reason = " +
-                      SqlHelper::literal(reason.trimmed()) +
-                      " WHERE id = " + QString::number(signature.id) + " AND withdrawn IS NULL"))
-            return false;
-        if (query.numRowsAffected() != 1)
-            return refuse(tr("the signature was withdrawn already"));
-        ExtAuditEntry entry;
-        entry.action = "withdraw";
-        entry.oldValue = signature.meaning;
-        entry.newValue = reason.trimmed();
-        return writeTrail(signature.tableId, entry);
-    });
+                          .arg(signature.userName),
+                      why);
+    return transact(
+        [&] {
+            QSqlQuery query;
+            // Withdrawn once: a second workstation's withdrawal finds it done.
+            if (!exec(query, "UPDATE ext_records_signatures SET withdrawn_by = " +
+                                 SqlHelper::literal(userId) +
+                                 ", withdrawn = UTC_TIMESTAMP(), reason = " +
+                                 SqlHelper::literal(reason.trimmed()) + " WHERE id = " +
+                                 QString::number(signature.id) + " AND withdrawn IS NULL"))
+                return false;
+            if (query.numRowsAffected() != 1)
+                return refuse(tr("the signature was withdrawn already"));
+            ExtAuditEntry entry;
+            entry.action = "withdraw";
+            entry.oldValue = signature.meaning;
+            entry.newValue = reason.trimmed();
+            return writeTrail(signature.tableId, entry);
+        },
+        why);
 }

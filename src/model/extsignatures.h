@@ -35,11 +35,13 @@ public:
 
     // The signatures in force, by row id as text: one statement per load.
     QHash<QString, ExtSignature> active() const;
+    // Writes that fail or are refused give why in the user's words.
     // Signs each row, all or none. A row must be as it was loaded (its metadata row unchanged,
     // so no other workstation saved it meanwhile) and not signed already.
-    bool sign(const QList<const ExtRecord *> &rows, const QString &meaning);
+    bool sign(const QList<const ExtRecord *> &rows, const QString &meaning, QString *why = nullptr);
     // Withdraws a signature in force; only its signer, or an administrator, may.
-    bool withdraw(const ExtSignature &signature, const QString &reason, bool administrator);
+    bool withdraw(const ExtSignature &signature, const QString &reason, bool administrator,
+                  QString *why = nullptr);
     // The signer's name of the signature in force on the row, locking it until the caller's
     // transaction ends; no row when there is none.
     static QString activeStatement(const QString &tableName, const QString &tableId);
