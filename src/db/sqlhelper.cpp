@@ -96,21 +96,20 @@ bool SqlHelper::meansLostConnection(const QSqlError &error)
     return code == "2006" || code == "2013";
 }
 
-bool SqlHelper::reopenIfLost()
+void SqlHelper::reopenIfLost()
 {
     if (!connectionLost())
-        return true;
+        return;
     QSqlDatabase db = QSqlDatabase::database(QSqlDatabase::defaultConnection, false);
     if (!db.isValid())
-        return false;
+        return;
     db.close();
     if (!db.open()) {
         qCDebug(lcSql).noquote() << "cannot open the connection again: " + db.lastError().text();
-        return false;
+        return;
     }
     qCDebug(lcSql).noquote() << "connection opened again";
     connectionLost() = false;
-    return true;
 }
 
 bool SqlHelper::idText(const QVariant &id, QString *text)

@@ -120,8 +120,9 @@ public:
     static bool meansLostConnection(const QSqlError &error);
     // Called where a unit of work begins (a load, a save, a query run, an administration
     // Apply), never inside one: after a lost connection, opens the default connection again
-    // with its settings. False when the connection was lost and could not be opened.
-    static bool reopenIfLost();
+    // with its settings. When it cannot be opened the loss stays noted for the next unit, and
+    // this unit's first statement fails and reports it, so there is nothing to return.
+    static void reopenIfLost();
 
     // How often an insert takes a fresh id after another writer took the one it computed.
     static constexpr int maxInsertAttempts = 50;
