@@ -45,23 +45,20 @@ private slots:
         login(alice);
         // Row 2 was reviewed and marked before: its name is an error.
         QString error;
-        QVERIFY2(
-            db.execScript(
-                QString("DROP TABLE IF EXISTS tstaudit, tstcentres; DROP TRIGGER IF EXISTS refuse;"
-                        "CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id "
-                        "INT); INSERT INTO tstcentres VALUES (1, 'Lille', 0), (2, 'Arras', 0);"
-                        "CREATE TABLE tstaudit (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name "
-                        "VARCHAR(40), centre_id INT, group_id INT) ENGINE=InnoDB;"
-                        "INSERT INTO tstaudit VALUES (1, 'Anna', 1, 0), (2, 'Bert', 2, 0), "
-                        "(3, 'Cleo', NULL, 0); DELETE FROM ext_records; DELETE FROM "
-                        "ext_records_fields; DELETE FROM ext_records_monitorings;"
-                        "INSERT INTO ext_records (id, table_name, table_id) VALUES (20, "
-                        "'tstaudit', 2); INSERT INTO ext_records_fields (ext_record_id, "
-                        "field_name, state) VALUES (20, 'name', -1); INSERT INTO "
-                        "ext_records_monitorings (ext_record_id, user_id) VALUES (20, %1)")
-                    .arg(alice),
-                &error),
-            qPrintable(error));
+        QVERIFY2(db.execScript(QString(R"(DROP TABLE IF EXISTS tstaudit, tstcentres;
+    DROP TRIGGER IF EXISTS refuse;
+    CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id INT);
+    INSERT INTO tstcentres VALUES (1, 'Lille', 0), (2, 'Arras', 0);
+    CREATE TABLE tstaudit (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40),
+      centre_id INT, group_id INT);
+    INSERT INTO tstaudit VALUES (1, 'Anna', 1, 0), (2, 'Bert', 2, 0), (3, 'Cleo', NULL, 0);
+    DELETE FROM ext_records; DELETE FROM ext_records_fields; DELETE FROM ext_records_monitorings;
+    INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'tstaudit', 2);
+    INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (20, 'name', -1);
+    INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (20, %1))")
+                                   .arg(alice),
+                               &error),
+                 qPrintable(error));
         // The trail cannot be emptied: each test reads what came after this.
         auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
     }
@@ -252,14 +249,9 @@ private:
 
     QStringList trail(const QString &where) const
     {
-        const QString text =
-            db.scalar("SELECT GROUP_CONCAT(CONCAT_WS(' ', action, IFNULL(field_name, 'NULL'), "
-                      "IFNULL(old_value, 'NULL'), IFNULL(new_value, 'NULL'), IFNULL(old_state, "
-                      "'NULL'), IFNULL(new_state, 'NULL')) ORDER BY id SEPARATOR '|') FROM "
-                      "ext_records_audit WHERE id > " +
-                      QString::number(auditBefore) + " AND " + where)
-                .toString();
-        return text.isEmpty() ? QStringList() : text.split('|');
+        return db.rows("SELECT action, field_name, old_value, new_value, old_state, new_state FROM "
+                       "ext_records_audit WHERE id > " +
+                       QString::number(auditBefore) + " AND " + where + " ORDER BY id");
     }
 
     TestDatabase db;

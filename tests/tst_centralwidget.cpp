@@ -56,12 +56,8 @@ private slots:
         QCOMPARE(contacts->model()->index(0, 0).data().toString(), QString("bob"));
 
         auto *page = window.findChild<QueryListViewer *>();
-        auto listed = [page] {
-            QStringList texts;
-            for (QAction *action : page->itemActions())
-                texts << action->text();
-            return texts;
-        };
+        // The names sort as they were saved.
+        auto listed = [page] { return TestHelpers::listed(*page); };
         auto pageAction = [page](const QString &text) {
             for (QAction *action : page->findChildren<QAction *>())
                 if (action->text() == text)

@@ -9,6 +9,16 @@
 #include "testdatabase.h"
 #include "testsettings.h"
 
+namespace {
+struct Shown
+{
+    QString type;
+    QVariant value, expected;
+    bool recorded; // as a change of the user's
+};
+} // namespace
+Q_DECLARE_METATYPE(Shown)
+
 class FieldWidgetsTest : public QObject
 {
     Q_OBJECT
@@ -31,34 +41,28 @@ private slots:
     void cleanupTestCase() { db.drop(); }
     void values_data()
     {
-        QTest::addColumn<QString>("type");
-        QTest::addColumn<QVariant>("value");
-        QTest::addColumn<QVariant>("expected");
-        QTest::addColumn<bool>("recorded");
-        QTest::newRow("string from a number") << "string" << QVariant(42) << QVariant("42") << true;
-        QTest::newRow("bool") << "bool" << QVariant(true) << QVariant(true) << true;
-        QTest::newRow("bool unchanged") << "bool" << QVariant(false) << QVariant(false) << false;
-        QTest::newRow("date from text")
-            << "date" << QVariant("2023-11-05") << QVariant(QDate(2023, 11, 5)) << true;
-        QTest::newRow("textedit lines")
-            << "textedit" << QVariant("one\ntwo") << QVariant("one\ntwo") << false;
-        QTest::newRow("address") << "address" << QVariant("1 Main") << QVariant("1 Main") << false;
+        QTest::addColumn<Shown>("c");
+        // clang-format off
+        QTest::newRow("string from a number") << Shown{"string", 42, "42", true};
+        QTest::newRow("bool") << Shown{"bool", true, true, true};
+        QTest::newRow("bool unchanged") << Shown{"bool", false, false, false};
+        QTest::newRow("date from text") << Shown{"date", "2023-11-05", QDate(2023, 11, 5), true};
+        QTest::newRow("textedit lines") << Shown{"textedit", "one\ntwo", "one\ntwo", false};
+        QTest::newRow("address") << Shown{"address", "1 Main", "1 Main", false};
+        // clang-format on
     }
     void values()
     {
-        QFETCH(QString, type);
-        QFETCH(QVariant, value);
-        QFETCH(QVariant, expected);
-        QFETCH(bool, recorded);
-        std::unique_ptr<AbstractFieldWidget> widget(FieldsFactory::create(type));
+        QFETCH(Shown, c);
+        std::unique_ptr<AbstractFieldWidget> widget(FieldsFactory::create(c.type));
         QSignalSpy change(widget.get(), &AbstractFieldWidget::change);
-        widget->setValue(value);
-        QCOMPARE(widget->value(), expected);
-        QCOMPARE(widget->value().metaType(), expected.metaType());
+        widget->setValue(c.value);
+        QCOMPARE(widget->value(), c.expected);
+        QCOMPARE(widget->value().metaType(), c.expected.metaType());
         QCOMPARE(std::pair(int(change.size()), widget->isChanged),
-                 std::pair(int(recorded), recorded));
+                 std::pair(int(c.recorded), c.recorded));
         // A value shown by the program asks nothing of the geocoding service.
-        if (type == "address") {
+        if (c.type == "address") {
             QTest::qWait(100);
             QCOMPARE(server.requests(), QStringList());
         }
@@ -125,18 +129,15 @@ private slots:
         QTest::addColumn<QString>("column");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QString>("shown"); // empty: no current item
-        QTest::newRow("id as text") << "colours"
-                                    << "name" << QVariant("3") << "red";
-        QTest::newRow("unknown id") << "colours"
-                                    << "name" << QVariant(99) << "";
-        QTest::newRow("upper case id") << "codes"
-                                       << "label" << QVariant("AB") << "upper";
-        QTest::newRow("mixed case: none") << "codes"
-                                          << "label" << QVariant("Ab") << "";
-        // the names go into the statement as given: a second statement finds nothing
-        QTest::newRow("hostile column")
-            << "colours"
-            << "name FROM colours; DROP TABLE colours; --" << QVariant(2) << "";
+        // clang-format off
+        QTest::newRow("id as text") << "colours" << "name" << QVariant("3") << "red";
+        QTest::newRow("unknown id") << "colours" << "name" << QVariant(99) << "";
+        QTest::newRow("upper case id") << "codes" << "label" << QVariant("AB") << "upper";
+        QTest::newRow("mixed case: none") << "codes" << "label" << QVariant("Ab") << "";
+        // The names go into the statement as given: a second statement finds nothing.
+        QTest::newRow("hostile column") << "colours" << "name FROM colours; DROP TABLE colours; --"
+                                        << QVariant(2) << "";
+        // clang-format on
     }
     // The combo box lists a table's rows by the column given, with their ids behind.
     void comboSetValue()

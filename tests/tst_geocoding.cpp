@@ -9,6 +9,17 @@
 
 static const QString path = "/maps/api/geocode/xml";
 
+namespace {
+struct Lookup
+{
+    QString text, address; // typed, and as sent
+    QByteArray body;
+    int status;
+    QStringList addresses;
+};
+} // namespace
+Q_DECLARE_METATYPE(Lookup)
+
 // Address completion against a geocoding service played by a loopback HTTP server.
 class GeocodingTest : public QObject
 {
@@ -24,41 +35,31 @@ private slots:
 
     void answers_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("address"); // as sent
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QStringList>("addresses");
+        QTest::addColumn<Lookup>("c");
         const QStringList rivoli{"1 Rue de Rivoli, Paris", "1 Rue de Rivoli, Lyon"};
         // clang-format off
-        QTest::newRow("status and two results") << "1 Rue de Rivoli" << "1%20Rue%20de%20Rivoli"
-                << answer(rivoli) << 200 << QStringList{""} + rivoli;
+        QTest::newRow("status and two results") << Lookup{"1 Rue de Rivoli", "1%20Rue%20de%20Rivoli",
+                answer(rivoli), 200, QStringList{""} + rivoli};
         QTest::newRow("ampersand, hash and plus stay in the address, zero results")
-                << "Smith & Sons #3+4" << "Smith%20%26%20Sons%20%233%2B4" << answer({}) << 200
-                << QStringList{""};
-        QTest::newRow("accents, not XML") << "Zürich" << "Z%C3%BCrich"
-                << QByteArray("{\"status\": \"OK\"}") << 200 << QStringList();
-        QTest::newRow("server error") << "x" << "x" << answer({"Ghost Road"}) << 500 << QStringList();
+                << Lookup{"Smith & Sons #3+4", "Smith%20%26%20Sons%20%233%2B4", answer({}), 200, {""}};
+        QTest::newRow("accents, not XML") << Lookup{"Zürich", "Z%C3%BCrich", "{\"status\": \"OK\"}", 200, {}};
+        QTest::newRow("server error") << Lookup{"x", "x", answer({"Ghost Road"}), 500, {}};
         // clang-format on
     }
 
     void answers()
     {
-        QFETCH(QString, text);
-        QFETCH(QString, address);
-        QFETCH(QByteArray, body);
-        QFETCH(int, status);
-        QFETCH(QStringList, addresses);
-        server.setResponse(path, body, status);
+        QFETCH(Lookup, c);
+        server.setResponse(path, c.body, c.status);
         MessageCapture capture;
         GoogleMapModel model;
         QSignalSpy layout(&model, &GoogleMapModel::layoutChanged);
-        model.search(text);
+        model.search(c.text);
         QVERIFY(layout.wait());
-        QCOMPARE(server.requests(), QStringList{path + "?address=" + address + "&sensor=true"});
-        QCOMPARE(rows(model), addresses);
+        QCOMPARE(server.requests(), QStringList{path + "?address=" + c.address + "&sensor=true"});
+        QCOMPARE(rows(model), c.addresses);
         QVERIFY(capture.contains("parse"));
-        for (const QString &address : addresses)
+        for (const QString &address : c.addresses)
             QVERIFY(capture.contains(address));
     }
 

@@ -42,26 +42,22 @@ private slots:
         db.drop();
     }
 
-    void actionsOpenTheirDialogs_data()
-    {
-        QTest::addColumn<QString>("action");
-        QTest::addColumn<QString>("dialog");
-        QTest::newRow("administration") << "actionAdministration" << QString("AdminDialog");
-        QTest::newRow("preferences") << "actionPreferences" << QString("PreferenceDialog");
-        QTest::newRow("update") << "actionUpdate" << QString("MAJDialog");
-        QTest::newRow("module page") << "actionModule" << QString("FormDialog");
-        QTest::newRow("about") << "actionAbout_Stavimor" << QString("AboutStavimorDialog");
-    }
     void actionsOpenTheirDialogs()
     {
-        QFETCH(QString, action);
-        QFETCH(QString, dialog);
         MainWindow window;
         window.setEnabled(true);
-        ModalAnswer answer(ModalAnswer::reject());
-        window.findChild<QAction *>(action)->trigger();
-        QVERIFY(answer.answered());
-        QCOMPARE(answer.className(), dialog);
+        const QList<std::pair<const char *, QString>> opened = {
+            {"actionAdministration", "AdminDialog"},
+            {"actionPreferences", "PreferenceDialog"},
+            {"actionUpdate", "MAJDialog"},
+            {"actionModule", "FormDialog"},
+            {"actionAbout_Stavimor", "AboutStavimorDialog"}};
+        for (const auto &[action, dialog] : opened) {
+            ModalAnswer answer(ModalAnswer::reject());
+            window.findChild<QAction *>(action)->trigger();
+            QVERIFY(answer.answered());
+            QCOMPARE(answer.className(), dialog);
+        }
     }
     void startupProxy_data()
     {

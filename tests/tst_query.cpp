@@ -8,6 +8,8 @@
 #include "testhelpers.h"
 #include "testsettings.h"
 
+using TestHelpers::trigger;
+
 // The query editor and the saved-query list against the real server.
 class QueryTest : public QObject
 {
@@ -150,7 +152,7 @@ private slots:
         QVERIFY(db.statements().contains("Select q.* from querys q,groups_users gu WHERE "
                                          "q.group_id = gu.group_id AND gu.user_id=" +
                                          QString::number(alice)));
-        QCOMPARE(listed(list), QStringList({"keep", "target"}));
+        QCOMPARE(TestHelpers::listed(list), QStringList({"keep", "target"}));
         auto *rows = list.findChild<QListWidget *>("listWidget");
         rows->setCurrentItem(rows->findItems("target", Qt::MatchExactly).value(0));
         QAction *chosen = nullptr;
@@ -172,7 +174,8 @@ private slots:
             QVERIFY(ended(editors.first()));
             QCOMPARE(firstCell(editors.first()), tool.isEmpty() ? QVariant("target") : QVariant());
         }
-        QCOMPARE(listed(list), removed ? QStringList{"keep"} : QStringList({"keep", "target"}));
+        QCOMPARE(TestHelpers::listed(list),
+                 removed ? QStringList{"keep"} : QStringList({"keep", "target"}));
         QCOMPARE(db.count("querys"), removed ? 2 : 3);
     }
 
@@ -274,17 +277,6 @@ private slots:
         QTRY_COMPARE(sleeping(), 0);
     }
 
-    // The editor keeps its connection from one run to the next.
-    void sessionLasts()
-    {
-        QueryEditor *editor = openEditor(QString());
-        editor->edit("CREATE TEMPORARY TABLE probe AS SELECT 42 AS x");
-        QVERIFY(runToEnd(editor));
-        editor->edit("SELECT x FROM probe");
-        QVERIFY(runToEnd(editor));
-        QCOMPARE(firstCell(editor).toInt(), 42);
-    }
-
 private:
     QueryEditor *openEditor(const QString &query)
     {
@@ -294,10 +286,6 @@ private:
         return editor;
     }
 
-    static void trigger(QWidget *window, const char *name)
-    {
-        window->findChild<QAction *>(name)->trigger();
-    }
     // Waits for the end of the editor's statement.
     static bool ended(QueryEditor *editor)
     {
@@ -323,14 +311,6 @@ private:
     {
         return db.count("information_schema.PROCESSLIST",
                         "INFO LIKE 'SELECT SLEEP%' AND DB = DATABASE()");
-    }
-    QStringList listed(QueryListViewer &list) const
-    {
-        QStringList names;
-        for (QAction *entry : list.itemActions())
-            names << entry->text();
-        names.sort();
-        return names;
     }
 
     static QString message(QueryEditor *editor)

@@ -15,6 +15,26 @@ static QByteArray release(const QByteArray &version, const QByteArray &title = "
            ".tar.gz</path></release></releases>";
 }
 
+namespace {
+struct UpdateCase
+{
+    QString running;
+    QByteArray body;
+    int status;
+    QString versionLine; // empty: no update
+    QString opened;      // by "download", empty: nothing
+};
+struct DownloadCase
+{
+    QString path;
+    int status;   // 0: connection refused
+    QString name; // as the label shows it; saved under it on success
+    bool saved;   // else rejected, nothing written
+};
+} // namespace
+Q_DECLARE_METATYPE(UpdateCase)
+Q_DECLARE_METATYPE(DownloadCase)
+
 // The update check and the file downloader against a real HTTP server on loopback; the update
 // address comes from the real server's infos table.
 class UpdateTest : public QObject
@@ -55,71 +75,56 @@ private slots:
 
     void updateAnswer_data()
     {
-        QTest::addColumn<QString>("running");
-        QTest::addColumn<QByteArray>("body");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("versionLine"); // empty: no update
-        QTest::addColumn<QString>("opened");      // by "download", empty: nothing
+        QTest::addColumn<UpdateCase>("c");
         const QByteArray local = "<r><release version=\"2\" title=\"x\"><path>file:///bin/sh</path>"
                                  "</release></r>";
         const QString site = "http://downloads.example/stavimor-";
         // clang-format off
-        QTest::newRow("same version") << "0.5" << release("0.5") << 200 << "" << "";
-        QTest::newRow("slightly newer") << "0.5" << release("0.51", "Cedar") << 200
-                << "version Cedar 0.51" << site + "0.51.tar.gz";
-        QTest::newRow("running version with a word") << "beta 0.5.2" << release("0.1") << 200
-                << "version Stavimor 0.1" << site + "0.1.tar.gz";
-        QTest::newRow("local file is not opened") << "0.5" << local << 200 << "version x 2" << "";
-        QTest::newRow("not found") << "0" << QByteArray("<html><p>missing</p></html>") << 404 << ""
-                << "";
+        QTest::newRow("same version") << UpdateCase{"0.5", release("0.5"), 200, "", ""};
+        QTest::newRow("slightly newer") << UpdateCase{"0.5", release("0.51", "Cedar"), 200,
+                "version Cedar 0.51", site + "0.51.tar.gz"};
+        QTest::newRow("running version with a word") << UpdateCase{"beta 0.5.2", release("0.1"),
+                200, "version Stavimor 0.1", site + "0.1.tar.gz"};
+        QTest::newRow("local file is not opened") << UpdateCase{"0.5", local, 200, "version x 2", ""};
+        QTest::newRow("not found") << UpdateCase{"0", "<html><p>missing</p></html>", 404, "", ""};
         // clang-format on
     }
 
     void updateAnswer()
     {
-        QFETCH(QString, running);
-        QFETCH(QByteArray, body);
-        QFETCH(int, status);
-        QFETCH(QString, versionLine);
-        QFETCH(QString, opened);
-
-        QCoreApplication::setApplicationVersion(running);
-        server.setResponse("/update.xml", body, status);
+        QFETCH(UpdateCase, c);
+        QCoreApplication::setApplicationVersion(c.running);
+        server.setResponse("/update.xml", c.body, c.status);
         QVERIFY_SQL(db, "UPDATE infos SET app_update_url = '" +
                             server.url("/update.xml").toString() + "'");
         MessageCapture capture;
         MAJDialog dialog;
         dialog.show();
         QTRY_VERIFY(capture.contains("finish"));
-        const bool update = !versionLine.isEmpty();
+        const bool update = !c.versionLine.isEmpty();
         QVERIFY(capture.contains(update ? "Update avaible" : "No update avaible"));
         QCOMPARE(dialog.isVisible(), update);
         QCOMPARE(QStringList({dialog.findChild<QLabel *>("titleLabel")->text(),
                               dialog.findChild<QLabel *>("versionLabel")->text()}),
-                 update ? QStringList({"Update Avaible", versionLine})
+                 update ? QStringList({"Update Avaible", c.versionLine})
                         : QStringList({"No Update", "you have already the latest version "}));
         if (!update)
             return;
         QTest::mouseClick(dialog.findChild<QPushButton *>("downloadButton"), Qt::LeftButton);
-        QCOMPARE(openedUrls, opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(opened)});
+        QCOMPARE(openedUrls, c.opened.isEmpty() ? QList<QUrl>() : QList<QUrl>{QUrl(c.opened)});
     }
 
     void download_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<int>("status");   // 0: connection refused
-        QTest::addColumn<QString>("name"); // as the label shows it; saved under it on success
-        QTest::addColumn<bool>("saved");   // else rejected, nothing written
+        QTest::addColumn<DownloadCase>("c");
         // clang-format off
-        QTest::newRow("good answer") << "/files/module.so" << 200 << "module.so" << true;
-        QTest::newRow("query is not part of the name") << "/files/get.xml?id=3" << 200 << "get.xml"
-                << true;
-        QTest::newRow("not found") << "/files/keep.txt" << 404 << "keep.txt" << false;
-        QTest::newRow("connection refused") << "/files/keep.txt" << 0 << "keep.txt" << false;
-        QTest::newRow("encoded slashes") << "/files/..%2F..%2Fescaped.txt" << 200 << "escaped.txt"
-                << true;
-        QTest::newRow("encoded dots") << "/files/%2E%2E" << 200 << "" << false;
-        QTest::newRow("encoded NUL") << "/files/keep.txt%00.html" << 200 << "" << false;
+        QTest::newRow("good answer") << DownloadCase{"/files/module.so", 200, "module.so", true};
+        QTest::newRow("query is not part of the name") << DownloadCase{"/files/get.xml?id=3", 200, "get.xml", true};
+        QTest::newRow("not found") << DownloadCase{"/files/keep.txt", 404, "keep.txt", false};
+        QTest::newRow("connection refused") << DownloadCase{"/files/keep.txt", 0, "keep.txt", false};
+        QTest::newRow("encoded slashes") << DownloadCase{"/files/..%2F..%2Fescaped.txt", 200, "escaped.txt", true};
+        QTest::newRow("encoded dots") << DownloadCase{"/files/%2E%2E", 200, "", false};
+        QTest::newRow("encoded NUL") << DownloadCase{"/files/keep.txt%00.html", 200, "", false};
         // clang-format on
     }
 
@@ -127,30 +132,26 @@ private slots:
     // directory.
     void download()
     {
-        QFETCH(QString, path);
-        QFETCH(int, status);
-        QFETCH(QString, name);
-        QFETCH(bool, saved);
-        const QByteArray body("\x7f"
-                              "ELF\0body",
-                              9);
+        QFETCH(DownloadCase, c);
+        const QByteArray body("\177ELF\0body", 9);
         QDir work(workDir.path());
         for (const QString &file : work.entryList(QDir::Files))
             work.remove(file);
         QVERIFY(TestHelpers::writeFile(work.absoluteFilePath("keep.txt"), "precious"));
-        server.setResponse(path.section('?', 0, 0), body, status);
+        server.setResponse(c.path.section('?', 0, 0), body, c.status);
         MessageCapture capture;
         DownloaderDialog dialog;
-        dialog.startDownload(status ? server.url(path) : LoopbackHttpServer::refusedUrl(path));
-        QCOMPARE(dialog.findChild<QLabel *>("label")->text(), "download of " + name);
+        dialog.startDownload(c.status ? server.url(c.path)
+                                      : LoopbackHttpServer::refusedUrl(c.path));
+        QCOMPARE(dialog.findChild<QLabel *>("label")->text(), "download of " + c.name);
         QTimer::singleShot(10000, &dialog, &QDialog::reject);
-        QCOMPARE(dialog.exec(), int(saved ? QDialog::Accepted : QDialog::Rejected));
-        QCOMPARE(capture.contains("save"), saved);
-        QCOMPARE(dialog.savedFilePath, saved ? work.absoluteFilePath(name) : QString());
-        QCOMPARE(work.entryList(QDir::Files).size(), saved ? 2 : 1);
+        QCOMPARE(dialog.exec(), int(c.saved ? QDialog::Accepted : QDialog::Rejected));
+        QCOMPARE(capture.contains("save"), c.saved);
+        QCOMPARE(dialog.savedFilePath, c.saved ? work.absoluteFilePath(c.name) : QString());
+        QCOMPARE(work.entryList(QDir::Files).size(), c.saved ? 2 : 1);
         QFile keep(work.absoluteFilePath("keep.txt")), file(dialog.savedFilePath);
         QVERIFY(keep.open(QIODevice::ReadOnly) && keep.readAll() == "precious");
-        if (saved)
+        if (c.saved)
             QVERIFY(file.open(QIODevice::ReadOnly) && file.readAll() == body);
     }
 

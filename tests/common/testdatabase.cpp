@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
 
 #include "sqlscript.h"
 
@@ -171,6 +172,21 @@ int TestDatabase::count(const QString &table, const QString &where) const
     return scalar("SELECT COUNT(*) FROM " + table +
                   (where.isEmpty() ? QString() : " WHERE " + where))
         .toInt();
+}
+
+QStringList TestDatabase::rows(const QString &sql) const
+{
+    QSqlQuery query(admin());
+    if (!query.exec(sql))
+        return {query.lastError().text()};
+    QStringList result;
+    while (query.next()) {
+        QStringList values;
+        for (int i = 0; i < query.record().count(); ++i)
+            values << (query.isNull(i) ? "NULL" : query.value(i).toString());
+        result << values.join(' ');
+    }
+    return result;
 }
 
 void TestDatabase::markStatements()

@@ -69,6 +69,9 @@ public:
     bool execScript(const QString &script, QString *error = nullptr) const;
     QVariant scalar(const QString &sql) const;
     int count(const QString &table, const QString &where = QString()) const;
+    // Each row of the result as its values joined by blanks, "NULL" for a null; the server's
+    // error instead when the statement fails.
+    QStringList rows(const QString &sql) const;
 
     // Statements received on connections to this database since markStatements(), in order.
     void markStatements();

@@ -1,5 +1,6 @@
 #include "testhelpers.h"
 
+#include <QAction>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,6 +10,7 @@
 #include "core/stavimor.h"
 #include "core/usermanager.h"
 #include "model/extmodel.h"
+#include "navigation/listviewer.h"
 
 void TestHelpers::logIn(int userId)
 {
@@ -41,4 +43,19 @@ ModalAnswer::Answer TestHelpers::typeLogin(const QString &user, const QString &p
         modal->findChild<QLineEdit *>("passwordLineEdit")->setText(password);
         QTest::mouseClick(modal->findChild<QPushButton *>("loginButton"), Qt::LeftButton);
     };
+}
+
+void TestHelpers::trigger(QWidget *window, const char *name)
+{
+    window->findChild<QAction *>(name)->trigger();
+}
+
+QStringList TestHelpers::listed(const ListViewer &list, const QString &prefix)
+{
+    QStringList names;
+    for (QAction *entry : list.itemActions())
+        if (entry->text().startsWith(prefix))
+            names << entry->text();
+    names.sort();
+    return names;
 }

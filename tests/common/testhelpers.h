@@ -2,10 +2,13 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "modalanswer.h"
 
 class ExtModel;
+class ListViewer;
+class QWidget;
 
 // Small steps many tests share.
 namespace TestHelpers {
@@ -17,4 +20,8 @@ int rowOf(const ExtModel &model, int id);
 bool writeFile(const QString &path, const QByteArray &content);
 // Fills the login dialog and presses "Login"; any other modal widget is left alone.
 ModalAnswer::Answer typeLogin(const QString &user, const QString &password);
+// Triggers the window's action of that object name.
+void trigger(QWidget *window, const char *name);
+// The texts of the list's entries that start with prefix, sorted.
+QStringList listed(const ListViewer &list, const QString &prefix = QString());
 } // namespace TestHelpers
