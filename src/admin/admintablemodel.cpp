@@ -10,6 +10,13 @@ AdminTableModel::AdminTableModel(QObject *parent)
     : QSqlRelationalTableModel(parent)
 {}
 
+void AdminTableModel::setTable(const QString &tableName)
+{
+    QSqlRelationalTableModel::setTable(tableName);
+    // Before any relation renames a column.
+    columns = record();
+}
+
 void AdminTableModel::setRequiredColumn(int column, const QString &message)
 {
     requiredColumn = column;
@@ -36,9 +43,34 @@ bool AdminTableModel::hasRequiredValue(const QSqlRecord &values, bool newRow)
     return false;
 }
 
-bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
+QSqlRecord AdminTableModel::tableRecord(const QSqlRecord &values) const
 {
     QSqlRecord record = values;
+    for (int i = 0; i < record.count() && i < columns.count(); ++i) {
+        if (!relation(i).isValid())
+            continue;
+        const QVariant value = record.value(i);
+        const bool generated = record.isGenerated(i);
+        record.replace(i, columns.field(i));
+        record.setValue(i, value);
+        record.setGenerated(i, generated);
+    }
+    return record;
+}
+
+bool AdminTableModel::write(QSqlDriver::StatementType type, const QSqlRecord &values,
+                            const QSqlRecord &key)
+{
+    QSqlError error;
+    if (SqlHelper::writeRow(type, tableName(), values, key, &error))
+        return true;
+    setLastError(error);
+    return false;
+}
+
+bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
+{
+    QSqlRecord record = tableRecord(values);
     // Without a server counter the id is the largest plus one, as the helper hands them out.
     const int id = record.indexOf("id");
     if (id >= 0 && record.isNull(id) && !record.field(id).isAutoValue()) {
@@ -56,14 +88,16 @@ bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
         if (record.isNull(i))
             record.setGenerated(i, false);
     }
-    if (!hasRequiredValue(record, true))
-        return false;
-    return QSqlRelationalTableModel::insertRowIntoTable(record);
+    return hasRequiredValue(record, true) && write(QSqlDriver::InsertStatement, record, {});
 }
 
 bool AdminTableModel::updateRowInTable(int row, const QSqlRecord &values)
 {
-    if (!hasRequiredValue(values, false))
-        return false;
-    return QSqlRelationalTableModel::updateRowInTable(row, values);
+    return hasRequiredValue(values, false) &&
+           write(QSqlDriver::UpdateStatement, tableRecord(values), primaryValues(row));
+}
+
+bool AdminTableModel::deleteRowFromTable(int row)
+{
+    return write(QSqlDriver::DeleteStatement, {}, primaryValues(row));
 }

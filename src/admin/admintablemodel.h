@@ -1,14 +1,19 @@
 #pragma once
 
+#include <QSqlDriver>
+#include <QSqlRecord>
 #include <QSqlRelationalTableModel>
 
-// A grid's model that lets the server choose what the grid leaves open and refuses rows whose
-// required column is empty.
+// A grid's model that lets the server choose what the grid leaves open, refuses rows whose
+// required column is empty, and writes its rows through SqlHelper so that edits kept after a
+// lost connection are written once it is opened again.
 class AdminTableModel : public QSqlRelationalTableModel
 {
     Q_OBJECT
 public:
     explicit AdminTableModel(QObject *parent = nullptr);
+
+    void setTable(const QString &tableName) override;
 
     // Rows whose value in column is empty are not written; message says why.
     void setRequiredColumn(int column, const QString &message);
@@ -19,9 +24,16 @@ public:
 protected:
     bool insertRowIntoTable(const QSqlRecord &values) override;
     bool updateRowInTable(int row, const QSqlRecord &values) override;
+    bool deleteRowFromTable(int row) override;
 
 private:
     bool hasRequiredValue(const QSqlRecord &values, bool newRow);
+    // The values under the table's own column names: a relation's column is named after the
+    // related table's display column.
+    QSqlRecord tableRecord(const QSqlRecord &values) const;
+    bool write(QSqlDriver::StatementType type, const QSqlRecord &values, const QSqlRecord &key);
+
+    QSqlRecord columns;
 
     int requiredColumn = -1;
     QString requiredMessage;

@@ -469,6 +469,18 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record, QSqlError
     return report(query, query.exec(updateStatement(table, record)), error);
 }
 
+bool SqlHelper::writeRow(QSqlDriver::StatementType type, const QString &table,
+                         const QSqlRecord &values, const QSqlRecord &key, QSqlError *error)
+{
+    QSqlQuery query;
+    const QSqlDriver *driver = query.driver();
+    QString statement = driver->sqlStatement(type, table, values, false);
+    if (type != QSqlDriver::InsertStatement)
+        statement += ' ' + driver->sqlStatement(QSqlDriver::WhereStatement, table, key, false);
+    qCDebug(lcSql).noquote() << statement;
+    return report(query, query.exec(statement), error);
+}
+
 bool SqlHelper::run(QSqlQuery &query, const QStringList &statements, int *done, bool oneRoundTrip,
                     QSqlError *error)
 {
