@@ -203,6 +203,25 @@ private slots:
         QCOMPARE(db.count("groups_users"), 2);
     }
 
+    // Another group is shown only once the memberships not applied yet are applied or dropped.
+    void choosingAnotherGroupAsks()
+    {
+        showPage(Auths);
+        pageButton(Auths, "addButton");
+        QVERIFY(model(Auths)->setData(model(Auths)->index(2, 2),
+                                      db.scalar("SELECT id FROM users WHERE username = 'carol'")));
+        auto *combo = view(Auths)->parentWidget()->findChild<QComboBox *>("comboBox");
+        combo->setFocus();
+        for (const QString answer : {"Cancel", "Apply"}) {
+            ModalAnswer box(ModalAnswer::clickButton(answer));
+            QTest::keyClick(combo, Qt::Key_Down);
+            QVERIFY(box.answered());
+            QCOMPARE(combo->currentText(), answer == "Cancel" ? "Centre A" : "O'Brien team");
+            QCOMPARE(db.count("groups_users"), answer == "Cancel" ? 3 : 4);
+        }
+        QCOMPARE(shownMembers(), QStringList{"carol"});
+    }
+
     void savedGroupsAndUsersReachMemberships()
     {
         pageButton(Users, "addButton");

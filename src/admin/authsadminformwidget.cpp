@@ -33,7 +33,7 @@ AuthsAdminFormWidget::AuthsAdminFormWidget(QWidget *parent)
     // A membership whose user is gone still shows, so that it can be removed.
     model->setJoinMode(QSqlRelationalTableModel::LeftJoin);
     model->setRequiredColumn(memberColumn, tr("Every membership needs a member."));
-    connect(ui->comboBox, &QComboBox::activated, this, &AuthsAdminFormWidget::setGroupFilter);
+    connect(ui->comboBox, &QComboBox::activated, this, &AuthsAdminFormWidget::chooseGroup);
 
     load();
     hideColumns({"id", "group_id"});
@@ -75,8 +75,41 @@ bool AuthsAdminFormWidget::load()
 
 void AuthsAdminFormWidget::setGroupFilter()
 {
-    model->setFilter(SqlHelper::membershipFilter(ui->comboBox->currentData()));
+    shownGroup = ui->comboBox->currentData();
+    model->setFilter(SqlHelper::membershipFilter(shownGroup));
     qCDebug(lcApp).noquote() << model->query().lastQuery();
+}
+
+void AuthsAdminFormWidget::chooseGroup()
+{
+    if (settlePending())
+        setGroupFilter();
+    else
+        ui->comboBox->setCurrentIndex(ui->comboBox->findData(shownGroup));
+}
+
+bool AuthsAdminFormWidget::settlePending()
+{
+    if (!model->isDirty())
+        return true;
+    QMessageBox box(QMessageBox::Warning, tr("unsaved changes"),
+                    tr("The memberships of %1 have changes not applied yet.")
+                        .arg(ui->comboBox->itemText(ui->comboBox->findData(shownGroup))),
+                    QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel, this);
+    box.setInformativeText(tr("Apply writes them now, Discard drops them, Cancel keeps them and "
+                              "stays on this group."));
+    box.setDefaultButton(QMessageBox::Apply);
+    switch (box.exec()) {
+    case QMessageBox::Apply:
+        if (save())
+            return true;
+        QMessageBox::warning(this, tr("Not saved"), errorString());
+        return false;
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void AuthsAdminFormWidget::addAuth()
@@ -91,10 +124,22 @@ void AuthsAdminFormWidget::addAuth()
 
 void AuthsAdminFormWidget::delAuth()
 {
-    QStringList failures;
+    // A membership not applied yet just goes; the others go from the table at once, and the
+    // page reads its rows again.
+    QVariantList ids;
     for (int row : selectedRows()) {
+        const QVariant id = model->record(row).value("id");
+        if (id.isNull())
+            model->removeRow(row);
+        else
+            ids << id;
+    }
+    if (ids.isEmpty() || !settlePending())
+        return;
+    QStringList failures;
+    for (const QVariant &id : ids) {
         QSqlError error;
-        if (!SqlHelper::remove("groups_users", model->record(row).value("id"), &error))
+        if (!SqlHelper::remove("groups_users", id, &error))
             failures << error.text();
     }
     model->select();

@@ -21,6 +21,9 @@ public slots:
 
 protected slots:
     void setGroupFilter();
+    // Shows the chosen group's memberships once this page's pending ones are settled; else the
+    // chooser goes back to the group shown.
+    void chooseGroup();
 
 protected:
     // Groups and users saved on the other pages since the last look are offered here too.
@@ -28,6 +31,10 @@ protected:
 
 private:
     void fillGroups();
+    // Reading the memberships again drops what was not applied: asks whether to apply it first,
+    // drop it, or keep it and not read. True when the page may read again.
+    bool settlePending();
 
     Ui::AuthsAdminFormWidget *ui;
+    QVariant shownGroup;
 };

@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include "admin/admindialog.h"
+#include "admin/authsadminformwidget.h"
 #include "app/appidentity.h"
 #include "app/logindialog.h"
 #include "app/mainwindow.h"
@@ -124,6 +125,16 @@ void dialogs()
     {
         AdminDialog admin(nullptr);
         shootPages(&admin, "administration", {"users", "groups", "memberships"});
+        // A membership added and not applied, then another group chosen.
+        auto *memberships = admin.findChild<AuthsAdminFormWidget *>();
+        memberships->addAuth();
+        ModalAnswer question([](QWidget *modal) {
+            shoot(modal, "administration-unapplied-memberships");
+            ModalAnswer::clickButton("Cancel")(modal);
+        });
+        auto *groups = memberships->findChild<QComboBox *>("comboBox");
+        groups->setFocus();
+        QTest::keyClick(groups, Qt::Key_Down);
     }
     {
         ExtListViewer list;
