@@ -343,6 +343,8 @@ private slots:
         QTest::newRow("number that fits") << Typed{5, "-12.5", {}, "-12.5"};
         QTest::newRow("below an unsigned column")
             << Typed{6, "-1", "Visits: -1 is smaller than the column allows (at least 0)", "3"};
+        QTest::newRow("above an unsigned column")
+            << Typed{6, "256", "Visits: 256 is larger than the column allows (at most 255)", "3"};
         QTest::newRow("no number") << Typed{6, "3x", "Visits: \"3x\" is not a number", "3"};
         QTest::newRow("date in the form shown") << Typed{4, "15 Mar 1970", {}, "1970-03-15"};
         QTest::newRow("no date") << Typed{

@@ -356,7 +356,10 @@ private slots:
             editor->model->toggleMark(TestHelpers::rowOf(*editor->model, c.id));
         bool closedByPassword = false;
         bool stayedOpen = false;
+        QString signer; // as the prompt names who signs
         ModalAnswer answer([&](QWidget *prompt) {
+            if (const auto *label = prompt->findChild<QLabel *>("signerLabel"))
+                signer = label->text();
             if (!qobject_cast<QMessageBox *>(prompt) && !c.password.isEmpty())
                 closedByPassword = typePassword(prompt, c.password);
             const auto *error = prompt->findChild<QLabel *>("errorLabel");
@@ -370,6 +373,7 @@ private slots:
             QVERIFY2(answer.text().contains(c.message), qPrintable(answer.text()));
         QCOMPARE(closedByPassword, c.written);
         QCOMPARE(stayedOpen, c.password == "b");
+        QCOMPARE(signer, c.message.isEmpty() ? QString("alice") : QString());
         QCOMPARE(db.rows("SELECT table_id, user_id, meaning FROM ext_records_signatures"),
                  c.written ? QStringList{QString("1 %1 reviewed").arg(alice)} : QStringList());
     }
