@@ -277,6 +277,17 @@ private slots:
         QTRY_COMPARE(sleeping(), 0);
     }
 
+    // The editor keeps its connection from one run to the next.
+    void sessionLasts()
+    {
+        QueryEditor *editor = openEditor(QString());
+        editor->edit("CREATE TEMPORARY TABLE probe AS SELECT 42 AS x");
+        QVERIFY(runToEnd(editor));
+        editor->edit("SELECT x FROM probe");
+        QVERIFY(runToEnd(editor));
+        QCOMPARE(firstCell(editor).toInt(), 42);
+    }
+
 private:
     QueryEditor *openEditor(const QString &query)
     {
