@@ -2,6 +2,7 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include "app/clipboardactions.h"
 #include "editor/extlistviewer.h"
 #include "editor/extrecordeditor.h"
 #include "editor/extrecordmodel.h"
@@ -368,6 +369,19 @@ private slots:
         const QString name = model->record().fieldName(c.column - 2);
         QCOMPARE(db.scalar("SELECT IFNULL(" + name + ", 'NULL') FROM tstmeasures").toString(),
                  c.stored);
+    }
+    // A pasted value the column cannot hold is refused with its reason, as a typed one is.
+    void pastedValueIsRefusedWithItsReason()
+    {
+        open("tstmeasures", measuresSchema);
+        view->setCurrentIndex(model->index(0, 6));
+        QApplication::clipboard()->setText("256");
+        ClipboardActions::paste(view);
+        auto *box = editor->findChild<QMessageBox *>("refusalBox");
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->text(),
+                 QString("Visits: 256 is larger than the column allows (at most 255)"));
+        QCOMPARE(model->pendingRowCount(), 0);
     }
     // An enumeration offers its values, and an empty entry where the column may be null.
     void enumerationIsAChoice()

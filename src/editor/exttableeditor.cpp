@@ -676,7 +676,7 @@ void ExtTableEditor::withdrawSignature()
 void ExtTableEditor::showRefusal(const QString &reason)
 {
     if (!refusalBox) {
-        refusalBox = new QMessageBox(QMessageBox::Information, tr("signed row"), QString(),
+        refusalBox = new QMessageBox(QMessageBox::Information, tr("not taken"), QString(),
                                      QMessageBox::Ok, this);
         refusalBox->setObjectName("refusalBox");
     }

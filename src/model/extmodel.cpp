@@ -520,8 +520,10 @@ bool ExtModel::setData(const QModelIndex &index, const QVariant &value, int role
     // A value the column cannot hold never reaches the row, and so never the server.
     QString refusal;
     const QVariant taken = row->limit(index.column() - 2).take(value, &refusal);
-    if (!refusal.isEmpty())
+    if (!refusal.isEmpty()) {
+        emit refused(row->label(index.column() - 2) + ": " + refusal);
         return false;
+    }
     row->setValue(index.column() - 2, taken);
     ExtMetadata::resolveRelations(*row);
     row->dirty = true;

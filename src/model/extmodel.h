@@ -86,7 +86,8 @@ signals:
     void saveFailed(int row, const QString &reason);
     void progress(int percent);
     void messageChanged(QString message);
-    // A change refused because the row is signed.
+    // A change refused, with the reason: the row is signed, or the column cannot hold the value
+    // (a pasted one: a typed one is refused by its editor).
     void refused(QString reason);
     // The signatures and open questions were read again.
     void reviewRead();
