@@ -431,12 +431,18 @@ private slots:
         auto editor = openEditor(2);
         auto *form = editor->recordEditor->findChild<QTableView *>("tableView");
         form->selectRow(editor->model->columnRecord.indexOf("dose"));
-        ModalAnswer asked([](QWidget *prompt) {
-            prompt->findChild<QPlainTextEdit *>()->setPlainText("20 mg or 20 g?");
-            ModalAnswer::clickButton("Ask")(prompt);
-        });
-        editor->recordEditor->findChild<QToolButton *>("askButton")->click();
-        QVERIFY(asked.answered());
+        // A question the server refuses (longer than its column) is said, and nothing is kept.
+        for (const QString &text : {QString(70000, 'x'), QString("20 mg or 20 g?")}) {
+            std::unique_ptr<ModalAnswer> box;
+            ModalAnswer asked([&](QWidget *prompt) {
+                prompt->findChild<QPlainTextEdit *>()->setPlainText(text);
+                ModalAnswer::clickButton("Ask")(prompt);
+                box = std::make_unique<ModalAnswer>(ModalAnswer::accept(), 2000);
+            });
+            editor->recordEditor->findChild<QToolButton *>("askButton")->click();
+            QVERIFY(asked.answered());
+            QCOMPARE(box->title(), text.size() > 100 ? QString("question not asked") : QString());
+        }
         QCOMPARE(
             db.rows("SELECT q.table_id, q.field_name, q.status, m.text FROM ext_records_queries q "
                     "JOIN ext_records_query_messages m ON m.query_id = q.id"),
