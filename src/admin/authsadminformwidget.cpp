@@ -10,6 +10,7 @@
 #include "admin/admintablemodel.h"
 #include "core/logcategories.h"
 #include "db/sqlhelper.h"
+#include "forms/unsavedquestion.h"
 
 namespace {
 // The member column; the table's column order is id, group_id, user_id.
@@ -92,24 +93,17 @@ bool AuthsAdminFormWidget::settlePending()
 {
     if (!model->isDirty())
         return true;
-    QMessageBox box(QMessageBox::Warning, tr("unsaved changes"),
-                    tr("The memberships of %1 have changes not applied yet.")
-                        .arg(ui->comboBox->itemText(ui->comboBox->findData(shownGroup))),
-                    QMessageBox::Apply | QMessageBox::Discard | QMessageBox::Cancel, this);
-    box.setInformativeText(tr("Apply writes them now, Discard drops them, Cancel keeps them and "
-                              "stays on this group."));
-    box.setDefaultButton(QMessageBox::Apply);
-    switch (box.exec()) {
-    case QMessageBox::Apply:
-        if (save())
-            return true;
-        QMessageBox::warning(this, tr("Not saved"), errorString());
-        return false;
-    case QMessageBox::Discard:
-        return true;
-    default:
-        return false;
-    }
+    return UnsavedQuestion::settle(
+        this,
+        tr("The memberships of %1 have changes not applied yet.")
+            .arg(ui->comboBox->itemText(ui->comboBox->findData(shownGroup))),
+        tr("Apply writes them now, Discard drops them, Cancel keeps them and stays on this group."),
+        QMessageBox::Apply, [this] {
+            if (save())
+                return true;
+            QMessageBox::warning(this, tr("Not saved"), errorString());
+            return false;
+        });
 }
 
 void AuthsAdminFormWidget::addAuth()

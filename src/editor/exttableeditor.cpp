@@ -38,6 +38,7 @@
 #include "editor/exttableview.h"
 #include "editor/extxmlmodel.h"
 #include "editor/modelexporter.h"
+#include "forms/unsavedquestion.h"
 #include "model/extaudittrail.h"
 #include "model/extmetadata.h"
 
@@ -252,22 +253,15 @@ bool ExtTableEditor::settleUnsaved(const QList<ExtTableEditor *> &editors, QWidg
     }
     if (pending.isEmpty())
         return true;
-    QMessageBox box(QMessageBox::Warning, tr("unsaved changes"),
-                    tr("Unsaved changes in %1.").arg(tables.join(", ")),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, parent);
-    box.setInformativeText(tr("New, changed and deleted rows, review states and marks are kept "
-                              "only until they are saved. Save them now?"));
-    box.setDefaultButton(QMessageBox::Save);
-    switch (box.exec()) {
-    case QMessageBox::Save:
-        // The first failed save stops here, with its message.
-        return std::all_of(pending.cbegin(), pending.cend(),
-                           [](ExtTableEditor *editor) { return editor->save(); });
-    case QMessageBox::Discard:
-        return true;
-    default:
-        return false;
-    }
+    // The first failed save stops here, with its message.
+    return UnsavedQuestion::settle(
+        parent, tr("Unsaved changes in %1.").arg(tables.join(", ")),
+        tr("New, changed and deleted rows, review states and marks are kept only until they are "
+           "saved. Save them now?"),
+        QMessageBox::Save, [&pending] {
+            return std::all_of(pending.cbegin(), pending.cend(),
+                               [](ExtTableEditor *editor) { return editor->save(); });
+        });
 }
 
 void ExtTableEditor::closeEvent(QCloseEvent *event)
