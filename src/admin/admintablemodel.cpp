@@ -58,46 +58,41 @@ QSqlRecord AdminTableModel::tableRecord(const QSqlRecord &values) const
     return record;
 }
 
-bool AdminTableModel::write(QSqlDriver::StatementType type, const QSqlRecord &values,
-                            const QSqlRecord &key)
+bool AdminTableModel::reported(bool ok, const QSqlError &error)
 {
-    QSqlError error;
-    if (SqlHelper::writeRow(type, tableName(), values, key, &error))
-        return true;
-    setLastError(error);
-    return false;
+    if (!ok)
+        setLastError(error);
+    return ok;
 }
 
 bool AdminTableModel::insertRowIntoTable(const QSqlRecord &values)
 {
     QSqlRecord record = tableRecord(values);
-    // Without a server counter the id is the largest plus one, as the helper hands them out.
-    const int id = record.indexOf("id");
-    if (id >= 0 && record.isNull(id) && !record.field(id).isAutoValue()) {
-        QSqlError error;
-        const int largest = SqlHelper::lastId(tableName(), &error);
-        if (error.isValid()) {
-            setLastError(error);
-            return false;
-        }
-        record.setValue(id, largest + 1);
-    }
-    // A column left open is not sent at all, so the server gives the id (AUTO_INCREMENT) and
-    // its defaults instead of refusing NULL for a NOT NULL column.
+    // A column left open is not sent at all, so the server gives its defaults instead of
+    // refusing NULL for a NOT NULL column. The id is the helper's to give: the server's
+    // counter, or the largest plus one.
     for (int i = 0; i < record.count(); ++i) {
-        if (record.isNull(i))
+        if (record.isNull(i) && record.fieldName(i) != "id")
             record.setGenerated(i, false);
     }
-    return hasRequiredValue(record, true) && write(QSqlDriver::InsertStatement, record, {});
+    if (!hasRequiredValue(record, true))
+        return false;
+    QSqlError error;
+    return reported(SqlHelper::insert(tableName(), record, &error), error);
 }
 
 bool AdminTableModel::updateRowInTable(int row, const QSqlRecord &values)
 {
-    return hasRequiredValue(values, false) &&
-           write(QSqlDriver::UpdateStatement, tableRecord(values), primaryValues(row));
+    if (!hasRequiredValue(values, false))
+        return false;
+    QSqlError error;
+    return reported(
+        SqlHelper::updateChanged(tableName(), tableRecord(values), primaryValues(row), &error),
+        error);
 }
 
 bool AdminTableModel::deleteRowFromTable(int row)
 {
-    return write(QSqlDriver::DeleteStatement, {}, primaryValues(row));
+    QSqlError error;
+    return reported(SqlHelper::remove(tableName(), primaryValues(row).value("id"), &error), error);
 }

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <QSqlDriver>
 #include <QSqlRecord>
 #include <QSqlRelationalTableModel>
 
 // A grid's model that lets the server choose what the grid leaves open, refuses rows whose
-// required column is empty, and writes its rows through SqlHelper so that edits kept after a
-// lost connection are written once it is opened again.
+// required column is empty, and writes its rows through SqlHelper, with the values in the
+// statements, so that edits kept after a lost connection are written once it is opened again.
 class AdminTableModel : public QSqlRelationalTableModel
 {
     Q_OBJECT
@@ -31,7 +30,8 @@ private:
     // The values under the table's own column names: a relation's column is named after the
     // related table's display column.
     QSqlRecord tableRecord(const QSqlRecord &values) const;
-    bool write(QSqlDriver::StatementType type, const QSqlRecord &values, const QSqlRecord &key);
+    // ok, after noting the error as the model's last one when it is false.
+    bool reported(bool ok, const QSqlError &error);
 
     QSqlRecord columns;
 

@@ -418,8 +418,10 @@ bool SqlHelper::insert(const QString &table, QList<QSqlRecord> &records, QSqlErr
             if (!largestId(table, &largest, error))
                 return false;
             attempted = qMax(largest, attempted) + 1;
-            for (int row = 0; row < records.size(); ++row)
+            for (int row = 0; row < records.size(); ++row) {
                 records[row].setValue("id", attempted + row);
+                records[row].setGenerated("id", true);
+            }
         }
         const QString statement = insertStatement(table, records);
         qCDebug(lcSql).noquote() << statement;
@@ -469,14 +471,14 @@ bool SqlHelper::update(const QString &table, const QSqlRecord &record, QSqlError
     return report(query, query.exec(updateStatement(table, record)), error);
 }
 
-bool SqlHelper::writeRow(QSqlDriver::StatementType type, const QString &table,
-                         const QSqlRecord &values, const QSqlRecord &key, QSqlError *error)
+bool SqlHelper::updateChanged(const QString &table, const QSqlRecord &values, const QSqlRecord &key,
+                              QSqlError *error)
 {
     QSqlQuery query;
     const QSqlDriver *driver = query.driver();
-    QString statement = driver->sqlStatement(type, table, values, false);
-    if (type != QSqlDriver::InsertStatement)
-        statement += ' ' + driver->sqlStatement(QSqlDriver::WhereStatement, table, key, false);
+    const QString statement =
+        driver->sqlStatement(QSqlDriver::UpdateStatement, table, values, false) + ' ' +
+        driver->sqlStatement(QSqlDriver::WhereStatement, table, key, false);
     qCDebug(lcSql).noquote() << statement;
     return report(query, query.exec(statement), error);
 }

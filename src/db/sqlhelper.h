@@ -2,7 +2,6 @@
 
 #include <QList>
 #include <QObject>
-#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -73,12 +72,11 @@ public:
     static bool insert(const QString &table, QList<QSqlRecord> &records,
                        QSqlError *error = nullptr);
     static bool update(const QString &table, const QSqlRecord &record, QSqlError *error = nullptr);
-    // A row of a table model written with its values in the statement, worded by the driver: an
-    // insert of values, or an update of values or a delete where the columns hold key. A statement
-    // the model prepared would not survive the connection being opened again.
-    static bool writeRow(QSqlDriver::StatementType type, const QString &table,
-                         const QSqlRecord &values, const QSqlRecord &key,
-                         QSqlError *error = nullptr);
+    // The fields values generates, written to the row whose columns hold key, in the driver's
+    // words with the values in the statement: a table model's prepared statement would not
+    // survive the connection being opened again.
+    static bool updateChanged(const QString &table, const QSqlRecord &values, const QSqlRecord &key,
+                              QSqlError *error = nullptr);
     // The statements insert() and update() send, for a caller that runs several at once.
     static QString insertStatement(const QString &table, const QList<QSqlRecord> &records);
     static QString updateStatement(const QString &table, const QSqlRecord &record);
