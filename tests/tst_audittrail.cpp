@@ -34,18 +34,16 @@ private slots:
     void initTestCase()
     {
         QVERIFY_CREATE(db);
-        QString error;
-        QVERIFY2(db.addAuditTrail(&error), qPrintable(error));
+        QVERIFY_DB(db, addAuditTrail);
         alice = db.addUser("alice", "a");
         bob = db.addUser("bob", "b");
     }
 
     void init()
     {
-        login(alice);
+        TestHelpers::logIn(alice);
         // Row 2 was reviewed and marked before: its name is an error.
-        QString error;
-        QVERIFY2(db.execScript(QString(R"(DROP TABLE IF EXISTS tstaudit, tstcentres;
+        QVERIFY_SCRIPT(db, QString(R"(DROP TABLE IF EXISTS tstaudit, tstcentres;
     DROP TRIGGER IF EXISTS refuse;
     CREATE TABLE tstcentres (id INT PRIMARY KEY, name VARCHAR(40), group_id INT);
     INSERT INTO tstcentres VALUES (1, 'Lille', 0), (2, 'Arras', 0);
@@ -56,9 +54,7 @@ private slots:
     INSERT INTO ext_records (id, table_name, table_id) VALUES (20, 'tstaudit', 2);
     INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (20, 'name', -1);
     INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (20, %1))")
-                                   .arg(alice),
-                               &error),
-                 qPrintable(error));
+                               .arg(alice));
         // The trail cannot be emptied: each test reads what came after this.
         auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
     }
@@ -173,7 +169,7 @@ private slots:
         QVERIFY(model->setData(model->index(rowOf(*model, 1), column(*model, "name")), "Anja"));
         QVERIFY(model->setData(model->index(rowOf(*model, 1), column(*model, "centre_id")), 2));
         editor.save();
-        login(bob);
+        TestHelpers::logIn(bob);
         editor.refresh();
         model->setState(rowOf(*model, 1), column(*model, "name") - 2, 1);
         model->toggleMark(rowOf(*model, 1));
@@ -228,7 +224,6 @@ private slots:
 
 private:
     void exec(const QString &sql) { QVERIFY_SQL(db, sql); }
-    void login(int userId) { TestHelpers::logIn(userId); }
     static int rowOf(const ExtModel &model, int id) { return TestHelpers::rowOf(model, id); }
     static int column(const ExtModel &model, const QString &field)
     {

@@ -22,8 +22,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY_CREATE(db);
-        QString error;
-        QVERIFY2(db.addAuditTrail(&error), qPrintable(error));
+        QVERIFY_DB(db, addAuditTrail);
         alice = db.addUser("alice", "a");
         TestHelpers::logIn(alice);
     }
@@ -31,17 +30,14 @@ private slots:
     // Row 2 was reviewed before.
     void init()
     {
-        QString error;
-        QVERIFY2(db.execScript(R"(DROP TABLE IF EXISTS tstconc;
+        QVERIFY_SCRIPT(db, R"(DROP TABLE IF EXISTS tstconc;
     CREATE TABLE tstconc (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(40),
       amount INT, group_id INT);
     INSERT INTO tstconc VALUES (1, 'Anna', 10, 0), (2, 'Bert', 20, 0), (3, 'Cleo', 30, 0);
     DELETE FROM ext_records; DELETE FROM ext_records_fields;
     INSERT INTO ext_records (id, table_name, table_id, created, modified) VALUES
       (20, 'tstconc', 2, '2026-01-01 10:00:00', '2026-01-02 10:00:00');
-    INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (20, 'name', 1))",
-                               &error),
-                 qPrintable(error));
+    INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (20, 'name', 1))");
         auditBefore = db.scalar("SELECT COALESCE(MAX(id), 0) FROM ext_records_audit").toLongLong();
     }
 

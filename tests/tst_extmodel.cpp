@@ -34,15 +34,12 @@ private slots:
 
     void init()
     {
-        QString error;
-        QVERIFY2(db.execScript(R"(DROP TABLE IF EXISTS items;
+        QVERIFY_SCRIPT(db, R"(DROP TABLE IF EXISTS items;
     CREATE TABLE items (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, name VARCHAR(64) NULL,
       group_id INT NULL);
     INSERT INTO items (id, name, group_id) VALUES (1, 'open', NULL), (2, 'zero', 0),
       (3, 'seven', 7), (4, 'eight', 8);
-    DELETE FROM ext_records; DELETE FROM ext_records_fields; DELETE FROM ext_records_monitorings)",
-                               &error),
-                 qPrintable(error));
+    DELETE FROM ext_records; DELETE FROM ext_records_fields; DELETE FROM ext_records_monitorings)");
         TestHelpers::logIn(alice);
     }
 
@@ -223,8 +220,7 @@ private slots:
     // only as text.
     void batchedLoadingEqualsPerRowReading()
     {
-        QString error;
-        QVERIFY2(db.execScript(QString(R"(DROP TABLE IF EXISTS rnd;
+        QVERIFY_SCRIPT(db, QString(R"(DROP TABLE IF EXISTS rnd;
     CREATE TABLE rnd (id INT NOT NULL PRIMARY KEY, group_id INT NULL, Name VARCHAR(32) NULL,
       code VARCHAR(8) NULL, ref INT NULL);
     INSERT INTO rnd VALUES (1, 0, 'x', 'A', 7), (2, NULL, NULL, 'c', 99), (3, 7, '', 'n', NULL),
@@ -237,10 +233,8 @@ private slots:
       (4, 'Name', 1), (1000, 'Name', 1);
     INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (1, %2), (2, %1),
       (3, %2), (4, %1))")
-                                   .arg(alice)
-                                   .arg(bob),
-                               &error),
-                 qPrintable(error));
+                               .arg(alice)
+                               .arg(bob));
         ExtModel model("rnd");
         model.setRelation(3, QSqlRelation("codes", "code", "title"));
         model.setRelation(4, QSqlRelation("groups", "id", "name"));

@@ -16,19 +16,15 @@ class ExtRecordModelTest : public QObject
 private slots:
     void initTestCase()
     {
-        QString error;
         QVERIFY_CREATE(db);
         const int alice = db.addUser("alice", "x");
         db.addMembership(db.addGroup("Nord"), alice);
-        QVERIFY2(
-            db.execScript("CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(64), "
-                          "customer_id INT, due DATE NULL, group_id INT NULL);"
-                          "INSERT INTO items VALUES (1, 'one', 1, '2024-01-02', NULL), "
-                          "(2, 'two', 2, NULL, 0);"
-                          "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
-                          "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt'), (3, 'Cord');",
-                          &error),
-            qPrintable(error));
+        QVERIFY_SCRIPT(db, "CREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(64), "
+                           "customer_id INT, due DATE NULL, group_id INT NULL);"
+                           "INSERT INTO items VALUES (1, 'one', 1, '2024-01-02', NULL), "
+                           "(2, 'two', 2, NULL, 0);"
+                           "CREATE TABLE customers (id INT PRIMARY KEY, name VARCHAR(64));"
+                           "INSERT INTO customers VALUES (1, 'Acme'), (2, 'Bolt'), (3, 'Cord');");
         TestHelpers::logIn(alice);
         table = new ExtModel("items", this);
         table->setLabel(1, "Name");

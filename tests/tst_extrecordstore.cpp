@@ -26,15 +26,12 @@ private slots:
     void init()
     {
         // The tasks carry a column that the program never names.
-        QString error;
-        QVERIFY2(db.execScript(R"(DROP TABLE IF EXISTS t; DROP TRIGGER IF EXISTS refuse;
+        QVERIFY_SCRIPT(db, R"(DROP TABLE IF EXISTS t; DROP TRIGGER IF EXISTS refuse;
     CREATE TABLE t (id INT NOT NULL AUTO_INCREMENT PRIMARY KEY, group_id INT NULL,
       a VARCHAR(32) NULL, b INT NULL, name VARCHAR(64) NULL, amount INT NULL, day DATE NULL);
     DELETE FROM ext_records; DELETE FROM ext_records_fields;
     DELETE FROM ext_records_monitorings; DELETE FROM ext_records_tasks;
-    ALTER TABLE ext_records_tasks ADD COLUMN IF NOT EXISTS title VARCHAR(255) NULL)",
-                               &error),
-                 qPrintable(error));
+    ALTER TABLE ext_records_tasks ADD COLUMN IF NOT EXISTS title VARCHAR(255) NULL)");
     }
 
     void cleanupTestCase() { db.drop(); }
@@ -340,8 +337,7 @@ private slots:
     // survives a save with what it holds.
     void metadataTablesOfAnotherLayout()
     {
-        QString error;
-        QVERIFY2(db.execScript(expected(R"(DROP TABLE ext_records_fields, ext_records_monitorings,
+        QVERIFY_SCRIPT(db, expected(R"(DROP TABLE ext_records_fields, ext_records_monitorings,
       ext_records_tasks;
     CREATE TABLE ext_records_fields (ext_record_id INT, field_name VARCHAR(64), state INT,
       note VARCHAR(20) NOT NULL DEFAULT 'none', KEY (ext_record_id));
@@ -359,13 +355,13 @@ private slots:
       (10, 'B', -1), (10, 'b', 1);
     INSERT INTO ext_records_tasks (ext_record_id) VALUES (10);
     INSERT INTO ext_records_monitorings (ext_record_id, user_id, note) VALUES (10, {a}, 'none'),
-      (10, {b}, 'bob''s'))"),
-                               &error),
-                 qPrintable(error));
+      (10, {b}, 'bob''s'))"));
         ExtRecord one = loadRow(5);
         ExtRecord all;
         all.setValues(SqlHelper::record("t", 5));
-        QVERIFY(ExtMetadata::readRecords({&all}, "t", QString::number(alice), all, &error));
+        QString error;
+        QVERIFY2(ExtMetadata::readRecords({&all}, "t", QString::number(alice), all, &error),
+                 qPrintable(error));
         for (const ExtRecord &read : {one, all})
             QVERIFY(read.state("a") == 1 && read.state("b") == 1 && read.marked);
 
@@ -393,8 +389,7 @@ private:
     // another table has metadata of its own.
     void addReviewedRow()
     {
-        QString error;
-        QVERIFY2(db.execScript(expected(R"(INSERT INTO t (id, a, b) VALUES (4, 'four', 4),
+        QVERIFY_SCRIPT(db, expected(R"(INSERT INTO t (id, a, b) VALUES (4, 'four', 4),
       (5, 'five', 5);
     INSERT INTO ext_records (id, table_name, table_id, created_user_id, created, modified_user_id,
       modified) VALUES (10, 't', 5, {b}, '2020-01-02 03:04:05', {b}, '2020-02-03 04:05:06'),
@@ -404,9 +399,7 @@ private:
     INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (10, {b}), (10, {a}),
       (11, {b});
     INSERT INTO ext_records_tasks (ext_record_id, title) VALUES (10, 'one'), (10, 'two'),
-      (11, 'other'))"),
-                               &error),
-                 qPrintable(error));
+      (11, 'other'))"));
     }
 
     // The rows of t, ext_records, fields, monitorings and tasks; stamps only when asked.

@@ -14,7 +14,6 @@ class ExtXmlModelTest : public QObject
 private slots:
     void initTestCase()
     {
-        QString error;
         QVERIFY_CREATE(db);
         alice = db.addUser("alice", "x");
         bob = db.addUser("bob", "x");
@@ -22,9 +21,8 @@ private slots:
         sud = db.addGroup("Sud");
         db.addMembership(nord, alice);
         db.addMembership(sud, bob);
-        QVERIFY2(
-            db.execScript(
-                QString("CREATE TABLE Orders (id INT PRIMARY KEY, customer_id INT, "
+        QVERIFY_SCRIPT(
+            db, QString("CREATE TABLE Orders (id INT PRIMARY KEY, customer_id INT, "
                         "name VARCHAR(64), group_id INT NULL);"
                         "INSERT INTO Orders VALUES (1, 1, 'first', NULL), (2, 2, 'second', 0), "
                         "(3, 1, 'third', %1), (4, 2, 'fourth', %2);"
@@ -33,9 +31,7 @@ private slots:
                         "CREATE TABLE victims (id INT PRIMARY KEY, name VARCHAR(64), group_id INT);"
                         "INSERT INTO victims VALUES (1, 'a', 0), (2, 'b', 0);")
                     .arg(nord)
-                    .arg(sud),
-                &error),
-            qPrintable(error));
+                    .arg(sud));
         TestHelpers::logIn(alice);
     }
 

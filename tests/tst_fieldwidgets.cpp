@@ -26,14 +26,11 @@ private slots:
     void initTestCase()
     {
         QVERIFY_CREATE(db);
-        QString error;
-        QVERIFY2(db.execScript("CREATE TABLE colours (id INT PRIMARY KEY, name VARCHAR(20));"
-                               "INSERT INTO colours VALUES (3, 'red'), (1, 'green'), (2, 'blue');"
-                               "CREATE TABLE codes (id VARCHAR(8) COLLATE utf8mb4_bin PRIMARY KEY, "
-                               "label VARCHAR(20));"
-                               "INSERT INTO codes VALUES ('ab', 'lower'), ('AB', 'upper')",
-                               &error),
-                 qPrintable(error));
+        QVERIFY_SCRIPT(db, "CREATE TABLE colours (id INT PRIMARY KEY, name VARCHAR(20));"
+                           "INSERT INTO colours VALUES (3, 'red'), (1, 'green'), (2, 'blue');"
+                           "CREATE TABLE codes (id VARCHAR(8) COLLATE utf8mb4_bin PRIMARY KEY, "
+                           "label VARCHAR(20));"
+                           "INSERT INTO codes VALUES ('ab', 'lower'), ('AB', 'upper')");
         // The address field must never reach the real service from a test.
         QVERIFY(server.listen());
         QSettings().setValue("geocoding/origin", server.url("").toString());

@@ -76,12 +76,9 @@ private slots:
             {"Alder Way"}, {"Abbey Road"}, many + QStringList{"abc lane", "Xyz Street"}};
         QStringList targets;
         for (int i = 0; i < texts.size(); ++i) {
-            LoopbackHttpServer::Response response;
-            response.body = answer(addresses.at(i), false);
-            response.pieces = 2;
-            response.pauseMs = 200 * (int(texts.size()) - 1 - i);
             targets << path + "?address=" + texts.at(i) + "&sensor=true";
-            server.setResponse(targets.last(), response);
+            server.setResponse(targets.last(), {200, answer(addresses.at(i), false), 2,
+                                                200 * (int(texts.size()) - 1 - i)});
         }
         GoogleAddressFieldWidget widget;
         widget.show();

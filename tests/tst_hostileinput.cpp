@@ -133,12 +133,11 @@ private slots:
     {
         QFETCH(bool, slow);
         QFETCH(QString, said);
-        LoopbackHttpServer::Response response;
-        response.body = "<m><module title=\"A\" version=\"1\"><path>x</path></module>";
-        response.body += slow ? QByteArray("</m>") : QByteArray("<!-- pad -->").repeated(1 << 18);
-        response.pieces = slow ? 3 : 1;
-        response.pauseMs = 1500;
-        server.setResponse("/answer", response);
+        const QByteArray body = "<m><module title=\"A\" version=\"1\"><path>x</path></module>";
+        server.setResponse(
+            "/answer",
+            {200, body + (slow ? QByteArray("</m>") : QByteArray("<!-- pad -->").repeated(1 << 18)),
+             slow ? 3 : 1, 1500});
         QVERIFY(db.exec("DELETE FROM infos"));
         QVERIFY(db.exec("INSERT INTO infos (module_update_url, version) VALUES ('" +
                         server.url("/answer").toString() + "', '1')"));
@@ -152,11 +151,7 @@ private slots:
 
     void stalledDownload()
     {
-        LoopbackHttpServer::Response response;
-        response.body = QByteArray(3000, 'x');
-        response.pieces = 3;
-        response.pauseMs = 2500;
-        server.setResponse("/files/stalled.bin", response);
+        server.setResponse("/files/stalled.bin", {200, QByteArray(3000, 'x'), 3, 2500});
         QTemporaryDir target;
         const QString saved = QDir::currentPath();
         QDir::setCurrent(target.path());

@@ -64,8 +64,7 @@ private slots:
     void init()
     {
         QVERIFY(TestHelpers::writeFile(schemaFile, schema));
-        QString error;
-        QVERIFY2(db.execScript(QString(R"(DROP TABLE IF EXISTS tstreview, tstreviewcentres;
+        QVERIFY_SCRIPT(db, QString(R"(DROP TABLE IF EXISTS tstreview, tstreviewcentres;
     CREATE TABLE tstreview (id INT PRIMARY KEY, code VARCHAR(8), birth DATE, weight DECIMAL(5,1),
       centre_id INT, group_id INT);
     INSERT INTO tstreview VALUES (1, 'R-1', '1990-05-01', 9.5, 1, 0),
@@ -81,9 +80,7 @@ private slots:
     INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (1, 'code', 1),
       (1, 'birth', 1), (1, 'weight', 1), (1, 'centre_id', 1), (2, 'code', -1), (2, 'birth', 1);
     INSERT INTO ext_records_monitorings (ext_record_id, user_id) VALUES (3, %1))")
-                                   .arg(alice),
-                               &error),
-                 qPrintable(error));
+                               .arg(alice));
         editor = std::make_unique<ExtTableEditor>(schemaFile);
         editor->resize(900, 500);
         editor->show();

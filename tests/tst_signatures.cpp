@@ -35,8 +35,7 @@ private slots:
     void initTestCase()
     {
         QVERIFY_CREATE(db);
-        QString error;
-        QVERIFY2(db.addAuditTrail(&error), qPrintable(error));
+        QVERIFY_DB(db, addAuditTrail);
         alice = db.addUser("alice", "a");
         bob = db.addUser("bob", "b");
     }
@@ -46,8 +45,7 @@ private slots:
         TestHelpers::logIn(alice);
         // Signatures and messages cannot be deleted: each test starts from new tables. Rows 1 and
         // 2 are fully reviewed, row 3 not at all.
-        QString error;
-        QVERIFY2(db.execScript(R"(DROP TABLE IF EXISTS tstsigned, ext_records_signatures,
+        QVERIFY_SCRIPT(db, R"(DROP TABLE IF EXISTS tstsigned, ext_records_signatures,
       ext_records_queries, ext_records_query_messages;
     CREATE TABLE tstsigned (id INT PRIMARY KEY, name VARCHAR(40), dose INT, group_id INT);
     INSERT INTO tstsigned VALUES (1, 'Anna', 10, 0), (2, 'Bert', 20, 0), (3, 'Cleo', 30, 0);
@@ -55,10 +53,8 @@ private slots:
     INSERT INTO ext_records (id, table_name, table_id) VALUES (10, 'tstsigned', 1),
       (20, 'tstsigned', 2);
     INSERT INTO ext_records_fields (ext_record_id, field_name, state) VALUES (10, 'name', 1),
-      (10, 'dose', 1), (20, 'name', 1), (20, 'dose', 1))",
-                               &error),
-                 qPrintable(error));
-        QVERIFY2(db.addReviewTables(&error), qPrintable(error));
+      (10, 'dose', 1), (20, 'name', 1), (20, 'dose', 1))");
+        QVERIFY_DB(db, addReviewTables);
     }
 
     void cleanupTestCase() { db.drop(); }

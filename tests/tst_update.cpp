@@ -158,11 +158,7 @@ private slots:
     // "cancel" while the body arrives aborts the request and saves nothing.
     void cancel()
     {
-        LoopbackHttpServer::Response response;
-        response.body = QByteArray(40000, 'x');
-        response.pieces = 10;
-        response.pauseMs = 150;
-        server.setResponse("/files/slow.bin", response);
+        server.setResponse("/files/slow.bin", {200, QByteArray(40000, 'x'), 10, 150});
         const QString saved = QDir(workDir.path()).absoluteFilePath("slow.bin");
         DownloaderDialog dialog;
         auto *bar = dialog.findChild<QProgressBar *>("progressBar");

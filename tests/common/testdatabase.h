@@ -6,16 +6,24 @@
 #include <QString>
 #include <QStringList>
 
-// Fail the calling test with the server's message.
+// Fail the calling test with the server's message when a step of the fixture fails: create,
+// addAuditTrail or addReviewTables.
+#define QVERIFY_DB(db, step)                                                                       \
+    do {                                                                                           \
+        QString sqlError_;                                                                         \
+        QVERIFY2((db).step(&sqlError_), qPrintable(sqlError_));                                    \
+    } while (false)
+#define QVERIFY_CREATE(db) QVERIFY_DB(db, create)
+// The same for one statement, and for a script of several.
 #define QVERIFY_SQL(db, sql)                                                                       \
     do {                                                                                           \
         QString sqlError_;                                                                         \
         QVERIFY2((db).exec(sql, &sqlError_), qPrintable(sqlError_));                               \
     } while (false)
-#define QVERIFY_CREATE(db)                                                                         \
+#define QVERIFY_SCRIPT(db, script)                                                                 \
     do {                                                                                           \
         QString sqlError_;                                                                         \
-        QVERIFY2((db).create(&sqlError_), qPrintable(sqlError_));                                  \
+        QVERIFY2((db).execScript(script, &sqlError_), qPrintable(sqlError_));                      \
     } while (false)
 
 // A database of its own on the test server (STAVIMOR_TEST_DB_HOST, _PORT, _USER, _PASSWORD),

@@ -50,11 +50,11 @@ void TestHelpers::trigger(QWidget *window, const char *name)
     window->findChild<QAction *>(name)->trigger();
 }
 
-QStringList TestHelpers::listed(const ListViewer &list, const QString &prefix)
+QStringList TestHelpers::listed(const ListViewer &list, const QStringList &only)
 {
     QStringList names;
     for (QAction *entry : list.itemActions())
-        if (entry->text().startsWith(prefix))
+        if (only.isEmpty() || only.contains(entry->text()))
             names << entry->text();
     names.sort();
     return names;

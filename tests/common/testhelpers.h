@@ -22,6 +22,6 @@ bool writeFile(const QString &path, const QByteArray &content);
 ModalAnswer::Answer typeLogin(const QString &user, const QString &password);
 // Triggers the window's action of that object name.
 void trigger(QWidget *window, const char *name);
-// The texts of the list's entries that start with prefix, sorted.
-QStringList listed(const ListViewer &list, const QString &prefix = QString());
+// The texts of the list's entries, sorted; with names given, only those among them.
+QStringList listed(const ListViewer &list, const QStringList &only = {});
 } // namespace TestHelpers
